@@ -1,0 +1,126 @@
+// Import cost of a big mesh: reading the file's bytes (the floor), opening and
+// decoding it, and smoothing its normals.
+#include <benchmark/benchmark.h>
+
+#include <malloc.h>
+
+#include <cstdio>
+#include <random>
+#include <string>
+#include <vector>
+
+#include "3dsloader.h"
+#include "writer3ds.h"
+
+namespace {
+
+// A mesh of `faces` faces over as many vertices, as one model.
+std::string MakeMesh(int faces) {
+  std::string path = "/tmp/modelviewer-bench-" + std::to_string(faces) + ".3ds";
+  std::mt19937 rng(7);
+  std::uniform_real_distribution<float> coord(-10, 10);
+  w3ds::Mesh mesh;
+  for (int i = 0; i < faces; ++i) {
+    mesh.vertices.push_back({coord(rng), coord(rng), coord(rng)});
+    mesh.coords.push_back({coord(rng), coord(rng)});
+    std::uint16_t a = static_cast<std::uint16_t>(i);
+    mesh.faces.push_back({a, static_cast<std::uint16_t>((i + 1) % faces),
+                          static_cast<std::uint16_t>((i + 7) % faces), 0});
+  }
+  w3ds::writeFile(path, w3ds::file3ds(w3ds::editor().add(
+                            w3ds::modelObject("big", mesh, "m"))));
+  return path;
+}
+
+const std::string& BigMesh() {
+  static const std::string path = MakeMesh(65535);
+  return path;
+}
+
+void BM_ReadFileBytes(benchmark::State& state) {
+  const std::string& path = BigMesh();
+  for (auto _ : state) {
+    std::FILE* f = std::fopen(path.c_str(), "rb");
+    std::fseek(f, 0, SEEK_END);
+    long size = std::ftell(f);
+    std::fseek(f, 0, SEEK_SET);
+    std::vector<unsigned char> bytes(size);
+    benchmark::DoNotOptimize(std::fread(bytes.data(), 1, size, f));
+    std::fclose(f);
+  }
+}
+BENCHMARK(BM_ReadFileBytes)->Unit(benchmark::kMicrosecond);
+
+struct Decoded {
+  std::vector<float> vertices, coords, normals;
+  std::vector<unsigned short> faces;
+};
+
+Decoded OpenAndDecode(Loader3DS& loader, const std::string& path) {
+  Decoded d;
+  loader.OpenFile(path);
+  chunk_header mesh, vl, fl, mc;
+  loader.ModelsCount();
+  loader.GetMesh(0, 0, mesh);
+  loader.FindVertexList(mesh, vl);
+  loader.FindFaceList(mesh, fl);
+  loader.FindMappingCoords(mesh, mc);
+  d.vertices.resize(3 * loader.ReadVertices(vl, nullptr));
+  loader.ReadVertices(vl, d.vertices.data());
+  d.faces.resize(3 * loader.ReadFaces(fl, nullptr));
+  loader.ReadFaces(fl, d.faces.data());
+  d.coords.resize(2 * loader.ReadMappingCoords(mc, nullptr));
+  loader.ReadMappingCoords(mc, d.coords.data());
+  return d;
+}
+
+void BM_OpenAndDecode(benchmark::State& state) {
+  const std::string& path = BigMesh();
+  for (auto _ : state) {
+    Loader3DS loader;
+    benchmark::DoNotOptimize(OpenAndDecode(loader, path));
+  }
+}
+BENCHMARK(BM_OpenAndDecode)->Unit(benchmark::kMicrosecond);
+
+void BM_SmoothNormals(benchmark::State& state) {
+  Loader3DS loader;
+  Decoded d = OpenAndDecode(loader, BigMesh());
+  d.normals.resize(d.vertices.size());
+  for (auto _ : state)
+    loader.SmoothNormals(d.faces.size() / 3, d.faces.data(), d.vertices.data(),
+                         d.normals.data());
+}
+BENCHMARK(BM_SmoothNormals)->Unit(benchmark::kMicrosecond);
+
+// The whole import of one mesh: open, decode, normals; at several sizes so
+// the growth shows.
+void BM_Import(benchmark::State& state) {
+  std::string path = MakeMesh(static_cast<int>(state.range(0)));
+  for (auto _ : state) {
+    Loader3DS loader;
+    Decoded d = OpenAndDecode(loader, path);
+    d.normals.resize(d.vertices.size());
+    loader.SmoothNormals(d.faces.size() / 3, d.faces.data(), d.vertices.data(),
+                         d.normals.data());
+    benchmark::DoNotOptimize(d.normals.data());
+  }
+  state.SetComplexityN(state.range(0));
+}
+BENCHMARK(BM_Import)
+    ->Arg(1024)->Arg(8192)->Arg(32768)->Arg(65535)
+    ->Unit(benchmark::kMicrosecond)->Complexity(benchmark::oN);
+
+}  // namespace
+
+// Keep freed blocks in the heap between iterations, so every size is timed in
+// the same steady state instead of some paying the kernel's page faults anew
+// on each iteration and others not.
+int main(int argc, char** argv) {
+  mallopt(M_MMAP_THRESHOLD, 64 << 20);
+  mallopt(M_TRIM_THRESHOLD, 256 << 20);
+  benchmark::Initialize(&argc, argv);
+  benchmark::RunSpecifiedBenchmarks();
+  benchmark::Shutdown();
+  return 0;
+}

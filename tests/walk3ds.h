@@ -1,0 +1,96 @@
+// Walks everything a loaded file offers, the way the viewer's import and more:
+// counts, names, every model's meshes and their chunks, both calls of every
+// array reader (sized by the count-only call), materials, maps and normals.
+// Used by the malformed-input tests and the fuzzer; it only needs the reader
+// to stay inside its buffers and to terminate.
+#ifndef MODELVIEWER_WALK3DS_H
+#define MODELVIEWER_WALK3DS_H
+
+#include <string>
+#include <vector>
+
+#include "3dsloader.h"
+
+struct WalkSummary {
+  int models = 0;
+  long items = 0;  // everything the array readers returned, added up
+  // A filling call that returned another count than the count-only call, or
+  // wrote past the items it returned.
+  bool broken = false;
+};
+
+template <class T>
+inline int ReadTwice(Loader3DS& loader, const chunk_header& chunk,
+                     int (Loader3DS::*reader)(const chunk_header&, T*),
+                     int perItem, std::vector<T>& out, WalkSummary& summary) {
+  int count = (loader.*reader)(chunk, nullptr);
+  if (count < 0) return count;
+  // One spare slot that a correct reader never writes.
+  out.assign(static_cast<size_t>(count) * perItem + 1, T(7));
+  int filled = (loader.*reader)(chunk, out.data());
+  if (filled != count || out.back() != T(7)) summary.broken = true;
+  out.pop_back();
+  return count;
+}
+
+inline WalkSummary WalkAll(Loader3DS& loader) {
+  WalkSummary summary;
+  loader.GetVersion();
+  loader.ObjectsCount();
+  loader.MaterialsCount();
+  summary.models = loader.ModelsCount();
+  for (int i = 0; i < summary.models; ++i) {
+    std::string name;
+    loader.ModelName(i, name);
+    chunk_header object;
+    if (!loader.GetModel(i, object)) continue;
+    int meshes = loader.MeshesCount(object);
+    for (int m = 0; m < meshes; ++m) {
+      chunk_header mesh, vl, fl, mc, sg, mr;
+      if (!loader.GetMesh(i, m, mesh)) continue;
+      std::vector<float> vertices, coords;
+      std::vector<unsigned short> faces, refs;
+      std::vector<int> groups;
+      int nv = 0, nf = 0;
+      if (loader.FindVertexList(mesh, vl))
+        nv = ReadTwice(loader, vl, &Loader3DS::ReadVertices, 3, vertices, summary);
+      if (loader.FindMappingCoords(mesh, mc))
+        summary.items +=
+            ReadTwice(loader, mc, &Loader3DS::ReadMappingCoords, 2, coords, summary);
+      if (loader.FindFaceList(mesh, fl)) {
+        nf = ReadTwice(loader, fl, &Loader3DS::ReadFaces, 3, faces, summary);
+        if (loader.FindSmoothingGroup(fl, sg))
+          summary.items += ReadTwice(loader, sg,
+                                     &Loader3DS::ReadSmoothingGroup, 1, groups, summary);
+        for (unsigned r = 0; loader.FindMaterialRef(fl, mr, r); ++r) {
+          std::string matname;
+          int n = loader.ReadMaterialRef(mr, matname, nullptr);
+          refs.assign(n > 0 ? n + 1 : 1, 7);
+          if (loader.ReadMaterialRef(mr, matname, refs.data()) != n ||
+              refs.back() != 7)
+            summary.broken = true;
+          summary.items += n;
+        }
+      }
+      summary.items += nv + nf;
+      bool inRange = nv > 0 && nf > 0;
+      for (unsigned short v : faces) inRange = inRange && v < nv;
+      if (inRange) {
+        std::vector<float> normals(vertices.size());
+        loader.SmoothNormals(nf, faces.data(), vertices.data(),
+                             normals.data());
+      }
+    }
+  }
+  int materials = loader.MaterialsCount();
+  for (int i = 0; i < materials; ++i) {
+    chunk_header chunk, map;
+    material mat;
+    texture tex;
+    if (loader.GetMaterial(i, chunk)) loader.ReadMaterial(chunk, mat);
+    if (loader.GetTexture(i, map, CHUNK_TEXTUREMAP)) loader.ReadTexture(map, tex);
+  }
+  return summary;
+}
+
+#endif

@@ -1,0 +1,17 @@
+# Debian packages the build, the viewer and the tests need; sourced by the
+# README's commands. Installing is idempotent.
+PACKAGES=(
+  cmake make g++ pkg-config
+  libsdl1.2-dev libgl-dev libglu1-mesa-dev libgl1-mesa-dri
+  libgtest-dev libbenchmark-dev
+  xvfb xauth xdotool apitrace imagemagick x11-apps mesa-utils
+  clang-14 libclang-rt-14-dev
+)
+
+install_packages() {
+  local sudo=""
+  [ "$(id -u)" = 0 ] || sudo="sudo"
+  export DEBIAN_FRONTEND=noninteractive
+  $sudo apt-get update -qq
+  $sudo apt-get install -y -qq --no-install-recommends "${PACKAGES[@]}" >/dev/null
+}
