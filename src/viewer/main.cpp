@@ -1,0 +1,347 @@
+// The viewer: opens an 800 x 600 OpenGL window, imports every model of
+// "monster.3ds" into the scene store, and draws it lit, textured and spinning
+// until a key is pressed or the window is closed.
+//
+// Two programs come from this file. MODELVIEWER_QUIET selects the settings of
+// modelviewer-quiet; without it the file builds modelviewer.
+#include <SDL.h>
+#include <SDL_opengl.h>
+#include <GL/glu.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <iostream>
+#include <new>
+#include <sstream>
+#include <string>
+
+#include "3dsloader.h"
+
+#ifndef GL_BGRA_EXT
+#define GL_BGRA_EXT 0x80E1
+#endif
+
+// Build settings: the only differences between the two programs.
+#ifdef MODELVIEWER_QUIET
+#define SLOTS 5
+static const bool kDiagnostics = false;
+static const GLenum kTextureFormat = GL_BGRA_EXT;
+static const GLfloat kPlacement[3] = {0.0f, -1.0f, -4.0f};
+static const bool kQuarterTurn = false;
+#else
+#define SLOTS 7
+static const bool kDiagnostics = true;
+static const GLenum kTextureFormat = GL_RGB;
+static const GLfloat kPlacement[3] = {0.0f, -6.0f, -20.0f};
+static const bool kQuarterTurn = true;
+#endif
+
+// From the platform layer.
+void OpenConsole();
+std::string ResolveFileName(const std::string& stored);
+
+// The scene store.
+int height = 600;
+int width = 800;
+SDL_Surface* screen;
+float angle;
+float* geom[SLOTS];
+unsigned short* faceslist[SLOTS];
+float* normals[SLOTS];
+float* mapcoords[SLOTS];
+material materials[SLOTS];
+int numfaces[SLOTS];
+bool textured[SLOTS];
+int numobjects;
+
+static const char* const kModelFile = "monster.3ds";
+
+// The one way out on failure: the diagnostic build says why on standard
+// error; both end with status 1, running the exit handlers.
+[[noreturn]] static void Fail(const std::string& reason) {
+  if (kDiagnostics) std::cerr << "modelviewer: " << reason << std::endl;
+  std::exit(1);
+}
+
+static void Warn(const std::string& message) {
+  if (kDiagnostics) std::cerr << "modelviewer: " << message << std::endl;
+}
+
+// Array allocation that ends the program instead of throwing.
+template <class T>
+static T* Allocate(size_t count, bool zeroed = false) {
+  T* array = zeroed ? new (std::nothrow) T[count]() : new (std::nothrow) T[count];
+  if (!array) Fail("out of memory");
+  return array;
+}
+
+static void StartUp() {
+  if (kDiagnostics) OpenConsole();
+  if (SDL_Init(SDL_INIT_VIDEO) < 0)
+    Fail(std::string("cannot initialise video: ") + SDL_GetError());
+  SDL_GL_SetAttribute(SDL_GL_RED_SIZE, 8);
+  SDL_GL_SetAttribute(SDL_GL_GREEN_SIZE, 8);
+  SDL_GL_SetAttribute(SDL_GL_BLUE_SIZE, 8);
+  SDL_GL_SetAttribute(SDL_GL_DEPTH_SIZE, 16);
+  SDL_GL_SetAttribute(SDL_GL_DOUBLEBUFFER, 1);
+  screen = SDL_SetVideoMode(width, height, 32, SDL_HWSURFACE | SDL_OPENGL);
+  if (!screen)
+    Fail(std::string("cannot open the OpenGL window: ") + SDL_GetError());
+
+  glViewport(0, 0, width, height);
+  glMatrixMode(GL_MODELVIEW);
+  glLoadIdentity();
+  glEnable(GL_DEPTH_TEST);
+  glDepthFunc(GL_LEQUAL);
+  glHint(GL_PERSPECTIVE_CORRECTION_HINT, GL_NICEST);
+  glClearDepth(1.0);
+  glEnable(GL_LINE_SMOOTH);
+  glHint(GL_POLYGON_SMOOTH_HINT, GL_NICEST);
+  glEnable(GL_LIGHTING);
+  glEnable(GL_LIGHT0);
+  glEnable(GL_LIGHT1);
+
+  // Both lights stand at one point, fixed in eye space; only light 1 adds an
+  // ambient term.
+  static const GLfloat position[4] = {3.0f, 5.0f, -2.0f, 1.0f};
+  static const GLfloat white[4] = {1.0f, 1.0f, 1.0f, 1.0f};
+  static const GLfloat ambient[4] = {0.5f, 0.5f, 0.5f, 1.0f};
+  glLightfv(GL_LIGHT0, GL_POSITION, position);
+  glLightfv(GL_LIGHT0, GL_DIFFUSE, white);
+  glLightf(GL_LIGHT0, GL_LINEAR_ATTENUATION, 0.01f);
+  glLightfv(GL_LIGHT1, GL_POSITION, position);
+  glLightfv(GL_LIGHT1, GL_DIFFUSE, white);
+  glLightf(GL_LIGHT1, GL_LINEAR_ATTENUATION, 0.01f);
+  glLightfv(GL_LIGHT1, GL_AMBIENT, ambient);
+
+  glMatrixMode(GL_PROJECTION);
+  glLoadIdentity();
+  gluPerspective(45.0, static_cast<double>(width) / static_cast<double>(height),
+                 0.1f, 100.0);
+}
+
+// Where the model is named in messages: index and name.
+static std::string Where(Loader3DS& loader, int i) {
+  std::string name;
+  loader.ModelName(i, name);
+  std::ostringstream where;
+  where << kModelFile << ": model " << i << " \"" << name << "\"";
+  return where.str();
+}
+
+// True when the GL cannot take textures whose sides are not powers of two.
+static bool NeedsPowerOfTwo() {
+  static int answer = -1;
+  if (answer < 0) {
+    const char* version =
+        reinterpret_cast<const char*>(glGetString(GL_VERSION));
+    const char* extensions =
+        reinterpret_cast<const char*>(glGetString(GL_EXTENSIONS));
+    bool modern = version && std::atoi(version) >= 2;
+    bool extension = extensions && std::strstr(extensions,
+                                               "GL_ARB_texture_non_power_of_two");
+    answer = !(modern || extension);
+  }
+  return answer == 1;
+}
+
+static int PowerOfTwoAtLeast(int n, int limit) {
+  int p = 1;
+  while (p < n && p < limit) p *= 2;
+  return p;
+}
+
+// The image in exactly the pixel layout that the upload declares: red, green,
+// blue bytes, or blue, green, red, alpha bytes, whatever the BMP's depth.
+static SDL_Surface* ConvertForUpload(SDL_Surface* image) {
+  const bool bgra = kTextureFormat == GL_BGRA_EXT;
+  // Masks of a pixel read as one number in the host's byte order.
+#if SDL_BYTEORDER == SDL_LIL_ENDIAN
+  const Uint32 rgb[4] = {0x0000FF, 0x00FF00, 0xFF0000, 0};
+  const Uint32 bgr_a[4] = {0x00FF0000, 0x0000FF00, 0x000000FF, 0xFF000000};
+#else
+  const Uint32 rgb[4] = {0xFF0000, 0x00FF00, 0x0000FF, 0};
+  const Uint32 bgr_a[4] = {0x0000FF00, 0x00FF0000, 0xFF000000, 0x000000FF};
+#endif
+  const Uint32* m = bgra ? bgr_a : rgb;
+  SDL_Surface* layout = SDL_CreateRGBSurface(SDL_SWSURFACE, 1, 1, bgra ? 32 : 24,
+                                             m[0], m[1], m[2], m[3]);
+  if (!layout) return nullptr;
+  SDL_Surface* converted = SDL_ConvertSurface(image, layout->format, SDL_SWSURFACE);
+  SDL_FreeSurface(layout);
+  return converted;
+}
+
+static void UploadTexture(int i, const std::string& where,
+                          const std::string& filename) {
+  std::string path = ResolveFileName(filename);
+  SDL_Surface* image = SDL_LoadBMP_RW(SDL_RWFromFile(path.c_str(), "rb"), 1);
+  if (!image)
+    Fail(where + ": cannot load texture image \"" + filename + "\": " +
+         SDL_GetError());
+  SDL_Surface* pixels = ConvertForUpload(image);
+  SDL_FreeSurface(image);
+  // OpenGL reads rows padded to 4 bytes (its default unpack alignment).
+  const int bpp = pixels ? pixels->format->BytesPerPixel : 0;
+  if (!pixels || pixels->pitch != ((pixels->w * bpp + 3) & ~3))
+    Fail(where + ": cannot convert texture image \"" + filename + "\"");
+
+  GLsizei w = pixels->w, h = pixels->h;
+  void* data = pixels->pixels;
+  unsigned char* scaled = nullptr;
+  if (NeedsPowerOfTwo()) {
+    GLint limit = 64;
+    glGetIntegerv(GL_MAX_TEXTURE_SIZE, &limit);
+    GLsizei sw = PowerOfTwoAtLeast(w, limit), sh = PowerOfTwoAtLeast(h, limit);
+    if (sw != w || sh != h) {
+      size_t pitch = (static_cast<size_t>(sw) * bpp + 3) & ~size_t(3);
+      scaled = Allocate<unsigned char>(pitch * sh);
+      gluScaleImage(kTextureFormat, w, h, GL_UNSIGNED_BYTE, pixels->pixels, sw,
+                    sh, GL_UNSIGNED_BYTE, scaled);
+      w = sw;
+      h = sh;
+      data = scaled;
+    }
+  }
+
+  glBindTexture(GL_TEXTURE_2D, i + 1);
+  glTexImage2D(GL_TEXTURE_2D, 0, 3, w, h, 0, kTextureFormat, GL_UNSIGNED_BYTE,
+               data);
+  glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_LINEAR);
+  glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_LINEAR);
+  glEnable(GL_TEXTURE_2D);
+  glTexEnvf(GL_TEXTURE_ENV, GL_TEXTURE_ENV_MODE, GL_MODULATE);
+  delete[] scaled;
+  SDL_FreeSurface(pixels);
+}
+
+static void ImportModel(Loader3DS& loader, int i) {
+  const std::string where = Where(loader, i);
+  chunk_header mesh, vertexlist, facelist, materialref, materialchunk,
+      mapping, texturemap;
+  loader.GetMesh(i, 0, mesh);
+
+  if (!loader.FindVertexList(mesh, vertexlist))
+    Fail(where + ": no vertex list chunk (0x4110)");
+  int vertices = loader.ReadVertices(vertexlist, nullptr);
+  geom[i] = Allocate<float>(3 * vertices);
+  loader.ReadVertices(vertexlist, geom[i]);
+  // Zeroed, so a vertex that no triangle uses has a defined normal.
+  normals[i] = Allocate<float>(3 * vertices, true);
+
+  if (!loader.FindFaceList(mesh, facelist))
+    Fail(where + ": no face list chunk (0x4120)");
+  numfaces[i] = loader.ReadFaces(facelist, nullptr);
+  faceslist[i] = Allocate<unsigned short>(3 * numfaces[i]);
+  loader.ReadFaces(facelist, faceslist[i]);
+  // The renderer indexes every per-vertex array by these.
+  for (int c = 0; c < 3 * numfaces[i]; ++c)
+    if (faceslist[i][c] >= vertices) {
+      std::ostringstream why;
+      why << where << ": face " << c / 3 << " names vertex " << faceslist[i][c]
+          << " of " << vertices;
+      Fail(why.str());
+    }
+
+  if (!loader.FindMaterialRef(facelist, materialref, 0))
+    Fail(where + ": no material reference chunk (0x4130)");
+
+  bool hasmaterial = loader.GetMaterial(i, materialchunk);
+  if (hasmaterial) loader.ReadMaterial(materialchunk, materials[i]);
+
+  if (!loader.FindMappingCoords(mesh, mapping))
+    Fail(where + ": no mapping coordinates chunk (0x4140)");
+  int pairs = loader.ReadMappingCoords(mapping, nullptr);
+  // One pair per vertex at least; vertices without one get (0, 0).
+  mapcoords[i] = Allocate<float>(2 * (pairs > vertices ? pairs : vertices), true);
+  loader.ReadMappingCoords(mapping, mapcoords[i]);
+
+  if (hasmaterial &&
+      loader.FindTexture(materialchunk, texturemap, CHUNK_TEXTUREMAP)) {
+    if (loader.GetTexture(i, texturemap, CHUNK_TEXTUREMAP)) {
+      texture map;
+      loader.ReadTexture(texturemap, map);
+      textured[i] = true;
+      UploadTexture(i, where, map.filename);
+    } else {
+      textured[i] = false;
+    }
+  }
+
+  loader.SmoothNormals(numfaces[i], faceslist[i], geom[i], normals[i]);
+}
+
+static void Import(Loader3DS& loader) {
+  if (!loader.OpenFile(kModelFile))
+    Fail(std::string("cannot read ") + kModelFile + " in the working directory");
+  numobjects = loader.ModelsCount();
+  if (numobjects > SLOTS) {
+    std::ostringstream why;
+    why << kModelFile << " holds " << numobjects << " models; showing the first "
+        << SLOTS << " and leaving out " << numobjects - SLOTS;
+    Warn(why.str());
+    numobjects = SLOTS;
+  }
+  if (kDiagnostics) std::cout << numobjects << std::endl;
+  for (int j = 0; j < SLOTS; ++j) {
+    geom[j] = nullptr;
+    faceslist[j] = nullptr;
+    mapcoords[j] = nullptr;
+    normals[j] = nullptr;
+    textured[j] = false;
+  }
+  for (int i = 0; i < numobjects; ++i) ImportModel(loader, i);
+}
+
+int Render() {
+  glClearColor(0.0f, 0.0f, 0.0f, 0.5f);
+  glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+  glMatrixMode(GL_MODELVIEW);
+  glLoadIdentity();
+  glTranslatef(kPlacement[0], kPlacement[1], kPlacement[2]);
+  glRotatef(angle, 0.0f, 1.0f, 0.0f);
+  if (kQuarterTurn) glRotatef(90.0f, -1.0f, 0.0f, 0.0f);  // model z up
+  angle = static_cast<float>(static_cast<double>(angle) + 0.2);
+
+  for (int i = 0; i < numobjects; ++i) {
+    if (textured[i]) glBindTexture(GL_TEXTURE_2D, i + 1);
+    glBegin(GL_TRIANGLES);
+    for (int j = 0; j < numfaces[i]; ++j) {
+      for (int k = 0; k < 3; ++k) {
+        unsigned int v = faceslist[i][3 * j + k];
+        glNormal3f(normals[i][3 * v], normals[i][3 * v + 1],
+                   normals[i][3 * v + 2]);
+        glTexCoord2f(mapcoords[i][2 * v], mapcoords[i][2 * v + 1]);
+        glVertex3f(geom[i][3 * v], geom[i][3 * v + 1], geom[i][3 * v + 2]);
+      }
+    }
+    glEnd();
+  }
+  SDL_GL_SwapBuffers();
+  return 1;
+}
+
+extern "C" int SDL_main(int, char*[]) {
+  StartUp();
+  Loader3DS loader;
+  Import(loader);
+
+  bool running = true;
+  SDL_Event event;
+  while (running) {
+    if (SDL_PollEvent(&event) &&
+        (event.type == SDL_KEYDOWN || event.type == SDL_QUIT))
+      running = false;
+    Render();
+  }
+
+  for (int j = 0; j < SLOTS; ++j) {
+    delete[] geom[j];
+    delete[] faceslist[j];
+    delete[] mapcoords[j];
+    delete[] normals[j];
+  }
+  SDL_Quit();
+  return 0;
+}
