@@ -9,7 +9,8 @@
 # VIEWER_WRAPPER runs the program under another command (valgrind, say);
 # VIEWER_PRE_ACTION is a command run once the window exists, after which
 # OUTDIR/alive_before_key says whether the program still ran (1 or 0);
-# XVFB_ARGS adds arguments to the X server.
+# XVFB_ARGS adds arguments to the X server; WAIT_FOR_PICTURE=1 takes the
+# screenshot once something other than black is shown (at most 20 s).
 # Writes OUTDIR/stdout, stderr, status (124 when it had to be killed) and,
 # when a window appeared, OUTDIR/screen.ppm and screen.png (the 800 x 600
 # window at the top left of the screen).
@@ -19,14 +20,36 @@ xwindow=${XWINDOW:-$(dirname "$program")/tests/xwindow}
 mkdir -p "$outdir"
 rm -f "$outdir"/{stdout,stderr,status,screen.ppm,screen.png,trace,alive_before_key}
 
-exec 3> "$outdir/display"
-Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp ${XVFB_ARGS:-} >/dev/null 2>&1 &
-xvfb=$!
-exec 3>&-
+# A display number at random, so parallel runs rarely meet; a number taken by
+# another server makes Xvfb fail, and then another is tried. -noreset keeps
+# the server from resetting, and refusing connections meanwhile, each time
+# its last client leaves (the probe, xdotool, xwd).
+xvfb=
+for _ in 1 2 3 4 5; do
+  : > "$outdir/display"
+  exec 3> "$outdir/display"
+  Xvfb :$((100 + RANDOM % 20000)) -displayfd 3 -screen 0 1024x768x24 -nolisten tcp -noreset ${XVFB_ARGS:-} >"$outdir/xvfb.log" 2>&1 &
+  xvfb=$!
+  exec 3>&-
+  for _ in $(seq 200); do
+    [ -s "$outdir/display" ] && break
+    kill -0 $xvfb 2>/dev/null || break
+    sleep 0.05
+  done
+  if [ -s "$outdir/display" ]; then
+    for _ in $(seq 100); do
+      DISPLAY=:$(head -n1 "$outdir/display") "$xwindow" probe 0 && break 2
+      sleep 0.05
+    done
+  fi
+  kill $xvfb 2>/dev/null; wait $xvfb 2>/dev/null
+done
 trap 'kill $xvfb 2>/dev/null; wait $xvfb 2>/dev/null' EXIT
-for _ in $(seq 100); do [ -s "$outdir/display" ] && break; sleep 0.05; done
 export DISPLAY=:$(head -n1 "$outdir/display")
 export SDL_VIDEODRIVER=${SDL_VIDEODRIVER_OVERRIDE:-x11}
+# In the sanitizer build: X and GL libraries keep their connections to the end
+# (leaks are valgrind's to judge), and apitrace's wrapper loads before ASan.
+export ASAN_OPTIONS=${ASAN_OPTIONS:-detect_leaks=0:verify_asan_link_order=0}
 
 cmd=("$program")
 [ "${TRACE:-0}" = 1 ] && cmd=(apitrace trace --output="$outdir/trace" -- "$program")
@@ -37,6 +60,7 @@ viewer=$!
 if [ "$action" != none ]; then
   window=$("$xwindow" wait 60)
   [ "$seconds" != 0 ] && sleep "$seconds"
+  [ "${WAIT_FOR_PICTURE:-0}" = 1 ] && kill -STOP $viewer 2>/dev/null
   if [ -n "${VIEWER_PRE_ACTION:-}" ]; then
     eval "$VIEWER_PRE_ACTION"
     sleep 0.3
@@ -44,7 +68,22 @@ if [ "$action" != none ]; then
       || echo -n 0 > "$outdir/alive_before_key"
   fi
   if [ -n "$window" ]; then
-    xwd -root -silent | convert xwd:- -crop 800x600+0+0 +repage "$outdir/screen.ppm"
+    shot() { xwd -root -silent | convert xwd:- -crop 800x600+0+0 +repage "$outdir/screen.ppm"; }
+    if [ "${WAIT_FOR_PICTURE:-0}" = 1 ]; then
+      # The model spins with every frame, and frames come fast: let the
+      # program run in slices of 20 ms until its first picture is up, so the
+      # picture taken shows the model turned by a few degrees at most.
+      for _ in $(seq 500); do
+        kill -STOP $viewer 2>/dev/null || break
+        shot
+        [ "$(convert "$outdir/screen.ppm" -format '%[max]' info:)" != 0 ] && break
+        kill -CONT $viewer 2>/dev/null
+        sleep 0.02
+      done
+      kill -CONT $viewer 2>/dev/null
+    else
+      shot
+    fi
     convert "$outdir/screen.ppm" "$outdir/screen.png"
     case $action in
       key) xdotool mousemove 400 300 key space ;;

@@ -184,8 +184,8 @@ void ExpectQuadrantColours(const Build& build, const Outcome& run) {
   Image shot = ReadPpm(run.screenshot());
   ASSERT_EQ(800, shot.w) << run.err;
   // Samples close to the vertical centre line stay in their quadrant while
-  // the square turns by the first few dozen degrees.
-  const float fx[4] = {-0.3f, 0.3f, -0.3f, 0.3f};
+  // the square turns by anything up to 80 degrees.
+  const float fx[4] = {-0.15f, 0.15f, -0.15f, 0.15f};
   const float fy[4] = {0.5f, 0.5f, -0.5f, -0.5f};
   for (int q = 0; q < 4; ++q) {
     int x, y;
@@ -455,7 +455,7 @@ TEST_P(BothBuilds, TextureQuadrantsShowTheirTrueColours) {
   std::string dir = TestDir();
   WriteQuadrantBmp(dir + "/work/quad.bmp", 64, 64, 24);
   WriteModel(dir, TexturedSquareFile(build, "quad.bmp"));
-  Outcome run = RunViewer(build, dir, "key");
+  Outcome run = RunViewer(build, dir, "key", "WAIT_FOR_PICTURE=1");
   ASSERT_EQ(0, run.status) << run.err;
   ExpectQuadrantColours(build, run);
 }
@@ -465,7 +465,7 @@ TEST_P(BothBuilds, PaddedRowsOf150PixelsShowTheirTrueColours) {
   std::string dir = TestDir();
   WriteQuadrantBmp(dir + "/work/quad.bmp", 150, 100, 24);
   WriteModel(dir, TexturedSquareFile(build, "quad.bmp"));
-  Outcome run = RunViewer(build, dir, "key");
+  Outcome run = RunViewer(build, dir, "key", "WAIT_FOR_PICTURE=1");
   ASSERT_EQ(0, run.status) << run.err;
   ExpectQuadrantColours(build, run);
 }
@@ -475,7 +475,7 @@ TEST_P(BothBuilds, PalettedBmpShowsItsColours) {
   std::string dir = TestDir();
   WriteQuadrantBmp(dir + "/work/quad.bmp", 150, 100, 8);
   WriteModel(dir, TexturedSquareFile(build, "quad.bmp"));
-  Outcome run = RunViewer(build, dir, "key");
+  Outcome run = RunViewer(build, dir, "key", "WAIT_FOR_PICTURE=1");
   ASSERT_EQ(0, run.status) << run.err;
   ExpectQuadrantColours(build, run);
 }
@@ -486,7 +486,7 @@ TEST_P(BothBuilds, DosTextureNameResolvesWithoutRegardToCase) {
   std::system(("mkdir -p '" + dir + "/work/Maps'").c_str());
   WriteQuadrantBmp(dir + "/work/Maps/quad.bmp", 64, 64, 24);
   WriteModel(dir, TexturedSquareFile(build, "MAPS\\QUAD.BMP"));
-  Outcome run = RunViewer(build, dir, "key");
+  Outcome run = RunViewer(build, dir, "key", "WAIT_FOR_PICTURE=1");
   ASSERT_EQ(0, run.status) << run.err;
   ExpectQuadrantColours(build, run);
 }
@@ -627,15 +627,16 @@ TEST(RealFiles, RifleIsShownTextured) {
                "/work/monster.3ds' && cp " TEST_DATA_DIR "/m_rifl.bmp '" + dir +
                "/work/'")
                   .c_str());
-  Outcome run = RunViewer(kLoud, dir, "key", "", 0.5);
+  Outcome run = RunViewer(kLoud, dir, "key", "WAIT_FOR_PICTURE=1", 1);
   ASSERT_EQ(0, run.status) << run.err;
   EXPECT_EQ("1\n", run.out);
   Image shot = ReadPpm(run.screenshot());
   ASSERT_EQ(800, shot.w);
-  // Something lit and textured covers a good part of the window.
+  // The rifle is large for this view: at every angle it covers a good part
+  // of the window, at least in the ambient light.
   int lit = 0;
   for (size_t i = 0; i < shot.rgb.size(); i += 3)
-    lit += shot.rgb[i] + shot.rgb[i + 1] + shot.rgb[i + 2] > 60;
+    lit += shot.rgb[i] + shot.rgb[i + 1] + shot.rgb[i + 2] > 30;
   EXPECT_GT(lit, 800 * 600 / 10);
 }
 

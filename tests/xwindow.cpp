@@ -2,6 +2,7 @@
 //   xwindow wait SECONDS   prints the first mapped top-level window's id
 //   xwindow close ID       asks that window to close, as a window manager
 //                          does when its close button is pressed
+//   xwindow probe 0        succeeds once the X server takes connections
 #include <X11/Xlib.h>
 #include <X11/Xutil.h>
 #include <unistd.h>
@@ -28,11 +29,12 @@ static Window MappedTopLevel(Display* display) {
 
 int main(int argc, char* argv[]) {
   if (argc != 3) {
-    std::fprintf(stderr, "usage: xwindow wait SECONDS | close ID\n");
+    std::fprintf(stderr, "usage: xwindow wait SECONDS | close ID | probe 0\n");
     return 2;
   }
   Display* display = XOpenDisplay(nullptr);
   if (!display) return 3;
+  if (std::strcmp(argv[1], "probe") == 0) return 0;
   if (std::strcmp(argv[1], "wait") == 0) {
     for (int tries = std::atoi(argv[2]) * 20; tries > 0; --tries) {
       if (Window w = MappedTopLevel(display)) {
