@@ -18,6 +18,9 @@ set -u
 program=$1 workdir=$2 outdir=$3 action=$4 seconds=${5:-0}
 xwindow=${XWINDOW:-$(dirname "$program")/tests/xwindow}
 mkdir -p "$outdir"
+# In the sanitizer build: X and GL libraries keep their connections to the end
+# (leaks are valgrind's to judge), and apitrace's wrapper loads before ASan.
+export ASAN_OPTIONS=${ASAN_OPTIONS:-detect_leaks=0:verify_asan_link_order=0}
 rm -f "$outdir"/{stdout,stderr,status,screen.ppm,screen.png,trace,alive_before_key}
 
 # A display number at random, so parallel runs rarely meet; a number taken by
@@ -47,9 +50,6 @@ done
 trap 'kill $xvfb 2>/dev/null; wait $xvfb 2>/dev/null' EXIT
 export DISPLAY=:$(head -n1 "$outdir/display")
 export SDL_VIDEODRIVER=${SDL_VIDEODRIVER_OVERRIDE:-x11}
-# In the sanitizer build: X and GL libraries keep their connections to the end
-# (leaks are valgrind's to judge), and apitrace's wrapper loads before ASan.
-export ASAN_OPTIONS=${ASAN_OPTIONS:-detect_leaks=0:verify_asan_link_order=0}
 
 cmd=("$program")
 [ "${TRACE:-0}" = 1 ] && cmd=(apitrace trace --output="$outdir/trace" -- "$program")

@@ -34,16 +34,18 @@ int main(int argc, char* argv[]) {
   }
   Display* display = XOpenDisplay(nullptr);
   if (!display) return 3;
-  if (std::strcmp(argv[1], "probe") == 0) return 0;
+  int status = 2;
+  if (std::strcmp(argv[1], "probe") == 0) status = 0;
   if (std::strcmp(argv[1], "wait") == 0) {
+    status = 1;
     for (int tries = std::atoi(argv[2]) * 20; tries > 0; --tries) {
       if (Window w = MappedTopLevel(display)) {
         std::printf("%lu\n", w);
-        return 0;
+        status = 0;
+        break;
       }
       usleep(50000);
     }
-    return 1;
   }
   if (std::strcmp(argv[1], "close") == 0) {
     XEvent event;
@@ -56,7 +58,8 @@ int main(int argc, char* argv[]) {
     event.xclient.data.l[1] = CurrentTime;
     XSendEvent(display, event.xclient.window, False, NoEventMask, &event);
     XSync(display, False);
-    return 0;
+    status = 0;
   }
-  return 2;
+  XCloseDisplay(display);
+  return status;
 }
