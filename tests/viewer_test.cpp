@@ -409,6 +409,21 @@ TEST_P(BothBuilds, EmptySceneDrawsNothingAndIsBlack) {
   EXPECT_EQ(0, brightest);
 }
 
+TEST_P(BothBuilds, OldGlGetsTexturesScaledToPowersOfTwo) {
+  const Build build = GetParam();
+  std::string dir = TestDir();
+  WriteQuadrantBmp(dir + "/work/quad.bmp", 150, 100, 24);
+  WriteModel(dir, TexturedSquareFile(build, "quad.bmp"));
+  // An OpenGL 1.4 without non-power-of-two textures.
+  Outcome run = RunViewer(build, dir, "key",
+                          "TRACE=1 WAIT_FOR_PICTURE=1 MESA_GL_VERSION_OVERRIDE=1.4 "
+                          "MESA_EXTENSION_OVERRIDE=-GL_ARB_texture_non_power_of_two");
+  ASSERT_EQ(0, run.status) << run.err;
+  std::vector<std::string> got = GlCalls(run.trace());
+  EXPECT_EQ(1, CountOf(got, UploadCalls(build, 1, 256, 128)[1]));
+  ExpectQuadrantColours(build, run);
+}
+
 // ---- Ending the run ------------------------------------------------------------
 
 TEST_P(BothBuilds, KeyPressEndsAfterOneMoreFrame) {

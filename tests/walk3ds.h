@@ -19,24 +19,34 @@ struct WalkSummary {
   bool broken = false;
 };
 
+// With `spare`, one slot more than the count, which a correct reader never
+// writes; without, exactly the count, for AddressSanitizer to guard.
 template <class T>
 inline int ReadTwice(Loader3DS& loader, const chunk_header& chunk,
                      int (Loader3DS::*reader)(const chunk_header&, T*),
-                     int perItem, std::vector<T>& out, WalkSummary& summary) {
+                     int perItem, std::vector<T>& out, WalkSummary& summary,
+                     bool spare) {
   int count = (loader.*reader)(chunk, nullptr);
   if (count < 0) return count;
-  // One spare slot that a correct reader never writes.
-  out.assign(static_cast<size_t>(count) * perItem + 1, T(7));
+  out.assign(static_cast<size_t>(count) * perItem + (spare ? 1 : 0), T(7));
   int filled = (loader.*reader)(chunk, out.data());
-  if (filled != count || out.back() != T(7)) summary.broken = true;
-  out.pop_back();
+  if (filled != count || (spare && out.back() != T(7))) summary.broken = true;
+  if (spare) out.pop_back();
   return count;
 }
 
-inline WalkSummary WalkAll(Loader3DS& loader) {
+inline WalkSummary WalkAll(Loader3DS& loader, bool spare = true) {
   WalkSummary summary;
   loader.GetVersion();
-  loader.ObjectsCount();
+  chunk_header main, editor, scratch;
+  loader.ReadMainHeader(&main);
+  if (loader.FindEdit3DS(main, editor)) {
+    int objects = loader.ObjectsCount();
+    for (int i = 0; i < objects; ++i) {
+      if (loader.FindObject(editor, scratch, i)) loader.MeshesCount(scratch);
+      loader.FindModel(editor, scratch, i);
+    }
+  }
   loader.MaterialsCount();
   summary.models = loader.ModelsCount();
   for (int i = 0; i < summary.models; ++i) {
@@ -53,21 +63,21 @@ inline WalkSummary WalkAll(Loader3DS& loader) {
       std::vector<int> groups;
       int nv = 0, nf = 0;
       if (loader.FindVertexList(mesh, vl))
-        nv = ReadTwice(loader, vl, &Loader3DS::ReadVertices, 3, vertices, summary);
+        nv = ReadTwice(loader, vl, &Loader3DS::ReadVertices, 3, vertices, summary, spare);
       if (loader.FindMappingCoords(mesh, mc))
         summary.items +=
-            ReadTwice(loader, mc, &Loader3DS::ReadMappingCoords, 2, coords, summary);
+            ReadTwice(loader, mc, &Loader3DS::ReadMappingCoords, 2, coords, summary, spare);
       if (loader.FindFaceList(mesh, fl)) {
-        nf = ReadTwice(loader, fl, &Loader3DS::ReadFaces, 3, faces, summary);
+        nf = ReadTwice(loader, fl, &Loader3DS::ReadFaces, 3, faces, summary, spare);
         if (loader.FindSmoothingGroup(fl, sg))
           summary.items += ReadTwice(loader, sg,
-                                     &Loader3DS::ReadSmoothingGroup, 1, groups, summary);
+                                     &Loader3DS::ReadSmoothingGroup, 1, groups, summary, spare);
         for (unsigned r = 0; loader.FindMaterialRef(fl, mr, r); ++r) {
           std::string matname;
           int n = loader.ReadMaterialRef(mr, matname, nullptr);
-          refs.assign(n > 0 ? n + 1 : 1, 7);
+          refs.assign((n > 0 ? n : 0) + (spare ? 1 : 0), 7);
           if (loader.ReadMaterialRef(mr, matname, refs.data()) != n ||
-              refs.back() != 7)
+              (spare && refs.back() != 7))
             summary.broken = true;
           summary.items += n;
         }

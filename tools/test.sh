@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Installs what the build needs, builds into build/, and runs every test; then
 # builds again with AddressSanitizer and UndefinedBehaviorSanitizer into
-# build-asan/ and runs every test there too.
+# build-asan/ and runs every test there too; last, a smoke run of the
+# reader's fuzzer (build-fuzz/).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 source tools/packages.sh
@@ -16,3 +17,9 @@ cmake -S . -B build-asan -DCMAKE_BUILD_TYPE=RelWithDebInfo \
   -DMODELVIEWER_SANITIZE=ON -DMODELVIEWER_BENCH=OFF
 cmake --build build-asan -j"$jobs"
 ctest --test-dir build-asan --output-on-failure -j"$jobs"
+
+# The reader's fuzzer, built with clang, for a bounded smoke run.
+CC=clang-14 CXX=clang++-14 cmake -S . -B build-fuzz -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+  -DMODELVIEWER_FUZZ=ON
+cmake --build build-fuzz -j"$jobs"
+ctest --test-dir build-fuzz --output-on-failure

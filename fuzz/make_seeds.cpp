@@ -1,0 +1,36 @@
+// Writes the fuzzer's seed files, made with the project's 3DS writer:
+//   make_seeds <directory>
+#include <string>
+
+#include "writer3ds.h"
+
+using namespace w3ds;
+
+int main(int argc, char* argv[]) {
+  if (argc != 2) return 2;
+  const std::string dir = argv[1];
+  Mesh tri{{{0, 0, 0}, {1, 0, 0}, {0, 1, 0}}, {{0, 1, 2, 0}},
+           {{0, 0}, {1, 0}, {0, 1}}};
+  Mesh quad{{{0, 0, 0}, {1, 0, 0}, {1, 1, 0}, {0, 1, 0}},
+            {{0, 1, 2, 0}, {0, 2, 3, 7}},
+            {{0, 0}, {1, 0}, {1, 1}}};
+  Chunk smoothed = modelObject("smooth", quad, "b");
+  smoothed.kids[0].kids[2].add(smoothingGroup({1, 2}));
+
+  bool ok = true;
+  ok &= writeFile(dir + "/one-model.3ds",
+                  file3ds(editor()
+                              .add(materialChunk("a", {1, 2, 3}, {4, 5, 6},
+                                                 {7, 8, 9}, 10, 20, 30)
+                                       .add(textureMap("a.bmp")))
+                              .add(modelObject("tri", tri, "a"))));
+  ok &= writeFile(dir + "/models-and-others.3ds",
+                  file3ds(editor()
+                              .add(object("camera").add(Chunk(0x4700).u32(0)))
+                              .add(materialChunk("b"))
+                              .add(smoothed)
+                              .add(object("two").add(trimesh().add(
+                                  vertexList(tri.vertices))).add(trimesh()))));
+  ok &= writeFile(dir + "/empty-editor.3ds", file3ds(editor()));
+  return ok ? 0 : 1;
+}

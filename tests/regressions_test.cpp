@@ -1,0 +1,29 @@
+// Replays every input that ever made the fuzzer fail.
+#include <dirent.h>
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "3dsloader.h"
+#include "walk3ds.h"
+
+#ifndef REGRESSIONS_DIR
+#error REGRESSIONS_DIR must name fuzz/regressions
+#endif
+
+TEST(Regressions, EveryKeptFuzzerInputWalksSafely) {
+  std::vector<std::string> names;
+  if (DIR* dir = opendir(REGRESSIONS_DIR)) {
+    while (dirent* entry = readdir(dir)) {
+      std::string name = entry->d_name;
+      if (name[0] != '.' && name != "README.md") names.push_back(name);
+    }
+    closedir(dir);
+  }
+  for (const std::string& name : names) {
+    Loader3DS loader;
+    ASSERT_TRUE(loader.OpenFile(REGRESSIONS_DIR "/" + name)) << name;
+    EXPECT_FALSE(WalkAll(loader, false).broken) << name;
+  }
+}
