@@ -1,4 +1,5 @@
-// Writes the fuzzer's seed files, made with the project's 3DS writer:
+// Writes small 3DS files with the project's writer: the fuzzer's seeds, and
+// the files of the memory check (tools/memcheck.sh):
 //   make_seeds <directory>
 #include <string>
 
@@ -32,5 +33,11 @@ int main(int argc, char* argv[]) {
                               .add(object("two").add(trimesh().add(
                                   vertexList(tri.vertices))).add(trimesh()))));
   ok &= writeFile(dir + "/empty-editor.3ds", file3ds(editor()));
+  // Vertices 3 to 5 belong to no face, so no face gives them a normal.
+  Mesh sparse = tri;
+  sparse.vertices.insert(sparse.vertices.end(), {{5, 5, 5}, {6, 6, 6}, {7, 7, 7}});
+  ok &= writeFile(dir + "/unused-vertices.3ds",
+                  file3ds(editor().add(materialChunk("c")).add(
+                      modelObject("sparse", sparse, "c"))));
   return ok ? 0 : 1;
 }
