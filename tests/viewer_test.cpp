@@ -465,45 +465,36 @@ TEST_P(BothBuilds, MouseAndKeyReleaseDoNotEndTheRun) {
 
 // ---- Pixels ----------------------------------------------------------------------
 
-TEST_P(BothBuilds, TextureQuadrantsShowTheirTrueColours) {
-  const Build build = GetParam();
+// Shows the square textured with a quadrant image written at `imagefile`
+// (under the working directory) and named `stored` in the 3DS file.
+void ExpectTexturedSquare(const Build& build, int w, int h, int depth,
+                          const std::string& imagefile,
+                          const std::string& stored) {
   std::string dir = TestDir();
-  WriteQuadrantBmp(dir + "/work/quad.bmp", 64, 64, 24);
-  WriteModel(dir, TexturedSquareFile(build, "quad.bmp"));
+  std::string path = dir + "/work/" + imagefile;
+  std::system(("mkdir -p \"$(dirname '" + path + "')\"").c_str());
+  WriteQuadrantBmp(path, w, h, depth);
+  WriteModel(dir, TexturedSquareFile(build, stored));
   Outcome run = RunViewer(build, dir, "key", "WAIT_FOR_PICTURE=1");
   ASSERT_EQ(0, run.status) << run.err;
   ExpectQuadrantColours(build, run);
+}
+
+TEST_P(BothBuilds, TextureQuadrantsShowTheirTrueColours) {
+  ExpectTexturedSquare(GetParam(), 64, 64, 24, "quad.bmp", "quad.bmp");
 }
 
 TEST_P(BothBuilds, PaddedRowsOf150PixelsShowTheirTrueColours) {
-  const Build build = GetParam();
-  std::string dir = TestDir();
-  WriteQuadrantBmp(dir + "/work/quad.bmp", 150, 100, 24);
-  WriteModel(dir, TexturedSquareFile(build, "quad.bmp"));
-  Outcome run = RunViewer(build, dir, "key", "WAIT_FOR_PICTURE=1");
-  ASSERT_EQ(0, run.status) << run.err;
-  ExpectQuadrantColours(build, run);
+  ExpectTexturedSquare(GetParam(), 150, 100, 24, "quad.bmp", "quad.bmp");
 }
 
 TEST_P(BothBuilds, PalettedBmpShowsItsColours) {
-  const Build build = GetParam();
-  std::string dir = TestDir();
-  WriteQuadrantBmp(dir + "/work/quad.bmp", 150, 100, 8);
-  WriteModel(dir, TexturedSquareFile(build, "quad.bmp"));
-  Outcome run = RunViewer(build, dir, "key", "WAIT_FOR_PICTURE=1");
-  ASSERT_EQ(0, run.status) << run.err;
-  ExpectQuadrantColours(build, run);
+  ExpectTexturedSquare(GetParam(), 150, 100, 8, "quad.bmp", "quad.bmp");
 }
 
 TEST_P(BothBuilds, DosTextureNameResolvesWithoutRegardToCase) {
-  const Build build = GetParam();
-  std::string dir = TestDir();
-  std::system(("mkdir -p '" + dir + "/work/Maps'").c_str());
-  WriteQuadrantBmp(dir + "/work/Maps/quad.bmp", 64, 64, 24);
-  WriteModel(dir, TexturedSquareFile(build, "MAPS\\QUAD.BMP"));
-  Outcome run = RunViewer(build, dir, "key", "WAIT_FOR_PICTURE=1");
-  ASSERT_EQ(0, run.status) << run.err;
-  ExpectQuadrantColours(build, run);
+  ExpectTexturedSquare(GetParam(), 64, 64, 24, "Maps/quad.bmp",
+                       "MAPS\\QUAD.BMP");
 }
 
 // ---- What the import refuses and what it repairs ---------------------------------
