@@ -5,32 +5,15 @@
 #include <malloc.h>
 
 #include <cstdio>
-#include <random>
 #include <string>
 #include <vector>
 
 #include "3dsloader.h"
-#include "writer3ds.h"
+#include "meshes.h"
 
 namespace {
 
-// A mesh of `faces` faces over as many vertices, as one model.
-std::string MakeMesh(int faces) {
-  std::string path = "/tmp/modelviewer-bench-" + std::to_string(faces) + ".3ds";
-  std::mt19937 rng(7);
-  std::uniform_real_distribution<float> coord(-10, 10);
-  w3ds::Mesh mesh;
-  for (int i = 0; i < faces; ++i) {
-    mesh.vertices.push_back({coord(rng), coord(rng), coord(rng)});
-    mesh.coords.push_back({coord(rng), coord(rng)});
-    std::uint16_t a = static_cast<std::uint16_t>(i);
-    mesh.faces.push_back({a, static_cast<std::uint16_t>((i + 1) % faces),
-                          static_cast<std::uint16_t>((i + 7) % faces), 0});
-  }
-  w3ds::writeFile(path, w3ds::file3ds(w3ds::editor().add(
-                            w3ds::modelObject("big", mesh, "m"))));
-  return path;
-}
+std::string MakeMesh(int faces) { return WriteMeshFile(faces, faces); }
 
 const std::string& BigMesh() {
   static const std::string path = MakeMesh(65535);

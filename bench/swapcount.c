@@ -1,0 +1,38 @@
+/* Preloaded into a viewer: counts the frames it presents through
+ * SDL_GL_SwapBuffers and, at exit, writes to $SWAPCOUNT_OUT the number of
+ * frames, the milliseconds from $START_NS (the launch, in ns since the epoch)
+ * to the first presented frame, and the frames per second after it. */
+#define _GNU_SOURCE
+#include <dlfcn.h>
+#include <stdio.h>
+#include <stdlib.h>
+#include <time.h>
+
+static long long frames;
+static double first, last;
+
+static double Now(void) {
+  struct timespec t;
+  clock_gettime(CLOCK_REALTIME, &t);
+  return t.tv_sec + t.tv_nsec * 1e-9;
+}
+
+void SDL_GL_SwapBuffers(void) {
+  static void (*next)(void);
+  if (!next) next = (void (*)(void))dlsym(RTLD_NEXT, "SDL_GL_SwapBuffers");
+  next();
+  last = Now();
+  if (frames++ == 0) first = last;
+}
+
+__attribute__((destructor)) static void Report(void) {
+  const char* out = getenv("SWAPCOUNT_OUT");
+  const char* start = getenv("START_NS");
+  FILE* f = out ? fopen(out, "w") : NULL;
+  if (!f) return;
+  double launched = start ? atoll(start) * 1e-9 : first;
+  fprintf(f, "frames %lld first_frame_ms %.1f fps %.1f\n", frames,
+          (first - launched) * 1000,
+          frames > 1 ? (frames - 1) / (last - first) : 0.0);
+  fclose(f);
+}
