@@ -58,7 +58,12 @@ cmd=("$program")
 viewer=$!
 
 if [ "$action" != none ]; then
-  window=$("$xwindow" wait 60)
+  # The window, unless the program ends first (a refused file, say).
+  window=
+  for _ in $(seq 60); do
+    window=$("$xwindow" wait 1) && break
+    kill -0 $viewer 2>/dev/null || break
+  done
   [ "$seconds" != 0 ] && sleep "$seconds"
   [ "${WAIT_FOR_PICTURE:-0}" = 1 ] && kill -STOP $viewer 2>/dev/null
   if [ -n "${VIEWER_PRE_ACTION:-}" ]; then
@@ -68,7 +73,10 @@ if [ "$action" != none ]; then
       || echo -n 0 > "$outdir/alive_before_key"
   fi
   if [ -n "$window" ]; then
-    shot() { xwd -root -silent | convert xwd:- -crop 800x600+0+0 +repage "$outdir/screen.ppm"; }
+    shot() {
+      xwd -root -silent 2>/dev/null |
+        convert xwd:- -crop 800x600+0+0 +repage "$outdir/screen.ppm" 2>/dev/null
+    }
     if [ "${WAIT_FOR_PICTURE:-0}" = 1 ]; then
       # The model spins with every frame, and frames come fast: let the
       # program run in slices of 20 ms until its first picture is up, so the
@@ -84,10 +92,10 @@ if [ "$action" != none ]; then
     else
       shot
     fi
-    convert "$outdir/screen.ppm" "$outdir/screen.png"
+    convert "$outdir/screen.ppm" "$outdir/screen.png" 2>/dev/null
     case $action in
-      key) xdotool mousemove 400 300 key space ;;
-      close) "$xwindow" close "$window" ;;
+      key) xdotool mousemove 400 300 key space 2>/dev/null ;;
+      close) "$xwindow" close "$window" 2>/dev/null ;;
     esac
   fi
 fi

@@ -660,3 +660,98 @@ TEST(RealFiles, FilesWithoutMaterialOrImageAreRefused) {
     EXPECT_NE(std::string::npos, run.err.find(f[1])) << f[0] << ": " << run.err;
   }
 }
+
+// ---- Malformed input: shown (0) or refused with a reason (1), never worse ---------
+
+namespace {
+
+// A BMP file with the given header values and as many pixel bytes as given.
+Bytes Bmp(int w, int h, int bpp, unsigned colours, const Bytes& palette,
+          const Bytes& pixels) {
+  Chunk b(0);  // the writer's byte helpers, without a chunk header
+  b.u8('B').u8('M').u32(54 + palette.size() + pixels.size()).u32(0);
+  b.u32(54 + palette.size());
+  b.u32(40).u32(w).u32(h).u16(1).u16(bpp).u32(0).u32(pixels.size());
+  b.u32(2835).u32(2835).u32(colours).u32(0);
+  b.raw(palette).raw(pixels);
+  return b.data;
+}
+
+void ExpectShownOrRefused(const Outcome& run, const std::string& what) {
+  EXPECT_TRUE(run.status == 0 || run.status == 1) << what << ": " << run.status;
+  if (run.status == 1) {
+    EXPECT_EQ(1, std::count(run.err.begin(), run.err.end(), '\n'))
+        << what << ": " << run.err;
+  }
+  EXPECT_EQ(std::string::npos, run.err.find("Sanitizer")) << what << run.err;
+}
+
+}  // namespace
+
+TEST(Malformed, BrokenBmpFilesAreRefused) {
+  const Bytes palette(4 * 4, 0x80);
+  const struct {
+    const char* what;
+    Bytes bmp;
+  } cases[] = {
+      {"palette larger than 8 bits allow", Bmp(8, 8, 8, 1000, palette, Bytes(64))},
+      {"pixel indices past the palette", Bmp(8, 8, 8, 2, palette, Bytes(64, 200))},
+      {"dimensions far beyond the data", Bmp(30000, 30000, 24, 0, {}, Bytes(100))},
+      {"truncated pixel data", Bmp(64, 64, 24, 0, {}, Bytes(192 * 32))},
+      {"no pixels at all", Bmp(0, 0, 24, 0, {}, {})},
+  };
+  Mesh tri{{{0, 0, 0}, {1, 0, 0}, {0, 1, 0}}, {{0, 1, 2, 0}},
+           {{0, 0}, {1, 0}, {0, 1}}};
+  for (const auto& c : cases) {
+    std::string dir = TestDir();
+    ASSERT_TRUE(writeFile(dir + "/work/t.bmp", c.bmp));
+    WriteModel(dir, file3ds(editor()
+                                .add(materialChunk("m").add(textureMap("t.bmp")))
+                                .add(modelObject("tri", tri, "m"))));
+    Outcome run = RunViewer(kLoud, dir, "key");
+    EXPECT_EQ(1, run.status) << c.what;
+    EXPECT_NE(std::string::npos, run.err.find("cannot load texture image"))
+        << c.what << ": " << run.err;
+    ExpectShownOrRefused(run, c.what);
+  }
+}
+
+TEST(Malformed, TruncatedCopiesOfTheSample) {
+  std::string sample = ReadText(SAMPLE_DIR "/monster.3ds");
+  const size_t cuts[] = {0, 5, 6, 15, 16, 21, 22, 40, 100, 1000,
+                         sample.size() / 3, sample.size() / 2, sample.size() - 1};
+  for (size_t cut : cuts) {
+    std::string dir = TestDir();
+    std::system(("cp " SAMPLE_DIR "/monster.bmp '" + dir + "/work/'").c_str());
+    WriteModel(dir, Bytes(sample.begin(), sample.begin() + cut));
+    Outcome run = RunViewer(kLoud, dir, "key");
+    ExpectShownOrRefused(run, "cut at " + std::to_string(cut));
+  }
+}
+
+TEST(Malformed, BrokenChunksAreShownOrRefused) {
+  Mesh tri{{{0, 0, 0}, {1, 0, 0}, {0, 1, 0}}, {{0, 1, 2, 0}},
+           {{0, 0}, {1, 0}, {0, 1}}};
+  Chunk zero = modelObject("zero", tri, "m");
+  zero.kids[0].kids[1].length(0);  // mapping coordinates of length 0
+  Chunk counts = modelObject("counts", tri, "m");
+  counts.kids[0].kids[0].data[0] = 0xFF;  // 255 vertices claimed, 3 stored
+  Chunk png = materialChunk("m").add(textureMap("t.png"));
+  const struct {
+    const char* what;
+    Bytes file;
+  } cases[] = {
+      {"a chunk length of 0", file3ds(editor().add(zero))},
+      {"counts larger than the chunk", file3ds(editor().add(counts))},
+      {"a PNG as texture", file3ds(editor().add(png).add(modelObject("p", tri, "m")))},
+  };
+  for (const auto& c : cases) {
+    std::string dir = TestDir();
+    // The PNG signature and a little more: not a BMP.
+    ASSERT_TRUE(writeFile(dir + "/work/t.png",
+                          Bytes{0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n', 0, 0}));
+    WriteModel(dir, c.file);
+    Outcome run = RunViewer(kLoud, dir, "key");
+    ExpectShownOrRefused(run, c.what);
+  }
+}
