@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Frames per second of build/modelviewer under Xvfb (Mesa llvmpipe), and the
 # time from launch to its first presented frame, for the bundled sample and
-# for a generated 65535-face mesh; apitrace off.
+# for a generated globe of 65024 faces; apitrace off.
 #   bench/frames.sh [SECONDS]     (default 10)
 # With f3d installed (apt-get install f3d, for this measurement only), also
 # the time f3d takes from launch to writing an 800 x 600 picture of each file.
@@ -12,7 +12,7 @@ cmake --build build -j"$(nproc)" --target modelviewer swapcount make_mesh xwindo
 out=$PWD/build/frames
 rm -rf "$out" && mkdir -p "$out/mesh"
 cp assets/monster.bmp "$out/mesh/"
-./build/bench/make_mesh 65535 65535 "$out/mesh/monster.3ds"
+./build/bench/make_mesh sphere "$out/mesh/monster.3ds"
 export SWAPCOUNT_LIB=$PWD/build/bench/libswapcount.so
 for case in sample mesh; do
   dir=$PWD/assets
