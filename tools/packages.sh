@@ -13,5 +13,5 @@ install_packages() {
   [ "$(id -u)" = 0 ] || sudo="sudo"
   export DEBIAN_FRONTEND=noninteractive
   $sudo apt-get update -qq
-  $sudo apt-get install -y -qq --no-install-recommends "${PACKAGES[@]}" >/dev/null
+  $sudo apt-get install -y -qq "${PACKAGES[@]}" >/dev/null
 }
