@@ -574,23 +574,33 @@ bool Loader3DS::ReadTexture(const chunk_header& chunk, texture& tex) {
   return true;
 }
 
-bool Loader3DS::Normal(const float* a, const float* b, const float* c,
+namespace {
+
+// (b - a) x (c - b) made unit length; the zero vector for a triangle without
+// area or with non-finite corners, never a division by zero.
+inline void UnitNormal(const float* a, const float* b, const float* c,
                        float* out) {
-  if (!a || !b || !c || !out) return false;
   float ux = b[0] - a[0], uy = b[1] - a[1], uz = b[2] - a[2];
   float vx = c[0] - b[0], vy = c[1] - b[1], vz = c[2] - b[2];
   float nx = uy * vz - uz * vy;
   float ny = uz * vx - ux * vz;
   float nz = ux * vy - uy * vx;
   float len = std::sqrt(nx * nx + ny * ny + nz * nz);
-  // A triangle without area has no direction; never divide by zero.
   if (!(len > 0.0f) || !std::isfinite(len)) {
     out[0] = out[1] = out[2] = 0.0f;
-    return true;
+    return;
   }
   out[0] = nx / len;
   out[1] = ny / len;
   out[2] = nz / len;
+}
+
+}  // namespace
+
+bool Loader3DS::Normal(const float* a, const float* b, const float* c,
+                       float* out) {
+  if (!a || !b || !c || !out) return false;
+  UnitNormal(a, b, c, out);
   return true;
 }
 
@@ -631,8 +641,8 @@ bool Loader3DS::SmoothNormals(unsigned int count, const unsigned short* faces,
   for (size_t f = 0; f < count; ++f) {
     const unsigned short* corner = faces + 3 * f;
     float n[3];
-    Normal(vertices + 3 * corner[0], vertices + 3 * corner[1],
-           vertices + 3 * corner[2], n);
+    UnitNormal(vertices + 3 * corner[0], vertices + 3 * corner[1],
+               vertices + 3 * corner[2], n);
     if (n[0] == 0.0f && n[1] == 0.0f && n[2] == 0.0f) continue;
     for (int k = 0; k < 3; ++k) {
       unsigned int v = corner[k];
