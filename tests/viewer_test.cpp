@@ -149,6 +149,12 @@ Image ReadPpm(const std::string& path) {
 
 // ---- Fixtures --------------------------------------------------------------
 
+// One textured triangle: the smallest model the import accepts.
+Mesh Triangle() {
+  return Mesh{{{0, 0, 0}, {1, 0, 0}, {0, 1, 0}}, {{0, 1, 2, 0}},
+              {{0, 0}, {1, 0}, {0, 1}}};
+}
+
 // A square facing the viewer, textured corner to corner with the first image
 // row at its top (t = 0), placed for each build's view: modelviewer turns
 // model z up, modelviewer-quiet keeps y up.
@@ -506,10 +512,7 @@ struct Refusal {
 };
 
 std::vector<Refusal> Refusals() {
-  Mesh tri;
-  tri.vertices = {{0, 0, 0}, {1, 0, 0}, {0, 1, 0}};
-  tri.coords = {{0, 0}, {1, 0}, {0, 1}};
-  tri.faces = {{0, 1, 2, 0}};
+  Mesh tri = Triangle();
   auto model = [&](Chunk mesh) {
     return file3ds(editor().add(materialChunk("m")).add(
         object("good").add(mesh)));
@@ -570,39 +573,35 @@ TEST_P(BothBuilds, MissingModelFileEndsWithStatusOne) {
             run.err);
 }
 
-TEST_P(BothBuilds, VideoThatCannotStartEndsWithStatusOne) {
-  const Build build = GetParam();
+// Start-up fails under `env`: status 1, and modelviewer's line starts with
+// `reason`; nothing at all from modelviewer-quiet.
+void ExpectStartUpFailure(const Build& build, const std::string& env,
+                          const std::string& reason) {
   std::string dir = TestDir();
   WriteModel(dir, file3ds(editor()));
-  Outcome run = RunViewer(build, dir, "none", "SDL_VIDEODRIVER_OVERRIDE=nosuchdriver");
+  Outcome run = RunViewer(build, dir, "none", env);
   EXPECT_EQ(1, run.status);
   EXPECT_EQ("", run.out);
   if (build.quiet)
     EXPECT_EQ("", run.err);
   else
-    EXPECT_EQ(0u, run.err.find("modelviewer: cannot initialise video")) << run.err;
+    EXPECT_EQ(0u, run.err.find(reason)) << run.err;
+}
+
+TEST_P(BothBuilds, VideoThatCannotStartEndsWithStatusOne) {
+  ExpectStartUpFailure(GetParam(), "SDL_VIDEODRIVER_OVERRIDE=nosuchdriver",
+                       "modelviewer: cannot initialise video");
 }
 
 TEST_P(BothBuilds, WindowThatCannotOpenEndsWithStatusOne) {
-  const Build build = GetParam();
-  std::string dir = TestDir();
-  WriteModel(dir, file3ds(editor()));
-  Outcome run = RunViewer(build, dir, "none", "XVFB_ARGS='-extension GLX'");
-  EXPECT_EQ(1, run.status);
-  if (build.quiet)
-    EXPECT_EQ("", run.out + run.err);
-  else
-    EXPECT_EQ(0u, run.err.find("modelviewer: cannot open the OpenGL window"))
-        << run.err;
+  ExpectStartUpFailure(GetParam(), "XVFB_ARGS='-extension GLX'",
+                       "modelviewer: cannot open the OpenGL window");
 }
 
 TEST_P(BothBuilds, MoreModelsThanSlotsShowsTheFirstOnes) {
   const Build build = GetParam();
   std::string dir = TestDir();
-  Mesh tri;
-  tri.vertices = {{0, 0, 0}, {1, 0, 0}, {0, 0, 1}};
-  tri.coords = {{0, 0}, {1, 0}, {0, 1}};
-  tri.faces = {{0, 1, 2, 0}};
+  Mesh tri = Triangle();
   Chunk ed = editor();
   for (int i = 0; i < 9; ++i) ed.add(modelObject("m" + std::to_string(i), tri, "x"));
   WriteModel(dir, file3ds(ed));
@@ -700,8 +699,7 @@ TEST(Malformed, BrokenBmpFilesAreRefused) {
       {"truncated pixel data", Bmp(64, 64, 24, 0, {}, Bytes(192 * 32))},
       {"no pixels at all", Bmp(0, 0, 24, 0, {}, {})},
   };
-  Mesh tri{{{0, 0, 0}, {1, 0, 0}, {0, 1, 0}}, {{0, 1, 2, 0}},
-           {{0, 0}, {1, 0}, {0, 1}}};
+  Mesh tri = Triangle();
   for (const auto& c : cases) {
     std::string dir = TestDir();
     ASSERT_TRUE(writeFile(dir + "/work/t.bmp", c.bmp));
@@ -730,8 +728,7 @@ TEST(Malformed, TruncatedCopiesOfTheSample) {
 }
 
 TEST(Malformed, BrokenChunksAreShownOrRefused) {
-  Mesh tri{{{0, 0, 0}, {1, 0, 0}, {0, 1, 0}}, {{0, 1, 2, 0}},
-           {{0, 0}, {1, 0}, {0, 1}}};
+  Mesh tri = Triangle();
   Chunk zero = modelObject("zero", tri, "m");
   zero.kids[0].kids[1].length(0);  // mapping coordinates of length 0
   Chunk counts = modelObject("counts", tri, "m");

@@ -8,7 +8,6 @@
 #include <SDL_opengl.h>
 #include <GL/glu.h>
 
-#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <iostream>
@@ -57,15 +56,16 @@ int numobjects;
 
 static const char* const kModelFile = "monster.3ds";
 
-// The one way out on failure: the diagnostic build says why on standard
-// error; both end with status 1, running the exit handlers.
-[[noreturn]] static void Fail(const std::string& reason) {
-  if (kDiagnostics) std::cerr << "modelviewer: " << reason << std::endl;
-  std::exit(1);
-}
-
+// A line on standard error, in the diagnostic build only.
 static void Warn(const std::string& message) {
   if (kDiagnostics) std::cerr << "modelviewer: " << message << std::endl;
+}
+
+// The one way out on failure: the diagnostic build says why; both end with
+// status 1, running the exit handlers.
+[[noreturn]] static void Fail(const std::string& reason) {
+  Warn(reason);
+  std::exit(1);
 }
 
 // Array allocation that ends the program instead of throwing.
