@@ -64,8 +64,8 @@ bool Loader3DS::OpenFile(const std::string& filename) {
     return false;
   }
   unsigned char* buffer = new (std::nothrow) unsigned char[size];
-  bool complete = buffer && std::fread(buffer, 1, size, file) ==
-                                static_cast<size_t>(size);
+  bool complete =
+      buffer && std::fread(buffer, 1, size, file) == static_cast<size_t>(size);
   std::fclose(file);
   if (!complete) {
     delete[] buffer;
@@ -414,7 +414,9 @@ int Loader3DS::CountEditorChildren(unsigned int chunkid, bool modelsonly) {
   return count;
 }
 
-int Loader3DS::ObjectsCount() { return CountEditorChildren(CHUNK_OBJECT, false); }
+int Loader3DS::ObjectsCount() {
+  return CountEditorChildren(CHUNK_OBJECT, false);
+}
 
 int Loader3DS::ModelsCount() { return CountEditorChildren(CHUNK_OBJECT, true); }
 
@@ -622,7 +624,7 @@ struct NormalSum {
 };
 }  // namespace
 
-// Each face's normal is added once to each distinct corner, in face order, so
+// Each face's normal is added once to each of its corners, in face order, so
 // every sum is formed in the same order as a vertex-by-vertex scan would form
 // it, in time linear in the face count.
 bool Loader3DS::SmoothNormals(unsigned int count, const unsigned short* faces,
@@ -640,14 +642,19 @@ bool Loader3DS::SmoothNormals(unsigned int count, const unsigned short* faces,
 
   for (size_t f = 0; f < count; ++f) {
     const unsigned short* corner = faces + 3 * f;
+    // A face that names a vertex twice has no area. Skipped before its cross
+    // product is formed: where a multiply and an add are fused, a == c would
+    // leave a tiny non-zero product and a normal pointing anywhere.
+    if (corner[0] == corner[1] || corner[1] == corner[2] ||
+        corner[0] == corner[2])
+      continue;
     float n[3];
     UnitNormal(vertices + 3 * corner[0], vertices + 3 * corner[1],
                vertices + 3 * corner[2], n);
     if (n[0] == 0.0f && n[1] == 0.0f && n[2] == 0.0f) continue;
     for (int k = 0; k < 3; ++k) {
       unsigned int v = corner[k];
-      bool repeated = (k > 0 && corner[0] == v) || (k > 1 && corner[1] == v);
-      if (repeated || v >= slots) continue;
+      if (v >= slots) continue;
       sums[v].x += n[0];
       sums[v].y += n[1];
       sums[v].z += n[2];
