@@ -4,9 +4,9 @@
 //
 // Two programs come from this file. MODELVIEWER_QUIET selects the settings of
 // modelviewer-quiet; without it the file builds modelviewer.
+#include <GL/glu.h>
 #include <SDL.h>
 #include <SDL_opengl.h>
-#include <GL/glu.h>
 
 #include <cstdlib>
 #include <cstring>
@@ -16,6 +16,7 @@
 #include <string>
 
 #include "3dsloader.h"
+#include "spin.h"
 
 #ifndef GL_BGRA_EXT
 #define GL_BGRA_EXT 0x80E1
@@ -38,7 +39,8 @@ static const bool kQuarterTurn = true;
 
 // From the platform layer.
 void OpenConsole();
-std::string ResolveFileName(const std::string& stored);
+std::string ResolveFileName(const std::string& folder,
+                            const std::string& stored);
 
 // The scene store.
 int height = 600;
@@ -56,9 +58,27 @@ int numobjects;
 
 static const char* const kModelFile = "monster.3ds";
 
+// Bytes that could split a line or reach the terminal as a control sequence
+// (names come from the file) are written as \xNN.
+static std::string Printable(const std::string& text) {
+  std::string clean;
+  for (unsigned char c : text) {
+    if (c >= 0x20 && c < 0x7F) {
+      clean += static_cast<char>(c);
+    } else {
+      static const char kHex[] = "0123456789abcdef";
+      clean += "\\x";
+      clean += kHex[c >> 4];
+      clean += kHex[c & 15];
+    }
+  }
+  return clean;
+}
+
 // A line on standard error, in the diagnostic build only.
 static void Warn(const std::string& message) {
-  if (kDiagnostics) std::cerr << "modelviewer: " << message << std::endl;
+  if (kDiagnostics)
+    std::cerr << "modelviewer: " << Printable(message) << std::endl;
 }
 
 // The one way out on failure: the diagnostic build says why; both end with
@@ -71,7 +91,8 @@ static void Warn(const std::string& message) {
 // Array allocation that ends the program instead of throwing.
 template <class T>
 static T* Allocate(size_t count, bool zeroed = false) {
-  T* array = zeroed ? new (std::nothrow) T[count]() : new (std::nothrow) T[count];
+  T* array =
+      zeroed ? new (std::nothrow) T[count]() : new (std::nothrow) T[count];
   if (!array) Fail("out of memory");
   return array;
 }
@@ -121,13 +142,18 @@ static void StartUp() {
                  0.1f, 100.0);
 }
 
-// Where the model is named in messages: index and name.
-static std::string Where(Loader3DS& loader, int i) {
-  std::string name;
-  loader.ModelName(i, name);
-  std::ostringstream where;
-  where << kModelFile << ": model " << i << " \"" << name << "\"";
-  return where.str();
+// Refuses the file over model i. The model's name is looked up only when
+// there is a line to write it in.
+[[noreturn]] static void FailModel(Loader3DS& loader, int i,
+                                   const std::string& what) {
+  if (kDiagnostics) {
+    std::string name;
+    loader.ModelName(i, name);
+    std::ostringstream line;
+    line << kModelFile << ": model " << i << " \"" << name << "\": " << what;
+    Warn(line.str());
+  }
+  std::exit(1);
 }
 
 // True when the GL cannot take textures whose sides are not powers of two.
@@ -139,8 +165,8 @@ static bool NeedsPowerOfTwo() {
     const char* extensions =
         reinterpret_cast<const char*>(glGetString(GL_EXTENSIONS));
     bool modern = version && std::atoi(version) >= 2;
-    bool extension = extensions && std::strstr(extensions,
-                                               "GL_ARB_texture_non_power_of_two");
+    bool extension = extensions &&
+                     std::strstr(extensions, "GL_ARB_texture_non_power_of_two");
     answer = !(modern || extension);
   }
   return answer == 1;
@@ -165,27 +191,28 @@ static SDL_Surface* ConvertForUpload(SDL_Surface* image) {
   const Uint32 bgr_a[4] = {0x0000FF00, 0x00FF0000, 0xFF000000, 0x000000FF};
 #endif
   const Uint32* m = bgra ? bgr_a : rgb;
-  SDL_Surface* layout = SDL_CreateRGBSurface(SDL_SWSURFACE, 1, 1, bgra ? 32 : 24,
-                                             m[0], m[1], m[2], m[3]);
+  SDL_Surface* layout = SDL_CreateRGBSurface(
+      SDL_SWSURFACE, 1, 1, bgra ? 32 : 24, m[0], m[1], m[2], m[3]);
   if (!layout) return nullptr;
-  SDL_Surface* converted = SDL_ConvertSurface(image, layout->format, SDL_SWSURFACE);
+  SDL_Surface* converted =
+      SDL_ConvertSurface(image, layout->format, SDL_SWSURFACE);
   SDL_FreeSurface(layout);
   return converted;
 }
 
-static void UploadTexture(int i, const std::string& where,
-                          const std::string& filename) {
-  std::string path = ResolveFileName(filename);
-  SDL_Surface* image = SDL_LoadBMP_RW(SDL_RWFromFile(path.c_str(), "rb"), 1);
-  if (!image)
-    Fail(where + ": cannot load texture image \"" + filename + "\": " +
-         SDL_GetError());
+// Uploads `image` (released here) as texture `name`, in the build's pixel
+// layout and, where the GL needs it, scaled to powers of two. False, with the
+// reason, when the image cannot be used; nothing is uploaded then.
+static bool UploadTexture(GLuint name, SDL_Surface* image, std::string& why) {
   SDL_Surface* pixels = ConvertForUpload(image);
   SDL_FreeSurface(image);
   // OpenGL reads rows padded to 4 bytes (its default unpack alignment).
   const int bpp = pixels ? pixels->format->BytesPerPixel : 0;
-  if (!pixels || pixels->pitch != ((pixels->w * bpp + 3) & ~3))
-    Fail(where + ": cannot convert texture image \"" + filename + "\"");
+  if (!pixels || pixels->pitch != ((pixels->w * bpp + 3) & ~3)) {
+    why = "cannot convert it to the upload's pixel layout";
+    SDL_FreeSurface(pixels);
+    return false;
+  }
 
   GLsizei w = pixels->w, h = pixels->h;
   void* data = pixels->pixels;
@@ -197,15 +224,25 @@ static void UploadTexture(int i, const std::string& where,
     if (sw != w || sh != h) {
       size_t pitch = (static_cast<size_t>(sw) * bpp + 3) & ~size_t(3);
       scaled = Allocate<unsigned char>(pitch * sh);
-      gluScaleImage(kTextureFormat, w, h, GL_UNSIGNED_BYTE, pixels->pixels, sw,
-                    sh, GL_UNSIGNED_BYTE, scaled);
+      GLint error =
+          gluScaleImage(kTextureFormat, w, h, GL_UNSIGNED_BYTE, pixels->pixels,
+                        sw, sh, GL_UNSIGNED_BYTE, scaled);
+      if (error != 0) {
+        std::ostringstream reason;
+        reason << "cannot scale it to " << sw << " x " << sh << ": "
+               << gluErrorString(error);
+        why = reason.str();
+        delete[] scaled;
+        SDL_FreeSurface(pixels);
+        return false;
+      }
       w = sw;
       h = sh;
       data = scaled;
     }
   }
 
-  glBindTexture(GL_TEXTURE_2D, i + 1);
+  glBindTexture(GL_TEXTURE_2D, name);
   glTexImage2D(GL_TEXTURE_2D, 0, 3, w, h, 0, kTextureFormat, GL_UNSIGNED_BYTE,
                data);
   glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_LINEAR);
@@ -214,16 +251,16 @@ static void UploadTexture(int i, const std::string& where,
   glTexEnvf(GL_TEXTURE_ENV, GL_TEXTURE_ENV_MODE, GL_MODULATE);
   delete[] scaled;
   SDL_FreeSurface(pixels);
+  return true;
 }
 
 static void ImportModel(Loader3DS& loader, int i) {
-  const std::string where = Where(loader, i);
-  chunk_header mesh, vertexlist, facelist, materialref, materialchunk,
-      mapping, texturemap;
+  chunk_header mesh, vertexlist, facelist, materialref, materialchunk, mapping,
+      texturemap;
   loader.GetMesh(i, 0, mesh);
 
   if (!loader.FindVertexList(mesh, vertexlist))
-    Fail(where + ": no vertex list chunk (0x4110)");
+    FailModel(loader, i, "no vertex list chunk (0x4110)");
   int vertices = loader.ReadVertices(vertexlist, nullptr);
   geom[i] = Allocate<float>(3 * vertices);
   loader.ReadVertices(vertexlist, geom[i]);
@@ -231,30 +268,23 @@ static void ImportModel(Loader3DS& loader, int i) {
   normals[i] = Allocate<float>(3 * vertices, true);
 
   if (!loader.FindFaceList(mesh, facelist))
-    Fail(where + ": no face list chunk (0x4120)");
+    FailModel(loader, i, "no face list chunk (0x4120)");
   numfaces[i] = loader.ReadFaces(facelist, nullptr);
   faceslist[i] = Allocate<unsigned short>(3 * numfaces[i]);
   loader.ReadFaces(facelist, faceslist[i]);
-  // The renderer indexes every per-vertex array by these.
-  for (int c = 0; c < 3 * numfaces[i]; ++c)
-    if (faceslist[i][c] >= vertices) {
-      std::ostringstream why;
-      why << where << ": face " << c / 3 << " names vertex " << faceslist[i][c]
-          << " of " << vertices;
-      Fail(why.str());
-    }
 
   if (!loader.FindMaterialRef(facelist, materialref, 0))
-    Fail(where + ": no material reference chunk (0x4130)");
+    FailModel(loader, i, "no material reference chunk (0x4130)");
 
   bool hasmaterial = loader.GetMaterial(i, materialchunk);
   if (hasmaterial) loader.ReadMaterial(materialchunk, materials[i]);
 
   if (!loader.FindMappingCoords(mesh, mapping))
-    Fail(where + ": no mapping coordinates chunk (0x4140)");
+    FailModel(loader, i, "no mapping coordinates chunk (0x4140)");
   int pairs = loader.ReadMappingCoords(mapping, nullptr);
   // One pair per vertex at least; vertices without one get (0, 0).
-  mapcoords[i] = Allocate<float>(2 * (pairs > vertices ? pairs : vertices), true);
+  mapcoords[i] =
+      Allocate<float>(2 * (pairs > vertices ? pairs : vertices), true);
   loader.ReadMappingCoords(mapping, mapcoords[i]);
 
   if (hasmaterial &&
@@ -263,27 +293,45 @@ static void ImportModel(Loader3DS& loader, int i) {
       texture map;
       loader.ReadTexture(texturemap, map);
       textured[i] = true;
-      UploadTexture(i, where, map.filename);
+      std::string path = ResolveFileName("", map.filename), why;
+      SDL_Surface* image =
+          SDL_LoadBMP_RW(SDL_RWFromFile(path.c_str(), "rb"), 1);
+      if (!image) why = SDL_GetError();
+      if (!image || !UploadTexture(i + 1, image, why))
+        FailModel(loader, i,
+                  "cannot load texture image \"" + map.filename + "\": " + why);
     } else {
       textured[i] = false;
     }
   }
+
+  // The renderer indexes every per-vertex array by the corners. Checked
+  // last, so that a file missing a chunk or an image hears of that first.
+  for (int c = 0; c < 3 * numfaces[i]; ++c)
+    if (faceslist[i][c] >= vertices) {
+      std::ostringstream why;
+      why << "face " << c / 3 << " names vertex " << faceslist[i][c] << " of "
+          << vertices;
+      FailModel(loader, i, why.str());
+    }
 
   loader.SmoothNormals(numfaces[i], faceslist[i], geom[i], normals[i]);
 }
 
 static void Import(Loader3DS& loader) {
   if (!loader.OpenFile(kModelFile))
-    Fail(std::string("cannot read ") + kModelFile + " in the working directory");
+    Fail(std::string("cannot read ") + kModelFile +
+         " in the working directory");
   numobjects = loader.ModelsCount();
+  if (kDiagnostics) std::cout << numobjects << std::endl;
   if (numobjects > SLOTS) {
     std::ostringstream why;
-    why << kModelFile << " holds " << numobjects << " models; showing the first "
-        << SLOTS << " and leaving out " << numobjects - SLOTS;
+    why << kModelFile << " holds " << numobjects
+        << " models; showing the first " << SLOTS << " and leaving out "
+        << numobjects - SLOTS;
     Warn(why.str());
     numobjects = SLOTS;
   }
-  if (kDiagnostics) std::cout << numobjects << std::endl;
   for (int j = 0; j < SLOTS; ++j) {
     geom[j] = nullptr;
     faceslist[j] = nullptr;
@@ -302,7 +350,7 @@ int Render() {
   glTranslatef(kPlacement[0], kPlacement[1], kPlacement[2]);
   glRotatef(angle, 0.0f, 1.0f, 0.0f);
   if (kQuarterTurn) glRotatef(90.0f, -1.0f, 0.0f, 0.0f);  // model z up
-  angle = static_cast<float>(static_cast<double>(angle) + 0.2);
+  angle = NextAngle(angle);
 
   for (int i = 0; i < numobjects; ++i) {
     if (textured[i]) glBindTexture(GL_TEXTURE_2D, i + 1);

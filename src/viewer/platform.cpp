@@ -28,7 +28,10 @@ void OpenConsole() {
 }
 
 // Names are not case-sensitive here, and backslashes are separators.
-std::string ResolveFileName(const std::string& stored) { return stored; }
+std::string ResolveFileName(const std::string& folder,
+                            const std::string& stored) {
+  return folder.empty() ? stored : folder + "\\" + stored;
+}
 
 #else
 
@@ -42,15 +45,36 @@ int main(int argc, char* argv[]) {
   return SDL_main(argc, argv);
 }
 
-static bool Exists(const std::string& path) {
+static bool IsDirectory(const std::string& path) {
   struct stat info;
-  return stat(path.c_str(), &info) == 0;
+  return stat(path.c_str(), &info) == 0 && S_ISDIR(info.st_mode);
 }
 
-// The entry of `dir` whose name matches `name` regardless of case.
-static bool FindIgnoringCase(const std::string& dir, const std::string& name,
-                             std::string& found) {
-  if (name.empty() || name == "." || name == "..") {
+// Something to open as an image: present and not a directory.
+static bool IsFile(const std::string& path) {
+  struct stat info;
+  return stat(path.c_str(), &info) == 0 && !S_ISDIR(info.st_mode);
+}
+
+static std::string Join(const std::string& dir, const std::string& name) {
+  if (dir.empty() || name.empty() || name[0] == '/') return name;
+  return dir.back() == '/' ? dir + name : dir + "/" + name;
+}
+
+// The entry of `dir` called `name`, a directory or not as `directory` asks:
+// the exact name when there is one, else the first match without regard to
+// case in byte order, so the choice does not depend on the listing's order.
+static bool FindEntry(const std::string& dir, const std::string& name,
+                      bool directory, std::string& found) {
+  if (name == "." || name == "..") {
+    found = name;
+    return directory;
+  }
+  auto wanted = [&](const std::string& entry) {
+    std::string path = Join(dir.empty() ? "." : dir, entry);
+    return directory ? IsDirectory(path) : IsFile(path);
+  };
+  if (wanted(name)) {
     found = name;
     return true;
   }
@@ -58,34 +82,39 @@ static bool FindIgnoringCase(const std::string& dir, const std::string& name,
   if (!listing) return false;
   bool matched = false;
   while (dirent* entry = readdir(listing)) {
-    if (strcasecmp(entry->d_name, name.c_str()) == 0) {
-      found = entry->d_name;
-      matched = true;
-      break;
-    }
+    std::string candidate = entry->d_name;
+    if (strcasecmp(candidate.c_str(), name.c_str()) != 0) continue;
+    if (matched && candidate >= found) continue;
+    if (!wanted(candidate)) continue;
+    found = candidate;
+    matched = true;
   }
   closedir(listing);
   return matched;
 }
 
-// 3DS files name their images as DOS did ("MAPS\ROCK.BMP"): the stored name
-// if such a file exists, else backslashes as separators, matched component by
-// component without regard to case. Unresolved names come back unchanged.
-std::string ResolveFileName(const std::string& stored) {
-  if (Exists(stored)) return stored;
+// 3DS files name their images as DOS did ("MAPS\ROCK.BMP"), relative to the
+// model's folder (empty: the working directory): the stored name if such a
+// file exists, else backslashes as separators, matched component by
+// component without regard to case. Unresolved names come back as stored,
+// joined to the folder.
+std::string ResolveFileName(const std::string& folder,
+                            const std::string& stored) {
+  if (IsFile(Join(folder, stored))) return Join(folder, stored);
   std::string name = stored;
   for (char& c : name)
     if (c == '\\') c = '/';
-  std::string path = name[0] == '/' ? "/" : "";
-  size_t begin = path.size();
-  while (begin <= name.size()) {
+  std::string path = name.empty() || name[0] != '/' ? folder : "/";
+  size_t begin = name.empty() || name[0] != '/' ? 0 : 1;
+  while (begin < name.size()) {
     size_t end = name.find('/', begin);
     if (end == std::string::npos) end = name.size();
     std::string component = name.substr(begin, end - begin), found;
     if (!component.empty()) {
-      if (!FindIgnoringCase(path, component, found)) return stored;
-      path += found;
-      if (end < name.size()) path += '/';
+      bool last = name.find_first_not_of('/', end) == std::string::npos;
+      if (!FindEntry(path, component, !last, found))
+        return Join(folder, stored);
+      path = Join(path, found);
     }
     begin = end + 1;
   }
