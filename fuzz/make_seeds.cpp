@@ -10,7 +10,8 @@ using namespace w3ds;
 int main(int argc, char* argv[]) {
   if (argc != 2) return 2;
   const std::string dir = argv[1];
-  Mesh tri{{{0, 0, 0}, {1, 0, 0}, {0, 1, 0}}, {{0, 1, 2, 0}},
+  Mesh tri{{{0, 0, 0}, {1, 0, 0}, {0, 1, 0}},
+           {{0, 1, 2, 0}},
            {{0, 0}, {1, 0}, {0, 1}}};
   Mesh quad{{{0, 0, 0}, {1, 0, 0}, {1, 1, 0}, {0, 1, 0}},
             {{0, 1, 2, 0}, {0, 2, 3, 7}},
@@ -25,19 +26,25 @@ int main(int argc, char* argv[]) {
                                                  {7, 8, 9}, 10, 20, 30)
                                        .add(textureMap("a.bmp")))
                               .add(modelObject("tri", tri, "a"))));
-  ok &= writeFile(dir + "/models-and-others.3ds",
-                  file3ds(editor()
-                              .add(object("camera").add(Chunk(0x4700).u32(0)))
-                              .add(materialChunk("b"))
-                              .add(smoothed)
-                              .add(object("two").add(trimesh().add(
-                                  vertexList(tri.vertices))).add(trimesh()))));
+  ok &= writeFile(
+      dir + "/models-and-others.3ds",
+      file3ds(editor()
+                  .add(object("camera").add(Chunk(0x4700).u32(0)))
+                  .add(materialChunk("b"))
+                  .add(smoothed)
+                  .add(object("two")
+                           .add(trimesh().add(vertexList(tri.vertices)))
+                           .add(trimesh()))));
   ok &= writeFile(dir + "/empty-editor.3ds", file3ds(editor()));
-  // Vertices 3 to 5 belong to no face, so no face gives them a normal.
+  // No face gives vertices 3 to 5 a normal: 3 and 4 belong only to a face
+  // without area, which is still drawn, and 5 to no face at all.
   Mesh sparse = tri;
-  sparse.vertices.insert(sparse.vertices.end(), {{5, 5, 5}, {6, 6, 6}, {7, 7, 7}});
+  sparse.vertices.insert(sparse.vertices.end(),
+                         {{5, 5, 5}, {6, 6, 6}, {7, 7, 7}});
+  sparse.faces.push_back({3, 4, 3, 0});
   ok &= writeFile(dir + "/unused-vertices.3ds",
-                  file3ds(editor().add(materialChunk("c")).add(
-                      modelObject("sparse", sparse, "c"))));
+                  file3ds(editor()
+                              .add(materialChunk("c"))
+                              .add(modelObject("sparse", sparse, "c"))));
   return ok ? 0 : 1;
 }

@@ -14,13 +14,13 @@
 
 TEST(Regressions, EveryKeptFuzzerInputWalksSafely) {
   std::vector<std::string> names;
-  if (DIR* dir = opendir(REGRESSIONS_DIR)) {
-    while (dirent* entry = readdir(dir)) {
-      std::string name = entry->d_name;
-      if (name[0] != '.' && name != "README.md") names.push_back(name);
-    }
-    closedir(dir);
+  DIR* dir = opendir(REGRESSIONS_DIR);
+  ASSERT_NE(nullptr, dir) << "cannot list " REGRESSIONS_DIR;
+  while (dirent* entry = readdir(dir)) {
+    std::string name = entry->d_name;
+    if (name[0] != '.' && name != "README.md") names.push_back(name);
   }
+  closedir(dir);
   for (const std::string& name : names) {
     Loader3DS loader;
     ASSERT_TRUE(loader.OpenFile(REGRESSIONS_DIR "/" + name)) << name;

@@ -1,10 +1,11 @@
 #!/usr/bin/env bash
 # Runs a viewer program once on its own Xvfb screen, the way a person would:
-#   run_viewer.sh PROGRAM WORKDIR OUTDIR ACTION [SECONDS]
+#   run_viewer.sh PROGRAM WORKDIR OUTDIR ACTION [SECONDS [ARGUMENT...]]
 # ACTION: key    wait for the window, press a key
 #         close  wait for the window, close it
-#         none   just wait for the program to end (failure paths)
+#         none   just wait for the program to end (failure paths, --screenshot)
 # SECONDS: how long the program runs before the screenshot and the action.
+# ARGUMENTs go to the program.
 # Environment: TRACE=1 records the GL calls with apitrace into OUTDIR/trace;
 # VIEWER_WRAPPER runs the program under another command (valgrind, say);
 # VIEWER_PRE_ACTION is a command run once the window exists, after which
@@ -13,47 +14,69 @@
 # screenshot once something other than black is shown (at most 20 s).
 # Writes OUTDIR/stdout, stderr, status (124 when it had to be killed) and,
 # when a window appeared, OUTDIR/screen.ppm and screen.png (the 800 x 600
-# window at the top left of the screen).
+# window at the top left of the screen). When the run could not be made at
+# all, OUTDIR/harness_error says why and no status is written.
 set -u
 program=$1 workdir=$2 outdir=$3 action=$4 seconds=${5:-0}
+shift $(($# < 5 ? $# : 5))
 xwindow=${XWINDOW:-$(dirname "$program")/tests/xwindow}
 mkdir -p "$outdir"
-# In the sanitizer build: X and GL libraries keep their connections to the end
-# (leaks are valgrind's to judge), and apitrace's wrapper loads before ASan.
-export ASAN_OPTIONS=${ASAN_OPTIONS:-detect_leaks=0:verify_asan_link_order=0}
-rm -f "$outdir"/{stdout,stderr,status,screen.ppm,screen.png,trace,alive_before_key}
+rm -f "$outdir"/{stdout,stderr,status,harness_error,screen.ppm,screen.png,trace,alive_before_key}
 
-# A display number at random, so parallel runs rarely meet; a number taken by
-# another server makes Xvfb fail, and then another is tried. -noreset keeps
-# the server from resetting, and refusing connections meanwhile, each time
-# its last client leaves (the probe, xdotool, xwd).
-xvfb=
-for _ in 1 2 3 4 5; do
-  : > "$outdir/display"
-  exec 3> "$outdir/display"
-  Xvfb :$((100 + RANDOM % 20000)) -displayfd 3 -screen 0 1024x768x24 -nolisten tcp -noreset ${XVFB_ARGS:-} >"$outdir/xvfb.log" 2>&1 &
-  xvfb=$!
-  exec 3>&-
-  for _ in $(seq 200); do
-    [ -s "$outdir/display" ] && break
-    kill -0 $xvfb 2>/dev/null || break
-    sleep 0.05
-  done
-  if [ -s "$outdir/display" ]; then
-    for _ in $(seq 100); do
-      DISPLAY=:$(head -n1 "$outdir/display") "$xwindow" probe 0 && break 2
-      sleep 0.05
-    done
-  fi
-  kill $xvfb 2>/dev/null; wait $xvfb 2>/dev/null
+xvfb= viewer=
+cleanup() {
+  [ -n "$viewer" ] && kill -9 "$viewer" 2>/dev/null
+  [ -n "$xvfb" ] && { kill "$xvfb" 2>/dev/null; wait "$xvfb" 2>/dev/null; }
+}
+trap cleanup EXIT
+harness_error() {
+  echo "$*" > "$outdir/harness_error"
+  exit 1
+}
+
+# The server picks a free display itself and writes its number to fd 3.
+# -noreset keeps it from resetting, and refusing connections meanwhile, each
+# time its last client leaves (the probe, xdotool, xwd).
+: > "$outdir/display"
+exec 3> "$outdir/display"
+Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp -noreset ${XVFB_ARGS:-} \
+  >"$outdir/xvfb.log" 2>&1 &
+xvfb=$!
+exec 3>&-
+for _ in $(seq 200); do
+  [ -s "$outdir/display" ] && break
+  kill -0 $xvfb 2>/dev/null || break
+  sleep 0.05
 done
-trap 'kill $xvfb 2>/dev/null; wait $xvfb 2>/dev/null' EXIT
+[ -s "$outdir/display" ] ||
+  harness_error "Xvfb did not start: $(tail -n 3 "$outdir/xvfb.log" | tr '\n' ' ')"
 export DISPLAY=:$(head -n1 "$outdir/display")
+probed=0
+for _ in $(seq 100); do
+  "$xwindow" probe 0 && { probed=1; break; }
+  sleep 0.05
+done
+[ $probed = 1 ] || harness_error "Xvfb on $DISPLAY takes no connections"
 export SDL_VIDEODRIVER=${SDL_VIDEODRIVER_OVERRIDE:-x11}
+# Sanitizer builds: leaks are reported, except the X, GL, SDL and dynamic
+# loader blocks that live until exit; apitrace's wrapper loads before ASan.
+export ASAN_OPTIONS=${ASAN_OPTIONS:-detect_leaks=1:verify_asan_link_order=0}
+export LSAN_OPTIONS=${LSAN_OPTIONS:-suppressions=$(cd "$(dirname "$0")" && pwd)/lsan.supp:print_suppressions=0}
 
-cmd=("$program")
-[ "${TRACE:-0}" = 1 ] && cmd=(apitrace trace --output="$outdir/trace" -- "$program")
-(cd "$workdir" && exec ${VIEWER_WRAPPER:-} "${cmd[@]}") \
+# Libraries stay loaded to the end (keep_loaded.c), so that leak reports name
+# them. Traced runs preload the GL tracer into the program itself, so that
+# the process paused, resumed and ended below is the viewer, not a launcher.
+preload=$(dirname "$xwindow")/libkeep_loaded.so
+[ -f "$preload" ] || harness_error "$preload is not built"
+tracing=()
+if [ "${TRACE:-0}" = 1 ]; then
+  wrapper=$(ls /usr/lib/*/apitrace/wrappers/glxtrace.so 2>/dev/null | head -n1)
+  [ -n "$wrapper" ] || harness_error "apitrace's glxtrace.so not found"
+  preload=$wrapper:$preload
+  tracing=("TRACE_FILE=$outdir/trace")
+fi
+(cd "$workdir" && exec env LD_PRELOAD="$preload" "${tracing[@]}" \
+  ${VIEWER_WRAPPER:-} "$program" "$@") \
   > "$outdir/stdout" 2> "$outdir/stderr" &
 viewer=$!
 
@@ -110,4 +133,5 @@ for _ in $(seq 1200); do
   sleep 0.05
 done
 [ $status = 124 ] && kill -9 $viewer 2>/dev/null
+viewer=
 echo $status > "$outdir/status"

@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
-# Installs what the build needs, builds into build/, and runs every test; then
-# builds again with AddressSanitizer and UndefinedBehaviorSanitizer into
-# build-asan/ and runs every test there too; last, a smoke run of the
-# reader's fuzzer (build-fuzz/).
+# Installs what the build needs, checks the format of the C++ sources, builds
+# into build/ and runs every test (the memory checks under valgrind among
+# them); then builds again with AddressSanitizer, LeakSanitizer and
+# UndefinedBehaviorSanitizer into build-asan/ and runs every test there too;
+# last, a smoke run of the fuzzers (build-fuzz/).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 source tools/packages.sh
