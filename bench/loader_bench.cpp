@@ -1,7 +1,6 @@
 // Import cost of a big mesh: reading the file's bytes (the floor), opening and
 // decoding it, and smoothing its normals.
 #include <benchmark/benchmark.h>
-
 #include <malloc.h>
 
 #include <cstdio>
@@ -10,6 +9,7 @@
 
 #include "3dsloader.h"
 #include "meshes.h"
+#include "viewer_import.h"
 
 namespace {
 
@@ -34,27 +34,13 @@ void BM_ReadFileBytes(benchmark::State& state) {
 }
 BENCHMARK(BM_ReadFileBytes)->Unit(benchmark::kMicrosecond);
 
-struct Decoded {
-  std::vector<float> vertices, coords, normals;
-  std::vector<unsigned short> faces;
-};
-
-Decoded OpenAndDecode(Loader3DS& loader, const std::string& path) {
-  Decoded d;
+// Open and decode as the viewer does, without the normals.
+ImportedModel OpenAndDecode(Loader3DS& loader, const std::string& path) {
+  ImportedModel m;
   loader.OpenFile(path);
-  chunk_header mesh, vl, fl, mc;
   loader.ModelsCount();
-  loader.GetMesh(0, 0, mesh);
-  loader.FindVertexList(mesh, vl);
-  loader.FindFaceList(mesh, fl);
-  loader.FindMappingCoords(mesh, mc);
-  d.vertices.resize(3 * loader.ReadVertices(vl, nullptr));
-  loader.ReadVertices(vl, d.vertices.data());
-  d.faces.resize(3 * loader.ReadFaces(fl, nullptr));
-  loader.ReadFaces(fl, d.faces.data());
-  d.coords.resize(2 * loader.ReadMappingCoords(mc, nullptr));
-  loader.ReadMappingCoords(mc, d.coords.data());
-  return d;
+  ImportModel(loader, 0, m, false);
+  return m;
 }
 
 void BM_OpenAndDecode(benchmark::State& state) {
@@ -68,11 +54,10 @@ BENCHMARK(BM_OpenAndDecode)->Unit(benchmark::kMicrosecond);
 
 void BM_SmoothNormals(benchmark::State& state) {
   Loader3DS loader;
-  Decoded d = OpenAndDecode(loader, BigMesh());
-  d.normals.resize(d.vertices.size());
+  ImportedModel m = OpenAndDecode(loader, BigMesh());
   for (auto _ : state)
-    loader.SmoothNormals(d.faces.size() / 3, d.faces.data(), d.vertices.data(),
-                         d.normals.data());
+    loader.SmoothNormals(m.faces.size() / 3, m.faces.data(), m.vertices.data(),
+                         m.normals.data());
 }
 BENCHMARK(BM_SmoothNormals)->Unit(benchmark::kMicrosecond);
 
@@ -82,17 +67,21 @@ void BM_Import(benchmark::State& state) {
   std::string path = MakeMesh(static_cast<int>(state.range(0)));
   for (auto _ : state) {
     Loader3DS loader;
-    Decoded d = OpenAndDecode(loader, path);
-    d.normals.resize(d.vertices.size());
-    loader.SmoothNormals(d.faces.size() / 3, d.faces.data(), d.vertices.data(),
-                         d.normals.data());
-    benchmark::DoNotOptimize(d.normals.data());
+    ImportedModel m;
+    loader.OpenFile(path);
+    loader.ModelsCount();
+    ImportModel(loader, 0, m);
+    benchmark::DoNotOptimize(m.normals.data());
   }
   state.SetComplexityN(state.range(0));
 }
 BENCHMARK(BM_Import)
-    ->Arg(1024)->Arg(8192)->Arg(32768)->Arg(65535)
-    ->Unit(benchmark::kMicrosecond)->Complexity(benchmark::oN);
+    ->Arg(1024)
+    ->Arg(8192)
+    ->Arg(32768)
+    ->Arg(65535)
+    ->Unit(benchmark::kMicrosecond)
+    ->Complexity(benchmark::oN);
 
 }  // namespace
 

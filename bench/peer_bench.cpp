@@ -16,6 +16,7 @@
 
 #include "3dsloader.h"
 #include "meshes.h"
+#include "viewer_import.h"
 
 namespace {
 
@@ -24,34 +25,12 @@ const std::string& File() {
   return path;
 }
 
-struct Model {
-  std::vector<float> vertices, coords, normals;
-  std::vector<unsigned short> faces;
-  material mat;
-};
-
-// What the viewer's import does for one model, without the GL upload.
-void Import(Loader3DS& loader, const std::string& path, Model& m) {
+// The viewer's whole import, without the GL upload.
+void Import(Loader3DS& loader, const std::string& path,
+            std::vector<ImportedModel>& models) {
   loader.OpenFile(path);
-  int models = loader.ModelsCount();
-  for (int i = 0; i < models; ++i) {
-    chunk_header mesh, vl, fl, mr, mc, mat;
-    loader.GetMesh(i, 0, mesh);
-    loader.FindVertexList(mesh, vl);
-    m.vertices.resize(3 * loader.ReadVertices(vl, nullptr));
-    loader.ReadVertices(vl, m.vertices.data());
-    m.normals.assign(m.vertices.size(), 0.0f);
-    loader.FindFaceList(mesh, fl);
-    m.faces.resize(3 * loader.ReadFaces(fl, nullptr));
-    loader.ReadFaces(fl, m.faces.data());
-    loader.FindMaterialRef(fl, mr, 0);
-    if (loader.GetMaterial(i, mat)) loader.ReadMaterial(mat, m.mat);
-    loader.FindMappingCoords(mesh, mc);
-    m.coords.resize(2 * loader.ReadMappingCoords(mc, nullptr));
-    loader.ReadMappingCoords(mc, m.coords.data());
-    loader.SmoothNormals(m.faces.size() / 3, m.faces.data(), m.vertices.data(),
-                         m.normals.data());
-  }
+  models.resize(loader.ModelsCount());
+  for (size_t i = 0; i < models.size(); ++i) ImportModel(loader, i, models[i]);
 }
 
 void BM_BareRead(benchmark::State& state) {
@@ -68,9 +47,9 @@ BENCHMARK(BM_BareRead)->Unit(benchmark::kMicrosecond);
 void BM_ViewerImport(benchmark::State& state) {
   for (auto _ : state) {
     Loader3DS loader;
-    Model m;
-    Import(loader, File(), m);
-    benchmark::DoNotOptimize(m.normals.data());
+    std::vector<ImportedModel> models;
+    Import(loader, File(), models);
+    benchmark::DoNotOptimize(models.data());
   }
 }
 BENCHMARK(BM_ViewerImport)->Unit(benchmark::kMicrosecond);
@@ -102,18 +81,20 @@ long StatusKb(const char* field) {
 int main(int argc, char** argv) {
   if (argc == 3 && std::strcmp(argv[1], "--peak") == 0) {
     const std::string path = argv[2];
-    long size = static_cast<long>(std::ifstream(path, std::ios::ate | std::ios::binary).tellg());
+    long size = static_cast<long>(
+        std::ifstream(path, std::ios::ate | std::ios::binary).tellg());
     long baseline = StatusKb("VmHWM:");
     {
       Loader3DS loader;
-      Model m;
-      Import(loader, path, m);
+      std::vector<ImportedModel> models;
+      Import(loader, path, models);
     }
     long peak = StatusKb("VmHWM:");
-    std::printf("file %ld KB; peak resident memory %ld KB above a baseline of %ld KB "
-                "(%.2f x the file)\n",
-                size / 1024, peak - baseline, baseline,
-                (peak - baseline) * 1024.0 / size);
+    std::printf(
+        "file %ld KB; peak resident memory %ld KB above a baseline of %ld KB "
+        "(%.2f x the file)\n",
+        size / 1024, peak - baseline, baseline,
+        (peak - baseline) * 1024.0 / size);
     return 0;
   }
   benchmark::Initialize(&argc, argv);

@@ -1,6 +1,6 @@
-// Walks everything a loaded file offers, the way the viewer's import and more:
-// counts, names, every model's meshes and their chunks, both calls of every
-// array reader (sized by the count-only call), materials, maps and normals.
+// Walks everything a loaded file offers: the viewer's import of every model,
+// and more: counts, names, every model's meshes and their chunks, both calls
+// of every array reader (sized by the count-only call), materials and maps.
 // Used by the malformed-input tests and the fuzzer; it only needs the reader
 // to stay inside its buffers and to terminate.
 #ifndef MODELVIEWER_WALK3DS_H
@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "3dsloader.h"
+#include "viewer_import.h"
 
 struct WalkSummary {
   int models = 0;
@@ -50,6 +51,8 @@ inline WalkSummary WalkAll(Loader3DS& loader, bool spare = true) {
   loader.MaterialsCount();
   summary.models = loader.ModelsCount();
   for (int i = 0; i < summary.models; ++i) {
+    ImportedModel imported;
+    ImportModel(loader, i, imported);
     std::string name;
     loader.ModelName(i, name);
     chunk_header object;
@@ -61,17 +64,18 @@ inline WalkSummary WalkAll(Loader3DS& loader, bool spare = true) {
       std::vector<float> vertices, coords;
       std::vector<unsigned short> faces, refs;
       std::vector<int> groups;
-      int nv = 0, nf = 0;
       if (loader.FindVertexList(mesh, vl))
-        nv = ReadTwice(loader, vl, &Loader3DS::ReadVertices, 3, vertices, summary, spare);
+        summary.items += ReadTwice(loader, vl, &Loader3DS::ReadVertices, 3,
+                                   vertices, summary, spare);
       if (loader.FindMappingCoords(mesh, mc))
-        summary.items +=
-            ReadTwice(loader, mc, &Loader3DS::ReadMappingCoords, 2, coords, summary, spare);
+        summary.items += ReadTwice(loader, mc, &Loader3DS::ReadMappingCoords, 2,
+                                   coords, summary, spare);
       if (loader.FindFaceList(mesh, fl)) {
-        nf = ReadTwice(loader, fl, &Loader3DS::ReadFaces, 3, faces, summary, spare);
+        summary.items += ReadTwice(loader, fl, &Loader3DS::ReadFaces, 3, faces,
+                                   summary, spare);
         if (loader.FindSmoothingGroup(fl, sg))
-          summary.items += ReadTwice(loader, sg,
-                                     &Loader3DS::ReadSmoothingGroup, 1, groups, summary, spare);
+          summary.items += ReadTwice(loader, sg, &Loader3DS::ReadSmoothingGroup,
+                                     1, groups, summary, spare);
         for (unsigned r = 0; loader.FindMaterialRef(fl, mr, r); ++r) {
           std::string matname;
           int n = loader.ReadMaterialRef(mr, matname, nullptr);
@@ -82,14 +86,6 @@ inline WalkSummary WalkAll(Loader3DS& loader, bool spare = true) {
           summary.items += n;
         }
       }
-      summary.items += nv + nf;
-      bool inRange = nv > 0 && nf > 0;
-      for (unsigned short v : faces) inRange = inRange && v < nv;
-      if (inRange) {
-        std::vector<float> normals(vertices.size());
-        loader.SmoothNormals(nf, faces.data(), vertices.data(),
-                             normals.data());
-      }
     }
   }
   int materials = loader.MaterialsCount();
@@ -98,7 +94,8 @@ inline WalkSummary WalkAll(Loader3DS& loader, bool spare = true) {
     material mat;
     texture tex;
     if (loader.GetMaterial(i, chunk)) loader.ReadMaterial(chunk, mat);
-    if (loader.GetTexture(i, map, CHUNK_TEXTUREMAP)) loader.ReadTexture(map, tex);
+    if (loader.GetTexture(i, map, CHUNK_TEXTUREMAP))
+      loader.ReadTexture(map, tex);
   }
   return summary;
 }
