@@ -1,25 +1,19 @@
-// libFuzzer target: any bytes as a 3DS file, opened and walked through
-// everything the reader offers, with every array allocated at exactly the
-// count that the reader returned.
-#include <unistd.h>
-
+// libFuzzer target: any bytes as a 3DS file, handed to the reader from memory
+// and walked through everything it offers, with every array allocated at
+// exactly the count that the reader returned.
 #include <cstdint>
-#include <cstdio>
-#include <string>
+#include <cstring>
 
 #include "3dsloader.h"
 #include "walk3ds.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, size_t size) {
-  static const std::string path =
-      "/tmp/modelviewer-fuzz-" + std::to_string(getpid()) + ".3ds";
-  std::FILE* file = std::fopen(path.c_str(), "wb");
-  if (!file) return 0;
-  std::fwrite(data, 1, size, file);
-  std::fclose(file);
-
+  // The reader's buffer is public: the bytes go in as OpenFile would put
+  // them, without a file written for every input.
   Loader3DS loader;
-  if (!loader.OpenFile(path)) return 0;
+  loader.filebuffer = new unsigned char[size ? size : 1];
+  std::memcpy(loader.filebuffer, data, size);
+  loader.filesize = static_cast<unsigned int>(size);
   WalkSummary summary = WalkAll(loader, false);
   if (summary.broken) __builtin_trap();  // counts of the two calls differ
   return 0;
