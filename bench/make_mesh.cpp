@@ -25,21 +25,23 @@ static w3ds::Bytes Sphere() {
   };
   for (int r = 0; r < rows; ++r)
     for (int c = 0; c < columns; ++c) {
-      if (r > 0) mesh.faces.push_back({at(c, r), at(c, r + 1), at(c + 1, r + 1), 0});
+      if (r > 0)
+        mesh.faces.push_back({at(c, r), at(c, r + 1), at(c + 1, r + 1), 0});
       if (r < rows - 1)
         mesh.faces.push_back({at(c, r), at(c + 1, r + 1), at(c + 1, r), 0});
     }
-  return w3ds::file3ds(w3ds::editor()
-                           .add(w3ds::materialChunk("m").add(
-                               w3ds::textureMap("monster.bmp")))
-                           .add(w3ds::modelObject("globe", mesh, "m")));
+  return w3ds::file3ds(
+      w3ds::editor()
+          .add(w3ds::materialChunk("m").add(w3ds::textureMap("monster.bmp")))
+          .add(w3ds::modelObject("globe", mesh, "m")));
 }
 
 int main(int argc, char* argv[]) {
   if (argc == 3 && std::string(argv[1]) == "sphere")
     return w3ds::writeFile(argv[2], Sphere()) ? 0 : 1;
   if (argc != 4) return 2;
-  return w3ds::writeFile(argv[3], MeshFile(std::atoi(argv[1]), std::atoi(argv[2])))
+  return w3ds::writeFile(argv[3],
+                         MeshFile(std::atoi(argv[1]), std::atoi(argv[2])))
              ? 0
              : 1;
 }

@@ -27,11 +27,11 @@ inline w3ds::Bytes MeshFile(int faces, int vertices) {
   }
   w3ds::Chunk model = w3ds::modelObject("mesh", mesh, "m");
   model.kids[0].kids[2].add(w3ds::smoothingGroup(groups));
-  return w3ds::file3ds(w3ds::editor()
-                           .add(w3ds::materialChunk("m", {40, 40, 40},
-                                                    {200, 120, 60}, {255, 255, 255},
-                                                    30, 50, 0))
-                           .add(model));
+  return w3ds::file3ds(
+      w3ds::editor()
+          .add(w3ds::materialChunk("m", {40, 40, 40}, {200, 120, 60},
+                                   {255, 255, 255}, 30, 50, 0))
+          .add(model));
 }
 
 inline std::string WriteMeshFile(int faces, int vertices) {

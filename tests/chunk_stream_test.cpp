@@ -82,8 +82,8 @@ TEST(PrimitiveReaders, LittleEndianAtAnyOffset) {
   float f = -2.5f;
   unsigned char fb[4];
   std::memcpy(fb, &f, 4);
-  Open(loader, Bytes{0xEE, 0x78, 0x56, 0x34, 0x12, 0xFF, 0xFF, 0xFF, 0xFF,
-                     0xCD, 0xAB, fb[0], fb[1], fb[2], fb[3], 0x80});
+  Open(loader, Bytes{0xEE, 0x78, 0x56, 0x34, 0x12, 0xFF, 0xFF, 0xFF, 0xFF, 0xCD,
+                     0xAB, fb[0], fb[1], fb[2], fb[3], 0x80});
   loader.readpos = 1;  // odd offset
   EXPECT_EQ(0x12345678u, loader.ReadUINT());
   EXPECT_EQ(-1, loader.ReadINT());

@@ -132,9 +132,9 @@ TEST(ReadSmoothingGroup, CountComesFromTheLength) {
 
 TEST(ReadMaterial, ReadsEachPropertyByPosition) {
   Loader3DS loader;
-  chunk_header h = OpenChunk(
-      loader, materialChunk("M", {255, 0, 0}, {128, 128, 128}, {0, 0, 255},
-                            25, 10, 50));
+  chunk_header h =
+      OpenChunk(loader, materialChunk("M", {255, 0, 0}, {128, 128, 128},
+                                      {0, 0, 255}, 25, 10, 50));
   material mat;
   ASSERT_TRUE(loader.ReadMaterial(h, mat));
   EXPECT_EQ("M", mat.name);
@@ -149,15 +149,15 @@ TEST(ReadMaterial, ReadsEachPropertyByPosition) {
 
 TEST(ReadMaterial, GammaCopyOfAColourIsPassedOver) {
   Loader3DS loader;
-  Chunk m = Chunk(0xAFFF)
-                .add(Chunk(0xA000).str("G"))
-                .add(colour(0xA010, {1, 2, 3})
-                         .add(Chunk(0x0012).u8(9).u8(9).u8(9)))
-                .add(colour(0xA020, {4, 5, 6}))
-                .add(colour(0xA030, {7, 8, 9}))
-                .add(percent(0xA040, 1))
-                .add(percent(0xA041, 2))
-                .add(percent(0xA050, 3));
+  Chunk m =
+      Chunk(0xAFFF)
+          .add(Chunk(0xA000).str("G"))
+          .add(colour(0xA010, {1, 2, 3}).add(Chunk(0x0012).u8(9).u8(9).u8(9)))
+          .add(colour(0xA020, {4, 5, 6}))
+          .add(colour(0xA030, {7, 8, 9}))
+          .add(percent(0xA040, 1))
+          .add(percent(0xA041, 2))
+          .add(percent(0xA050, 3));
   chunk_header h = OpenChunk(loader, m);
   material mat;
   ASSERT_TRUE(loader.ReadMaterial(h, mat));

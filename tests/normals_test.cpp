@@ -64,7 +64,8 @@ TEST(Normal, RightHandedAndIndependentOfScaleAndPlace) {
 
 TEST(Normal, TriangleWithoutAreaGivesZeroVector) {
   Loader3DS loader;
-  float a[3] = {0, 0, 0}, b[3] = {1, 1, 1}, c[3] = {2, 2, 2}, out[3] = {9, 9, 9};
+  float a[3] = {0, 0, 0}, b[3] = {1, 1, 1}, c[3] = {2, 2, 2},
+        out[3] = {9, 9, 9};
   ASSERT_TRUE(loader.Normal(a, b, c, out));
   ExpectVec(0, 0, 0, out);
   float nan[3] = {NAN, 0, 0}, inf[3] = {INFINITY, 0, 0};
@@ -101,8 +102,8 @@ TEST(SmoothNormals, SharedVertexGetsTheMeanMadeUnit) {
   EXPECT_EQ(0.70710677f, n[0]);
   EXPECT_EQ(0.0f, n[1]);
   EXPECT_EQ(0.70710677f, n[2]);
-  ExpectVec(0, 0, 1, &n[3]);   // only in face 0
-  ExpectVec(1, 0, 0, &n[9]);   // only in face 1
+  ExpectVec(0, 0, 1, &n[3]);  // only in face 0
+  ExpectVec(1, 0, 0, &n[9]);  // only in face 1
   EXPECT_FALSE(loader.SmoothNormals(2, f.data(), nullptr, n.data()));
 }
 

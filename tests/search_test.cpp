@@ -60,9 +60,8 @@ TEST(FindChunk, DoesNotDescendIntoChildren) {
 
 TEST(FindChunk, StepsOverObjectNameAndFaceArray) {
   Loader3DS loader;
-  Bytes bytes = file3ds(editor().add(object("abc").add(
-      trimesh().add(faceList({{0, 1, 2, 0}, {1, 2, 3, 0}})
-                        .add(materialRef("m", {0}))))));
+  Bytes bytes = file3ds(editor().add(object("abc").add(trimesh().add(
+      faceList({{0, 1, 2, 0}, {1, 2, 3, 0}}).add(materialRef("m", {0}))))));
   Open(loader, bytes);
   chunk_header object, mesh, faces, ref;
   ASSERT_TRUE(loader.GetModel(0, object));
@@ -184,9 +183,10 @@ TEST(Directory, GetMeshTakesTheNthMeshOfTheNthModel) {
 
 TEST(Directory, MaterialsAndTexturesByPosition) {
   Loader3DS loader;
-  Open(loader, file3ds(editor()
-                           .add(materialChunk("zeta"))
-                           .add(materialChunk("alpha").add(textureMap("T.BMP")))));
+  Open(loader,
+       file3ds(editor()
+                   .add(materialChunk("zeta"))
+                   .add(materialChunk("alpha").add(textureMap("T.BMP")))));
   chunk_header chunk, map;
   material mat;
   ASSERT_TRUE(loader.GetMaterial(0, chunk));

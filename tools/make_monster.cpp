@@ -78,8 +78,8 @@ void AddEllipsoid(w3ds::Mesh& mesh, Vec centre, Vec radii,
 void AddTube(w3ds::Mesh& mesh, Vec from, Vec to, float r0, float r1,
              const Region& region) {
   Vec axis = Unit(to - from);
-  Vec side = Unit(Cross(axis, std::fabs(axis.z) < 0.9f ? Vec{0, 0, 1}
-                                                         : Vec{1, 0, 0}));
+  Vec side =
+      Unit(Cross(axis, std::fabs(axis.z) < 0.9f ? Vec{0, 0, 1} : Vec{1, 0, 0}));
   Vec other = Cross(axis, side);
   AddGrid(mesh, 16, 6, region, [&](float s, float t) {
     float theta = 2 * kPi * s, r = r1 + (r0 - r1) * t;
@@ -138,8 +138,7 @@ void Place(std::vector<Part>& parts) {
   const float target[3] = {0, 0, 6};
   for (Part& p : parts)
     for (w3ds::Vec3& v : p.mesh.vertices)
-      for (int k = 0; k < 3; ++k)
-        v[k] = (v[k] - centre[k]) * scale + target[k];
+      for (int k = 0; k < 3; ++k) v[k] = (v[k] - centre[k]) * scale + target[k];
 }
 
 // ---- The texture atlas -------------------------------------------------
@@ -165,8 +164,8 @@ Colour Skin(float s, float t) {
 Colour Eye(float s, float t) {
   float ds = (s - 0.75f) * 2, dt = t - 0.47f;
   float d = std::sqrt(ds * ds + dt * dt);
-  if (d < 0.07f) return {0.02f, 0.02f, 0.02f};       // pupil
-  if (d < 0.16f) return {0.85f, 0.55f, 0.05f};       // amber iris
+  if (d < 0.07f) return {0.02f, 0.02f, 0.02f};  // pupil
+  if (d < 0.16f) return {0.85f, 0.55f, 0.05f};  // amber iris
   return {0.97f, 0.97f, 0.92f};
 }
 

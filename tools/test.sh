@@ -9,6 +9,9 @@ cd "$(dirname "$0")/.."
 source tools/packages.sh
 install_packages
 
+# One format for all C++ (the repository's .clang-format).
+git ls-files '*.c' '*.cpp' '*.h' | xargs clang-format-14 --dry-run -Werror
+
 jobs=$(nproc)
 cmake -S . -B build -DCMAKE_BUILD_TYPE=RelWithDebInfo
 cmake --build build -j"$jobs"

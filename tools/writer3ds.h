@@ -18,9 +18,9 @@ using Bytes = std::vector<std::uint8_t>;
 
 struct Chunk {
   std::uint16_t id;
-  Bytes data;                 // the chunk's own data, in front of sub-chunks
+  Bytes data;  // the chunk's own data, in front of sub-chunks
   std::vector<Chunk> kids;
-  bool forceLength = false;   // store `forcedLength` instead of the real one
+  bool forceLength = false;  // store `forcedLength` instead of the real one
   std::uint32_t forcedLength = 0;
 
   explicit Chunk(std::uint16_t chunkid) : id(chunkid) {}
@@ -138,8 +138,9 @@ inline Chunk percent(std::uint16_t id, std::uint16_t value) {
 
 inline Chunk textureMap(const std::string& filename,
                         std::uint16_t strength = 100) {
-  return Chunk(0xA200).add(Chunk(0x0030).u16(strength)).add(
-      Chunk(0xA300).str(filename));
+  return Chunk(0xA200)
+      .add(Chunk(0x0030).u16(strength))
+      .add(Chunk(0xA300).str(filename));
 }
 
 // A material chunk laid out as modelling tools write it.
