@@ -46,5 +46,22 @@ int main(int argc, char* argv[]) {
                   file3ds(editor()
                               .add(materialChunk("c"))
                               .add(modelObject("sparse", sparse, "c"))));
+  // Faces that name materials by name, twice, or not at all, in two
+  // smoothing groups; a material with a float colour and its name last.
+  Chunk named = modelObject("named", quad, "b");
+  named.kids[0]
+      .kids[2]
+      .add(materialRef("a", {1, 0}))
+      .add(smoothingGroup({1, 2}));
+  ok &= writeFile(
+      dir + "/materials-by-name.3ds",
+      file3ds(
+          editor()
+              .add(materialChunk("a", {}, {200, 0, 0}).add(textureMap("a.png")))
+              .add(Chunk(0xAFFF)
+                       .add(Chunk(0xA020).add(
+                           Chunk(0x0010).f32(0).f32(1).f32(0)))
+                       .add(Chunk(0xA000).str("b")))
+              .add(named)));
   return ok ? 0 : 1;
 }

@@ -1,4 +1,5 @@
-// Replays every input that ever made the fuzzer fail.
+// Replays every input that ever made a fuzzer fail: through the reader's walk
+// and through the viewing mode's import.
 #include <dirent.h>
 #include <gtest/gtest.h>
 
@@ -6,6 +7,8 @@
 #include <vector>
 
 #include "3dsloader.h"
+#include "scene_check.h"
+#include "scene_import.h"
 #include "walk3ds.h"
 
 #ifndef REGRESSIONS_DIR
@@ -25,5 +28,9 @@ TEST(Regressions, EveryKeptFuzzerInputWalksSafely) {
     Loader3DS loader;
     ASSERT_TRUE(loader.OpenFile(REGRESSIONS_DIR "/" + name)) << name;
     EXPECT_FALSE(WalkAll(loader, false).broken) << name;
+    Scene scene;
+    std::string why;
+    const bool drawable = ImportScene(loader, scene, why);
+    EXPECT_TRUE(SceneKeepsItsPromises(scene, drawable)) << name;
   }
 }

@@ -8,6 +8,8 @@
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
+#include <functional>
+#include <map>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -40,10 +42,12 @@ std::string ReadText(const std::string& path) {
   return text.str();
 }
 
-std::string TestDir() {
+// A fresh folder of the current test; `part` tells apart the runs of one test.
+std::string TestDir(const std::string& part = "") {
   const ::testing::TestInfo* info =
       ::testing::UnitTest::GetInstance()->current_test_info();
-  std::string name = std::string(info->test_suite_name()) + "." + info->name();
+  std::string name =
+      std::string(info->test_suite_name()) + "." + info->name() + part;
   for (char& c : name)
     if (c == '/') c = '_';
   std::string dir = ::testing::TempDir() + "viewer." + name;
@@ -58,14 +62,16 @@ struct Outcome {
   std::string trace() const { return dir + "/trace"; }
 };
 
-// Runs `build` in `dir`/work. action: key, close or none.
+// Runs `build` in `dir`/work with `args`. action: key, close or none.
 Outcome RunViewer(const Build& build, const std::string& dir,
                   const std::string& action, const std::string& env = "",
-                  double seconds = 0) {
+                  double seconds = 0,
+                  const std::vector<std::string>& args = {}) {
   std::ostringstream cmd;
   cmd << env << " bash " << TESTS_DIR << "/run_viewer.sh " << VIEWER_DIR << "/"
       << build.program << " '" << dir << "/work' '" << dir << "/out' " << action
       << " " << seconds;
+  for (const std::string& arg : args) cmd << " '" << arg << "'";
   std::system(cmd.str().c_str());
   Outcome run;
   run.dir = dir + "/out";
@@ -663,6 +669,306 @@ TEST_P(BothBuilds, MoreModelsThanSlotsShowsTheFirstOnes) {
   std::vector<std::string> got = GlCalls(run.trace());
   int frames = CountOf(got, "glXSwapBuffers");
   EXPECT_EQ(slots * frames, CountOf(got, "glBegin(mode = GL_TRIANGLES)"));
+}
+
+// ---- Viewing mode: a file named on the command line
+// ---------------------------
+
+// A box of six sides from x to x + 2, each side two faces that show the whole
+// texture and name the material `side(s)`.
+Chunk Box(const std::string& name, float x,
+          const std::function<std::string(int)>& side) {
+  static const int kCorner[6][4][3] = {
+      {{0, 0, 0}, {1, 0, 0}, {1, 1, 0}, {0, 1, 0}},
+      {{0, 0, 1}, {1, 0, 1}, {1, 1, 1}, {0, 1, 1}},
+      {{0, 0, 0}, {0, 1, 0}, {0, 1, 1}, {0, 0, 1}},
+      {{1, 0, 0}, {1, 1, 0}, {1, 1, 1}, {1, 0, 1}},
+      {{0, 0, 0}, {1, 0, 0}, {1, 0, 1}, {0, 0, 1}},
+      {{0, 1, 0}, {1, 1, 0}, {1, 1, 1}, {0, 1, 1}}};
+  Mesh m;
+  for (int s = 0; s < 6; ++s) {
+    const std::uint16_t v = static_cast<std::uint16_t>(4 * s);
+    for (const auto& c : kCorner[s])
+      m.vertices.push_back({x + 2.0f * c[0], 2.0f * c[1], 2.0f * c[2]});
+    m.coords.insert(m.coords.end(), {{0, 1}, {1, 1}, {1, 0}, {0, 0}});
+    m.faces.push_back({v, std::uint16_t(v + 1), std::uint16_t(v + 2), 0});
+    m.faces.push_back({v, std::uint16_t(v + 2), std::uint16_t(v + 3), 0});
+  }
+  Chunk faces = faceList(m.faces);
+  for (int s = 0; s < 6; ++s)
+    faces.add(
+        materialRef(side(s), {std::uint16_t(2 * s), std::uint16_t(2 * s + 1)}));
+  return object(name).add(trimesh()
+                              .add(vertexList(m.vertices))
+                              .add(mappingCoords(m.coords))
+                              .add(faces));
+}
+
+// Which channels of a lit pixel stand out: "r", "rg", "b" and so on; "" for
+// greys and dark pixels.
+std::string Hue(const RGBColour& c) {
+  int high = std::max({c.r, c.g, c.b});
+  if (high < 60) return "";
+  std::string hue;
+  if (c.r > high / 2) hue += "r";
+  if (c.g > high / 2) hue += "g";
+  if (c.b > high / 2) hue += "b";
+  return hue == "rgb" ? "" : hue;
+}
+
+struct ViewingCase {
+  const char* what;
+  std::function<void(const std::string& work)> write;  // files under work/
+  std::vector<std::string> args;
+  int status;
+  const char* out;  // modelviewer's standard output
+  const char* err;  // part of its only line on standard error; "" for none
+  std::vector<std::string> hues, absent;  // in the screenshot, ≥ 500 pixels
+  int colours = 0;  // at least this many of the six pure hues
+};
+
+void WriteIn(const std::string& work, const std::string& name,
+             const Bytes& bytes) {
+  std::system(("mkdir -p \"$(dirname '" + work + "/" + name + "')\"").c_str());
+  ASSERT_TRUE(writeFile(work + "/" + name, bytes));
+}
+
+void CopyIn(const std::string& work, const std::vector<std::string>& files) {
+  for (const std::string& f : files)
+    std::system(("mkdir -p '" + work + "/models' && cp '" TEST_DATA_DIR "/" +
+                 f + "' '" + work + "/models/'")
+                    .c_str());
+}
+
+// The quadrant image as `name`, in the format that its extension says.
+void WriteImage(const std::string& work, const std::string& name) {
+  WriteQuadrantBmp(work + "/quad.bmp", 64, 64, 24);
+  const std::string path = work + "/" + name;
+  std::system(("mkdir -p \"$(dirname '" + path + "')\" && convert '" + work +
+               "/quad.bmp' '" + path + "' && rm '" + work + "/quad.bmp'")
+                  .c_str());
+}
+
+std::vector<ViewingCase> ViewingCases() {
+  auto all = [](const std::string& m) { return [m](int) { return m; }; };
+  const std::vector<std::string> shot = {"--screenshot", "shot.png",
+                                         "models/box.3ds"};
+  Bytes png = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n', 0, 0};
+  return {
+      {"textures beside a file in another folder: a PNG, and a JPEG stored "
+       "under another case",
+       [=](const std::string& w) {
+         WriteImage(w, "models/quad.png");
+         WriteImage(w, "models/Maps/quad2.jpg");
+         WriteIn(
+             w, "models/box.3ds",
+             file3ds(editor()
+                         .add(materialChunk("png").add(textureMap("quad.png")))
+                         .add(materialChunk("jpeg").add(
+                             textureMap("MAPS\\QUAD2.JPG")))
+                         .add(Box("a", -3, all("png")))
+                         .add(Box("b", 1, all("jpeg")))));
+       },
+       shot,
+       0,
+       "2\n",
+       "",
+       {"r", "g", "b"},
+       {}},
+      {"six sides in six colours",
+       [=](const std::string& w) {
+         const RGB colours[6] = {{255, 0, 0},   {0, 255, 0},   {0, 0, 255},
+                                 {255, 255, 0}, {0, 255, 255}, {255, 0, 255}};
+         Chunk ed = editor();
+         for (int s = 0; s < 6; ++s)
+           ed.add(materialChunk("c" + std::to_string(s), {}, colours[s]));
+         WriteIn(w, "models/box.3ds", file3ds(ed.add(Box("box", 0, [](int s) {
+                   return "c" + std::to_string(s);
+                 }))));
+       },
+       shot,
+       0,
+       "1\n",
+       "",
+       {},
+       {},
+       2},
+      {"faces that name the second material chunk",
+       [=](const std::string& w) {
+         WriteIn(w, "models/box.3ds",
+                 file3ds(editor()
+                             .add(materialChunk("first", {}, {255, 0, 0}))
+                             .add(materialChunk("second", {}, {0, 255, 0}))
+                             .add(Box("box", 0, all("second")))));
+       },
+       shot,
+       0,
+       "1\n",
+       "",
+       {"g"},
+       {"r"}},
+      {"a missing image leaves its faces in their colour",
+       [=](const std::string& w) {
+         WriteIn(w, "models/box.3ds",
+                 file3ds(editor()
+                             .add(materialChunk("m", {}, {0, 0, 255})
+                                      .add(textureMap("gone.png")))
+                             .add(Box("box", 0, all("m")))));
+       },
+       shot,
+       0,
+       "1\n",
+       "modelviewer: models/box.3ds: cannot use texture image \"gone.png\": ",
+       {"b"},
+       {}},
+      {"a file without a model to draw",
+       [=](const std::string& w) {
+         WriteIn(w, "models/box.3ds", file3ds(editor().add(object("camera"))));
+       },
+       shot,
+       1,
+       "0\n",
+       "modelviewer: models/box.3ds: no model that can be drawn",
+       {},
+       {}},
+      {"a file that is not a 3DS file",
+       [=](const std::string& w) { WriteIn(w, "models/box.3ds", png); },
+       shot,
+       1,
+       "",
+       "models/box.3ds: not a 3DS file",
+       {},
+       {}},
+      {"a screenshot that cannot be written",
+       [=](const std::string& w) {
+         WriteIn(w, "models/box.3ds",
+                 file3ds(editor().add(Box("box", 0, all("m")))));
+       },
+       {"--screenshot", "no/such/folder/shot.png", "models/box.3ds"},
+       1,
+       "1\n",
+       "cannot write the screenshot no/such/folder/shot.png",
+       {},
+       {}},
+      {"the bundled program's first frame",
+       [=](const std::string& w) {
+         std::system(("cp " SAMPLE_DIR "/* '" + w + "'").c_str());
+       },
+       {"--screenshot", "shot.png"},
+       0,
+       "5\n",
+       "",
+       {"g"},
+       {}},
+      // Files written by modelling tools, copied with what lies beside them.
+      {"the textured rifle",
+       [=](const std::string& w) {
+         CopyIn(w, {"mar_rifle.3ds", "m_rifl.bmp"});
+       },
+       {"--screenshot", "shot.png", "models/mar_rifle.3ds"},
+       0,
+       "1\n",
+       "",
+       {},
+       {}},
+      {"a box without materials",
+       [=](const std::string& w) { CopyIn(w, {"RotatingCube.3DS"}); },
+       {"--screenshot", "shot.png", "models/RotatingCube.3DS"},
+       0,
+       "1\n",
+       "",
+       {},
+       {}},
+      {"a box whose PNG texture is not shipped",
+       [=](const std::string& w) {
+         CopyIn(w, {"cube_with_diffuse_texture.3DS"});
+       },
+       {"--screenshot", "shot.png", "models/cube_with_diffuse_texture.3DS"},
+       0,
+       "1\n",
+       "cannot use texture image \"TEST.PNG\"",
+       {},
+       {}},
+      {"an unknown option",
+       nullptr,
+       {"--bogus"},
+       2,
+       "",
+       "unknown option --bogus",
+       {},
+       {}},
+      {"--screenshot without a path",
+       nullptr,
+       {"a.3ds", "--screenshot"},
+       2,
+       "",
+       "--screenshot needs the path",
+       {},
+       {}},
+      {"two files",
+       nullptr,
+       {"a.3ds", "b.3ds"},
+       2,
+       "",
+       "one FILE at most",
+       {},
+       {}},
+  };
+}
+
+TEST_P(BothBuilds, ViewingModeShowsFilesAndRefusesWhatItCannot) {
+  const Build build = GetParam();
+  int part = 0;
+  for (const ViewingCase& c : ViewingCases()) {
+    SCOPED_TRACE(c.what);
+    std::string dir = TestDir("." + std::to_string(part++));
+    if (c.write) c.write(dir + "/work");
+    Outcome run = RunViewer(build, dir, "none", "", 0, c.args);
+    EXPECT_EQ(c.status, run.status) << run.err;
+    EXPECT_EQ(build.quiet ? "" : c.out, run.out);
+    if (build.quiet || !*c.err) {
+      EXPECT_EQ("", run.err);
+    } else if (c.status == 2) {
+      EXPECT_EQ(0u, run.err.find(std::string("modelviewer: ") + c.err))
+          << run.err;
+      EXPECT_NE(std::string::npos, run.err.find("\nusage: modelviewer "))
+          << run.err;
+    } else {
+      EXPECT_NE(std::string::npos, run.err.find(c.err)) << run.err;
+      EXPECT_EQ(1, std::count(run.err.begin(), run.err.end(), '\n')) << run.err;
+    }
+    if (c.status != 0 || c.args[0] != "--screenshot") continue;
+    // An 800 x 600 RGB picture; the hues counted that it must show or not.
+    std::string picture = dir + "/work/shot.png";
+    std::system(("identify -format '%w %h %[channels]' '" + picture + "' > '" +
+                 picture + ".txt' && convert '" + picture + "' '" + picture +
+                 ".ppm'")
+                    .c_str());
+    EXPECT_EQ("800 600 srgb", ReadText(picture + ".txt"));
+    Image shot = ReadPpm(picture + ".ppm");
+    ASSERT_EQ(800, shot.w);
+    std::map<std::string, int> pixels;
+    for (int y = 0; y < shot.h; ++y)
+      for (int x = 0; x < shot.w; ++x) ++pixels[Hue(shot.at(x, y))];
+    for (const std::string& hue : c.hues) EXPECT_GE(pixels[hue], 500) << hue;
+    for (const std::string& hue : c.absent) EXPECT_EQ(0, pixels[hue]) << hue;
+    int colours = 0;
+    for (const char* hue : {"r", "g", "b", "rg", "gb", "rb"})
+      colours += pixels[hue] >= 500;
+    EXPECT_GE(colours, c.colours);
+  }
+}
+
+TEST_P(BothBuilds, HelpAndVersionGoToStandardOutput) {
+  const Build build = GetParam();
+  std::string dir = TestDir();
+  Outcome help = RunViewer(build, dir, "none", "", 0, {"--help"});
+  EXPECT_EQ(0, help.status);
+  EXPECT_EQ(0u, help.out.find(std::string("usage: ") + build.program + " "));
+  Outcome version = RunViewer(build, dir, "none", "", 0, {"--version"});
+  EXPECT_EQ(0, version.status);
+  EXPECT_EQ(std::string(build.program) + " " MODELVIEWER_VERSION "\n",
+            version.out);
 }
 
 INSTANTIATE_TEST_SUITE_P(Viewer, BothBuilds, ::testing::Values(kLoud, kQuiet),

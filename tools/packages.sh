@@ -2,7 +2,8 @@
 # README's commands. Installing is idempotent.
 PACKAGES=(
   cmake make g++ pkg-config
-  libsdl1.2-dev libgl-dev libglu1-mesa-dev libgl1-mesa-dri
+  libsdl1.2-dev libsdl-image1.2-dev libpng-dev libgl-dev libglu1-mesa-dev
+  libgl1-mesa-dri
   libgtest-dev libbenchmark-dev
   xvfb xauth xdotool apitrace imagemagick x11-apps mesa-utils
   clang-14 libclang-rt-14-dev clang-format-14 valgrind git

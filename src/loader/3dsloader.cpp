@@ -371,6 +371,22 @@ bool Loader3DS::FindTexture(const chunk_header& parent, chunk_header& found,
   return parent.id == CHUNK_MATERIAL && FindChunk(parent, found, chunkid, 0);
 }
 
+std::vector<chunk_header> Loader3DS::Children(const chunk_header& parent) {
+  std::vector<chunk_header> children;
+  if (!filebuffer) return children;
+  unsigned int saved = readpos;
+  EnterChildren(parent);
+  unsigned long long end =
+      static_cast<unsigned long long>(parent.start) + parent.length;
+  chunk_header child;
+  while (NextChild(end, child)) {
+    children.push_back(child);
+    SkipChunk(child);
+  }
+  readpos = saved;
+  return children;
+}
+
 // One pass over the object's children; `readpos` ends where a failed search
 // for one more mesh would leave it.
 int Loader3DS::MeshesCount(const chunk_header& parent) {

@@ -12,6 +12,7 @@
 #define MODELVIEWER_3DSLOADER_H
 
 #include <string>
+#include <vector>
 
 // Chunk identifiers the reader searches for or tests.
 enum : unsigned int {
@@ -148,6 +149,12 @@ class Loader3DS {
   // The first child with identifier `chunkid` (not an index).
   bool FindTexture(const chunk_header& parent, chunk_header& found,
                    unsigned int chunkid);  // parent: material
+
+  // Every direct child of `parent`, in file order, in one pass and by the
+  // searches' rules: the parent's own data is stepped over, and the walk ends
+  // at the parent's end, at a header cut off by the end of the file, or at a
+  // stored length below 6. `readpos` is restored. Empty without a file.
+  std::vector<chunk_header> Children(const chunk_header& parent);
 
   // Counts. MeshesCount is -1 when `parent` is not an object chunk. The others
   // are 0 without a file or editor chunk and restore `readpos`.

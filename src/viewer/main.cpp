@@ -3,10 +3,10 @@
 // until a key is pressed or the window is closed.
 //
 // Two programs come from this file. MODELVIEWER_QUIET selects the settings of
-// modelviewer-quiet; without it the file builds modelviewer.
+// modelviewer-quiet (viewer.h); without it the file builds modelviewer. With
+// a file named on the command line, both show that file in the viewing mode
+// (viewing_mode.cpp), which shares start-up, texture upload and frame loop.
 #include <GL/glu.h>
-#include <SDL.h>
-#include <SDL_opengl.h>
 
 #include <cstdlib>
 #include <cstring>
@@ -14,33 +14,13 @@
 #include <new>
 #include <sstream>
 #include <string>
+#include <vector>
 
 #include "3dsloader.h"
+#include "image_files.h"
+#include "options.h"
 #include "spin.h"
-
-#ifndef GL_BGRA_EXT
-#define GL_BGRA_EXT 0x80E1
-#endif
-
-// Build settings: the only differences between the two programs.
-#ifdef MODELVIEWER_QUIET
-#define SLOTS 5
-static const bool kDiagnostics = false;
-static const GLenum kTextureFormat = GL_BGRA_EXT;
-static const GLfloat kPlacement[3] = {0.0f, -1.0f, -4.0f};
-static const bool kQuarterTurn = false;
-#else
-#define SLOTS 7
-static const bool kDiagnostics = true;
-static const GLenum kTextureFormat = GL_RGB;
-static const GLfloat kPlacement[3] = {0.0f, -6.0f, -20.0f};
-static const bool kQuarterTurn = true;
-#endif
-
-// From the platform layer.
-void OpenConsole();
-std::string ResolveFileName(const std::string& folder,
-                            const std::string& stored);
+#include "viewer.h"
 
 // The scene store.
 int height = 600;
@@ -75,15 +55,14 @@ static std::string Printable(const std::string& text) {
   return clean;
 }
 
-// A line on standard error, in the diagnostic build only.
-static void Warn(const std::string& message) {
+void Warn(const std::string& message) {
   if (kDiagnostics)
     std::cerr << "modelviewer: " << Printable(message) << std::endl;
 }
 
 // The one way out on failure: the diagnostic build says why; both end with
 // status 1, running the exit handlers.
-[[noreturn]] static void Fail(const std::string& reason) {
+[[noreturn]] void Fail(const std::string& reason) {
   Warn(reason);
   std::exit(1);
 }
@@ -97,8 +76,7 @@ static T* Allocate(size_t count, bool zeroed = false) {
   return array;
 }
 
-static void StartUp() {
-  if (kDiagnostics) OpenConsole();
+void StartUp(bool paced) {
   if (SDL_Init(SDL_INIT_VIDEO) < 0)
     Fail(std::string("cannot initialise video: ") + SDL_GetError());
   SDL_GL_SetAttribute(SDL_GL_RED_SIZE, 8);
@@ -106,6 +84,7 @@ static void StartUp() {
   SDL_GL_SetAttribute(SDL_GL_BLUE_SIZE, 8);
   SDL_GL_SetAttribute(SDL_GL_DEPTH_SIZE, 16);
   SDL_GL_SetAttribute(SDL_GL_DOUBLEBUFFER, 1);
+  if (paced) SDL_GL_SetAttribute(SDL_GL_SWAP_CONTROL, 1);
   screen = SDL_SetVideoMode(width, height, 32, SDL_HWSURFACE | SDL_OPENGL);
   if (!screen)
     Fail(std::string("cannot open the OpenGL window: ") + SDL_GetError());
@@ -200,10 +179,9 @@ static SDL_Surface* ConvertForUpload(SDL_Surface* image) {
   return converted;
 }
 
-// Uploads `image` (released here) as texture `name`, in the build's pixel
-// layout and, where the GL needs it, scaled to powers of two. False, with the
-// reason, when the image cannot be used; nothing is uploaded then.
-static bool UploadTexture(GLuint name, SDL_Surface* image, std::string& why) {
+// Where the GL needs it, the image is scaled to powers of two. Nothing is
+// uploaded when it cannot be used.
+bool UploadTexture(GLuint name, SDL_Surface* image, std::string& why) {
   SDL_Surface* pixels = ConvertForUpload(image);
   SDL_FreeSurface(image);
   // OpenGL reads rows padded to 4 bytes (its default unpack alignment).
@@ -293,7 +271,8 @@ static void ImportModel(Loader3DS& loader, int i) {
       texture map;
       loader.ReadTexture(texturemap, map);
       textured[i] = true;
-      std::string path = ResolveFileName("", map.filename), why;
+      std::string path, why;
+      ResolveFileName("", map.filename, path);
       SDL_Surface* image =
           SDL_LoadBMP_RW(SDL_RWFromFile(path.c_str(), "rb"), 1);
       if (!image) why = SDL_GetError();
@@ -366,23 +345,85 @@ int Render() {
     }
     glEnd();
   }
-  SDL_GL_SwapBuffers();
+  Present();
   return 1;
 }
 
-extern "C" int SDL_main(int, char*[]) {
-  StartUp();
-  Loader3DS loader;
-  Import(loader);
+// The frame's pixels, while a screenshot is due: read from the back buffer
+// before the swap, the one moment they are sure to be there.
+static std::vector<unsigned char>* capture;
 
+void Present() {
+  if (capture) {
+    capture->resize(3 * static_cast<size_t>(width) * height);
+    glPixelStorei(GL_PACK_ALIGNMENT, 1);
+    glReadBuffer(GL_BACK);
+    glReadPixels(0, 0, width, height, GL_RGB, GL_UNSIGNED_BYTE,
+                 capture->data());
+  }
+  SDL_GL_SwapBuffers();
+}
+
+// Waits out the rest of a 1/60 s frame that began at `start`, where the swap
+// did not wait for the display (as under a virtual X server).
+static void Pace(Uint32 start) {
+  const Uint32 kFrameMs = 17;
+  Uint32 spent = SDL_GetTicks() - start;
+  if (spent < kFrameMs) SDL_Delay(kFrameMs - spent);
+}
+
+bool RunFrames(int (*render)(), const std::string& screenshot, bool paced) {
+  std::vector<unsigned char> pixels;
+  if (!screenshot.empty()) capture = &pixels;
   bool running = true;
   SDL_Event event;
   while (running) {
+    Uint32 start = paced ? SDL_GetTicks() : 0;
     if (SDL_PollEvent(&event) &&
         (event.type == SDL_KEYDOWN || event.type == SDL_QUIT))
       running = false;
-    Render();
+    render();
+    if (capture) {
+      capture = nullptr;
+      std::string why;
+      if (WritePng(screenshot, width, height, pixels.data(), why)) return true;
+      Warn("cannot write the screenshot " + screenshot + ": " + why);
+      return false;
+    }
+    if (paced) Pace(start);
   }
+  return true;
+}
+
+// --help, --version and usage errors; the action for anything else.
+static void ActOnCommandLine(const Options& options) {
+  switch (options.action) {
+    case Options::kHelp:
+      std::cout << HelpText(kProgram);
+      std::exit(0);
+    case Options::kVersion:
+      std::cout << kProgram << " " << MODELVIEWER_VERSION << std::endl;
+      std::exit(0);
+    case Options::kUsageError:
+      Warn(options.error);
+      if (kDiagnostics) std::cerr << UsageLines(kProgram);
+      std::exit(2);
+    case Options::kView:
+      break;
+  }
+}
+
+extern "C" int SDL_main(int argc, char* argv[]) {
+  if (kDiagnostics) OpenConsole();
+  const Options options = ParseOptions(argc, argv);
+  ActOnCommandLine(options);
+  if (!options.file.empty()) return RunViewingMode(options);
+
+  StartUp(false);
+  Loader3DS loader;
+  Import(loader);
+
+  bool shown = RunFrames(Render, options.screenshot, false);
 
   for (int j = 0; j < SLOTS; ++j) {
     delete[] geom[j];
@@ -391,5 +432,5 @@ extern "C" int SDL_main(int, char*[]) {
     delete[] normals[j];
   }
   SDL_Quit();
-  return 0;
+  return shown ? 0 : 1;
 }

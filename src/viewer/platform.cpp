@@ -28,9 +28,10 @@ void OpenConsole() {
 }
 
 // Names are not case-sensitive here, and backslashes are separators.
-std::string ResolveFileName(const std::string& folder,
-                            const std::string& stored) {
-  return folder.empty() ? stored : folder + "\\" + stored;
+bool ResolveFileName(const std::string& folder, const std::string& stored,
+                     std::string& path) {
+  path = folder.empty() ? stored : folder + "\\" + stored;
+  return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES;
 }
 
 #else
@@ -93,32 +94,32 @@ static bool FindEntry(const std::string& dir, const std::string& name,
   return matched;
 }
 
-// 3DS files name their images as DOS did ("MAPS\ROCK.BMP"), relative to the
-// model's folder (empty: the working directory): the stored name if such a
-// file exists, else backslashes as separators, matched component by
-// component without regard to case. Unresolved names come back as stored,
-// joined to the folder.
-std::string ResolveFileName(const std::string& folder,
-                            const std::string& stored) {
-  if (IsFile(Join(folder, stored))) return Join(folder, stored);
+// 3DS files name their images as DOS did ("MAPS\ROCK.BMP"): the stored name
+// if such a file exists, else backslashes as separators, matched component by
+// component without regard to case.
+bool ResolveFileName(const std::string& folder, const std::string& stored,
+                     std::string& path) {
+  path = Join(folder, stored);
+  if (IsFile(path)) return true;
   std::string name = stored;
   for (char& c : name)
     if (c == '\\') c = '/';
-  std::string path = name.empty() || name[0] != '/' ? folder : "/";
-  size_t begin = name.empty() || name[0] != '/' ? 0 : 1;
-  while (begin < name.size()) {
+  const bool absolute = !name.empty() && name[0] == '/';
+  std::string found_path = absolute ? "/" : folder;
+  for (size_t begin = absolute ? 1 : 0; begin < name.size();) {
     size_t end = name.find('/', begin);
     if (end == std::string::npos) end = name.size();
     std::string component = name.substr(begin, end - begin), found;
     if (!component.empty()) {
       bool last = name.find_first_not_of('/', end) == std::string::npos;
-      if (!FindEntry(path, component, !last, found))
-        return Join(folder, stored);
-      path = Join(path, found);
+      if (!FindEntry(found_path, component, !last, found)) return false;
+      found_path = Join(found_path, found);
     }
     begin = end + 1;
   }
-  return path;
+  if (!IsFile(found_path)) return false;
+  path = found_path;
+  return true;
 }
 
 #endif

@@ -1,0 +1,82 @@
+#include "options.h"
+
+namespace {
+
+const std::string kScreenshot = "--screenshot";
+const std::string kScreenshotIs = "--screenshot=";
+const char kNoPath[] = "--screenshot needs the path of the PNG to write";
+
+bool Refuse(Options& options, const std::string& error) {
+  options.action = Options::kUsageError;
+  options.error = error;
+  return false;
+}
+
+// Takes one argument; false once the action is decided.
+bool Take(Options& options, char* argv[], int argc, int& i, bool& literal) {
+  const std::string arg = argv[i];
+  if (!literal && arg == "--") {
+    literal = true;
+  } else if (!literal && arg == "--help") {
+    options.action = Options::kHelp;
+    return false;
+  } else if (!literal && arg == "--version") {
+    options.action = Options::kVersion;
+    return false;
+  } else if (!literal && arg == kScreenshot) {
+    // The next argument, unless it is missing or an option.
+    if (i + 1 >= argc || argv[i + 1][0] == '\0' ||
+        (argv[i + 1][0] == '-' && argv[i + 1][1] != '\0'))
+      return Refuse(options, kNoPath);
+    options.screenshot = argv[++i];
+  } else if (!literal &&
+             arg.compare(0, kScreenshotIs.size(), kScreenshotIs) == 0) {
+    options.screenshot = arg.substr(kScreenshotIs.size());
+    if (options.screenshot.empty()) return Refuse(options, kNoPath);
+  } else if (!literal && arg.size() > 1 && arg[0] == '-') {
+    return Refuse(options, "unknown option " + arg);
+  } else if (!options.file.empty()) {
+    return Refuse(options, "one FILE at most (also given: " + arg + ")");
+  } else {
+    options.file = arg;
+  }
+  return true;
+}
+
+}  // namespace
+
+Options ParseOptions(int argc, char* argv[]) {
+  Options options;
+  bool literal = false;
+  for (int i = 1; i < argc; ++i)
+    if (!Take(options, argv, argc, i, literal)) return options;
+  if (!options.file.empty() && options.file == options.screenshot)
+    Refuse(options, "the screenshot would overwrite " + options.file);
+  return options;
+}
+
+std::string UsageLines(const std::string& program) {
+  return "usage: " + program + " [--screenshot OUT.png] [FILE.3ds]\n" +
+         "       " + program + " --help | --version\n";
+}
+
+std::string HelpText(const std::string& program) {
+  return UsageLines(program) +
+         "\n"
+         "Shows a 3DS model lit, textured and spinning; any key or closing "
+         "the\n"
+         "window ends it.\n"
+         "\n"
+         "  FILE.3ds            the model to show, framed to fit the window,\n"
+         "                      in the materials its faces name; textures\n"
+         "                      (BMP, PNG, JPEG) are looked up beside it.\n"
+         "                      Without FILE: monster.3ds in the working\n"
+         "                      directory, shown as the bundled sample is.\n"
+         "  --screenshot OUT.png  write the first frame as an 800 x 600 PNG\n"
+         "                      and end\n"
+         "  --help              this text\n"
+         "  --version           the version\n"
+         "\n"
+         "Exit status: 0 shown or written, 1 refused or failed, 2 wrong "
+         "usage.\n";
+}

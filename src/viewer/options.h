@@ -1,0 +1,25 @@
+// The command line, read once into one record before anything starts.
+#ifndef MODELVIEWER_OPTIONS_H
+#define MODELVIEWER_OPTIONS_H
+
+#include <string>
+
+struct Options {
+  enum Action { kView, kHelp, kVersion, kUsageError };
+  Action action = kView;
+  std::string file;        // FILE: viewing mode; empty: the bundled program
+  std::string screenshot;  // --screenshot OUT.png: first frame to a PNG
+  std::string error;       // what is wrong with the command line
+};
+
+// Reads `modelviewer [--screenshot OUT.png] [FILE]` and `--help`,
+// `--version`. "--" ends the options. The first of --help, --version or an
+// error decides the action.
+Options ParseOptions(int argc, char* argv[]);
+
+// The usage lines of `program`, and the --help text that adds what each
+// argument does.
+std::string UsageLines(const std::string& program);
+std::string HelpText(const std::string& program);
+
+#endif

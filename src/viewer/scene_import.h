@@ -1,0 +1,56 @@
+// What the viewing mode draws, imported from a 3DS file into plain data:
+// every triangle mesh of every model, its faces grouped by the material that
+// the file names for them, and the box around everything drawn. No window and
+// no OpenGL are involved, so tests and the fuzzer build scenes directly.
+#ifndef MODELVIEWER_SCENE_IMPORT_H
+#define MODELVIEWER_SCENE_IMPORT_H
+
+#include <string>
+#include <vector>
+
+#include "3dsloader.h"
+
+// The colour of faces that no material names, and of materials without a
+// diffuse colour: a neutral light grey.
+const float kNeutralGrey = 0.75f;
+
+struct SceneMaterial {
+  std::string name;
+  float diffuse[3] = {kNeutralGrey, kNeutralGrey, kNeutralGrey};  // 0 to 1
+  std::string image;  // the texture map's image, as stored; empty: none
+};
+
+// Faces of one mesh that share a material: one draw call.
+struct FaceGroup {
+  int material = -1;  // index into Scene::materials; -1: none named
+  std::vector<unsigned short> corners;  // three vertex indices per face
+};
+
+struct SceneMesh {
+  int model = 0;                // the model's index among the file's models
+  std::string name;             // the model's name
+  std::vector<float> vertices;  // x, y, z per vertex
+  std::vector<float> normals;   // smoothed; unit length, or zero
+  std::vector<float> coords;    // u, v per vertex; empty without mapping
+  std::vector<FaceGroup> groups;
+};
+
+struct Scene {
+  bool recognised = false;  // the bytes start with a 3DS main chunk
+  int models = 0;           // objects with a triangle mesh, as the file has
+  std::vector<SceneMaterial> materials;
+  std::vector<SceneMesh> meshes;      // those with faces to draw
+  std::vector<std::string> warnings;  // what was left out, and why
+  // The box around every finite vertex that a face draws; `bounded` is false
+  // when there is none.
+  bool bounded = false;
+  float low[3] = {0, 0, 0}, high[3] = {0, 0, 0};
+};
+
+// Imports every model of the file that `loader` holds. A mesh without a
+// vertex list or a face list, or whose faces name vertices it does not have,
+// is left out with a warning. False, with the reason, when the bytes are not
+// a 3DS file or hold no face to draw. Linear in the size of the file.
+bool ImportScene(Loader3DS& loader, Scene& scene, std::string& why);
+
+#endif

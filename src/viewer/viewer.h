@@ -1,0 +1,70 @@
+// What the viewer's two ways of running share: the build settings, messages,
+// start-up, the texture upload and the frame loop (main.cpp), the viewing
+// mode for a file named on the command line (viewing_mode.cpp), and the
+// platform layer (platform.cpp).
+#ifndef MODELVIEWER_VIEWER_H
+#define MODELVIEWER_VIEWER_H
+
+#include <SDL.h>
+#include <SDL_opengl.h>
+
+#include <string>
+
+#include "options.h"
+
+#ifndef GL_BGRA_EXT
+#define GL_BGRA_EXT 0x80E1
+#endif
+
+// Build settings: the only differences between the two programs.
+#ifdef MODELVIEWER_QUIET
+#define SLOTS 5
+static const char kProgram[] = "modelviewer-quiet";
+static const bool kDiagnostics = false;
+static const GLenum kTextureFormat = GL_BGRA_EXT;
+static const GLfloat kPlacement[3] = {0.0f, -1.0f, -4.0f};
+static const bool kQuarterTurn = false;
+#else
+#define SLOTS 7
+static const char kProgram[] = "modelviewer";
+static const bool kDiagnostics = true;
+static const GLenum kTextureFormat = GL_RGB;
+static const GLfloat kPlacement[3] = {0.0f, -6.0f, -20.0f};
+static const bool kQuarterTurn = true;  // model z up
+#endif
+
+extern int height;
+extern int width;
+
+// A line on standard error in the diagnostic build, with control bytes and
+// bytes from 0x7F up written as \xNN.
+void Warn(const std::string& message);
+// Warn, then end with status 1.
+[[noreturn]] void Fail(const std::string& reason);
+
+// SDL video, the OpenGL window and the fixed state, lights and projection.
+// `paced` also asks for buffer swaps in step with the display.
+void StartUp(bool paced);
+// Uploads `image` (released here) as texture `name` in the build's pixel
+// layout. False, with the reason, when it cannot be used.
+bool UploadTexture(GLuint name, SDL_Surface* image, std::string& why);
+// Shows the frame just drawn; keeps its pixels first when a screenshot is due.
+void Present();
+// Turns of one event and one frame drawn by `render`, until a key is pressed
+// or the window is closed. With a screenshot path, the first frame is written
+// there as a PNG and the loop ends. `paced` draws at most about 60 frames a
+// second. False when the screenshot could not be written (reason on stderr).
+bool RunFrames(int (*render)(), const std::string& screenshot, bool paced);
+
+// The image file that a 3DS file names, looked up from `folder` (empty: the
+// working directory): exactly as stored, then DOS-style. False, with the
+// name joined to the folder, when nothing matches.
+bool ResolveFileName(const std::string& folder, const std::string& stored,
+                     std::string& path);
+// Makes standard output and error visible where the platform needs it.
+void OpenConsole();
+
+// The viewing mode: shows options.file, framed and in its own materials.
+int RunViewingMode(const Options& options);
+
+#endif

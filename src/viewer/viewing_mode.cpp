@@ -1,0 +1,223 @@
+// The viewing mode: a 3DS file named on the command line, every model of it
+// framed to fit the window, drawn in the materials that its faces name, with
+// BMP, PNG or JPEG textures found beside the file. What cannot be drawn is
+// left out with a warning; only a file with nothing to draw is refused.
+#include <GL/glu.h>
+
+#include <cerrno>
+#include <cstring>
+#include <iostream>
+#include <map>
+#include <string>
+#include <vector>
+
+#include "3dsloader.h"
+#include "framing.h"
+#include "image_files.h"
+#include "scene_import.h"
+#include "spin.h"
+#include "viewer.h"
+
+namespace {
+
+// A dark neutral grey, against which both black and white materials show.
+const GLfloat kBackground = 0.2f;
+
+// What RenderFile draws; the frame loop calls a plain function.
+struct Shown {
+  Scene scene;
+  Framing framing;
+  std::vector<GLuint> textures;  // per material; 0: drawn in its colour
+  bool started = false;
+  Uint32 firstframe = 0;
+};
+Shown shown;
+
+std::string FolderOf(const std::string& path) {
+  size_t slash = path.rfind('/');
+  if (slash == std::string::npos) return "";
+  return slash == 0 ? "/" : path.substr(0, slash);
+}
+
+// The image beside the model: as stored, DOS-style, and last by its bare
+// name, since tools often store the folder of the machine they ran on.
+std::string FindImage(const std::string& folder, const std::string& stored) {
+  std::string path, bare;
+  if (ResolveFileName(folder, stored, path)) return path;
+  size_t cut = stored.find_last_of("/\\");
+  if (cut != std::string::npos &&
+      ResolveFileName(folder, stored.substr(cut + 1), bare))
+    return bare;
+  return path;
+}
+
+// Materials whose texture some face can show: one with mapping coordinates.
+std::vector<bool> MaterialsWithTexture(const Scene& scene) {
+  std::vector<bool> wanted(scene.materials.size(), false);
+  for (const SceneMesh& mesh : scene.meshes)
+    if (!mesh.coords.empty())
+      for (const FaceGroup& group : mesh.groups)
+        if (group.material >= 0 &&
+            !scene.materials[group.material].image.empty())
+          wanted[group.material] = true;
+  return wanted;
+}
+
+// Each image once, however many materials name it; one warning per image
+// that cannot be used, whose faces then keep their material's colour.
+void LoadTextures(const std::string& file) {
+  const Scene& scene = shown.scene;
+  const std::string folder = FolderOf(file);
+  const std::vector<bool> wanted = MaterialsWithTexture(scene);
+  std::map<std::string, GLuint> byimage;
+  shown.textures.assign(scene.materials.size(), 0);
+  for (size_t m = 0; m < scene.materials.size(); ++m) {
+    if (!wanted[m]) continue;
+    const std::string& stored = scene.materials[m].image;
+    auto known = byimage.find(stored);
+    if (known != byimage.end()) {
+      shown.textures[m] = known->second;
+      continue;
+    }
+    std::string why;
+    GLuint name = 0;
+    if (SDL_Surface* image = LoadImageFile(FindImage(folder, stored), why)) {
+      glGenTextures(1, &name);
+      if (!UploadTexture(name, image, why)) {
+        glDeleteTextures(1, &name);
+        name = 0;
+      }
+    }
+    if (!name)
+      Warn(file + ": cannot use texture image \"" + stored + "\": " + why);
+    byimage[stored] = name;
+    shown.textures[m] = name;
+  }
+}
+
+// The GL state of this mode, set once after the shared start-up: projection
+// from the scene's size, lights that move with the camera, colours from the
+// materials, vertex arrays.
+void SetUpView(const Framing& framing) {
+  glMatrixMode(GL_PROJECTION);
+  glLoadIdentity();
+  gluPerspective(kFieldOfView,
+                 static_cast<double>(width) / static_cast<double>(height),
+                 framing.nearplane, framing.farplane);
+
+  // Given under the identity, so they stay put in eye space; directional,
+  // so they light a model of any size alike. A key light from above and a
+  // little to the right, a faint fill from the left, and some ambient light
+  // (with OpenGL's own 0.2): a box shows its top brightest, then its front,
+  // then its sides, and nothing is washed out.
+  glMatrixMode(GL_MODELVIEW);
+  glLoadIdentity();
+  static const GLfloat key[4] = {0.3f, 0.5f, 0.8f, 0.0f};
+  static const GLfloat fill[4] = {-0.8f, -0.1f, 0.4f, 0.0f};
+  static const GLfloat keycolour[4] = {0.7f, 0.7f, 0.7f, 1.0f};
+  static const GLfloat fillcolour[4] = {0.25f, 0.25f, 0.25f, 1.0f};
+  static const GLfloat ambient[4] = {0.05f, 0.05f, 0.05f, 1.0f};
+  glLightfv(GL_LIGHT0, GL_POSITION, key);
+  glLightfv(GL_LIGHT0, GL_DIFFUSE, keycolour);
+  glLightfv(GL_LIGHT1, GL_POSITION, fill);
+  glLightfv(GL_LIGHT1, GL_DIFFUSE, fillcolour);
+  glLightfv(GL_LIGHT1, GL_AMBIENT, ambient);
+  for (GLenum light : {GL_LIGHT0, GL_LIGHT1})
+    glLightf(light, GL_LINEAR_ATTENUATION, 0.0f);
+  // Faces seen from behind (open meshes, faces wound either way) are lit
+  // as well as those seen from the front.
+  glLightModeli(GL_LIGHT_MODEL_TWO_SIDE, GL_TRUE);
+  glEnable(GL_COLOR_MATERIAL);
+  glColorMaterial(GL_FRONT_AND_BACK, GL_AMBIENT_AND_DIFFUSE);
+  glTexEnvi(GL_TEXTURE_ENV, GL_TEXTURE_ENV_MODE, GL_MODULATE);
+  glEnableClientState(GL_VERTEX_ARRAY);
+  glEnableClientState(GL_NORMAL_ARRAY);
+}
+
+// A textured face shows its image under the light; any other face the
+// diffuse colour of its material, or the neutral grey.
+void UseMaterial(int material, bool hascoords) {
+  GLuint texture = material >= 0 && hascoords ? shown.textures[material] : 0;
+  if (texture) {
+    glEnable(GL_TEXTURE_2D);
+    glBindTexture(GL_TEXTURE_2D, texture);
+    glColor3f(1.0f, 1.0f, 1.0f);
+  } else {
+    glDisable(GL_TEXTURE_2D);
+    if (material >= 0)
+      glColor3fv(shown.scene.materials[material].diffuse);
+    else
+      glColor3f(kNeutralGrey, kNeutralGrey, kNeutralGrey);
+  }
+}
+
+// The camera looks at the box's centre from above; the model turns about
+// the vertical axis through it, a turn every 30 seconds.
+void PlaceModel(const Framing& f) {
+  Uint32 now = SDL_GetTicks();
+  if (!shown.started) {
+    shown.started = true;
+    shown.firstframe = now;
+  }
+  glMatrixMode(GL_MODELVIEW);
+  glLoadIdentity();
+  glTranslatef(0.0f, 0.0f, -f.distance);
+  glRotatef(static_cast<GLfloat>(kElevation), 1.0f, 0.0f, 0.0f);
+  glRotatef(TimedAngle(now - shown.firstframe), 0.0f, 1.0f, 0.0f);
+  if (kQuarterTurn) glRotatef(90.0f, -1.0f, 0.0f, 0.0f);
+  glTranslatef(-f.centre[0], -f.centre[1], -f.centre[2]);
+}
+
+// One frame: each material group of each mesh in one call.
+int RenderFile() {
+  glClearColor(kBackground, kBackground, kBackground, 1.0f);
+  glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+  PlaceModel(shown.framing);
+  for (const SceneMesh& mesh : shown.scene.meshes) {
+    const bool hascoords = !mesh.coords.empty();
+    glVertexPointer(3, GL_FLOAT, 0, mesh.vertices.data());
+    glNormalPointer(GL_FLOAT, 0, mesh.normals.data());
+    if (hascoords) {
+      glEnableClientState(GL_TEXTURE_COORD_ARRAY);
+      glTexCoordPointer(2, GL_FLOAT, 0, mesh.coords.data());
+    } else {
+      glDisableClientState(GL_TEXTURE_COORD_ARRAY);
+    }
+    for (const FaceGroup& group : mesh.groups) {
+      UseMaterial(group.material, hascoords);
+      glDrawElements(GL_TRIANGLES, static_cast<GLsizei>(group.corners.size()),
+                     GL_UNSIGNED_SHORT, group.corners.data());
+    }
+  }
+  Present();
+  return 1;
+}
+
+// Reads and imports the file; the reader's copy of it is gone on return.
+void Import(const std::string& file) {
+  Loader3DS loader;
+  errno = 0;
+  if (!loader.OpenFile(file))
+    Fail("cannot read " + file +
+         (errno ? ": " + std::string(std::strerror(errno)) : ""));
+  std::string why;
+  bool drawable = ImportScene(loader, shown.scene, why);
+  if (kDiagnostics && shown.scene.recognised)
+    std::cout << shown.scene.models << std::endl;
+  for (const std::string& warning : shown.scene.warnings)
+    Warn(file + ": " + warning);
+  if (!drawable) Fail(file + ": " + why);
+}
+
+}  // namespace
+
+int RunViewingMode(const Options& options) {
+  Import(options.file);
+  shown.framing = FrameBox(shown.scene.low, shown.scene.high);
+  StartUp(true);
+  SetUpView(shown.framing);
+  LoadTextures(options.file);
+  bool ok = RunFrames(RenderFile, options.screenshot, true);
+  SDL_Quit();
+  return ok ? 0 : 1;
+}

@@ -1,0 +1,39 @@
+// What drawing relies on in an imported scene, checked by the viewing
+// import's fuzzer and by the replay of its kept inputs.
+#ifndef MODELVIEWER_SCENE_CHECK_H
+#define MODELVIEWER_SCENE_CHECK_H
+
+#include <cmath>
+
+#include "scene_import.h"
+
+inline bool UnitOrZero(const float* n) {
+  const float length = std::sqrt(n[0] * n[0] + n[1] * n[1] + n[2] * n[2]);
+  return length == 0.0f || std::fabs(length - 1.0f) < 1e-3f;
+}
+
+// Every corner names a vertex of its mesh, every normal is finite and unit
+// or zero, coordinates are one pair per vertex or none, groups name known
+// materials, and there is something to draw exactly when the import says so.
+inline bool SceneKeepsItsPromises(const Scene& scene, bool drawable) {
+  if (drawable == scene.meshes.empty()) return false;
+  for (const SceneMesh& mesh : scene.meshes) {
+    const size_t vertices = mesh.vertices.size() / 3;
+    if (mesh.normals.size() != 3 * vertices) return false;
+    if (!mesh.coords.empty() && mesh.coords.size() != 2 * vertices)
+      return false;
+    for (size_t v = 0; v < vertices; ++v)
+      if (!UnitOrZero(&mesh.normals[3 * v])) return false;
+    for (const FaceGroup& group : mesh.groups) {
+      if (group.material < -1 ||
+          group.material >= static_cast<int>(scene.materials.size()) ||
+          group.corners.empty() || group.corners.size() % 3 != 0)
+        return false;
+      for (unsigned short c : group.corners)
+        if (c >= vertices) return false;
+    }
+  }
+  return true;
+}
+
+#endif

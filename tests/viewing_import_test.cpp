@@ -1,0 +1,245 @@
+// The viewing mode's parts that need no window: command line, the import of
+// a file's models and materials by name, and the framing.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <string>
+#include <vector>
+
+#include "framing.h"
+#include "options.h"
+#include "scene_import.h"
+#include "testfile.h"
+#include "writer3ds.h"
+
+using namespace w3ds;
+
+namespace {
+
+Options Parse(std::vector<const char*> args) {
+  args.insert(args.begin(), "modelviewer");
+  return ParseOptions(static_cast<int>(args.size()),
+                      const_cast<char**>(args.data()));
+}
+
+// Four faces over four vertices, with mapping coordinates.
+Chunk FourFaces(const std::string& name) {
+  return object(name).add(
+      trimesh()
+          .add(vertexList({{0, 0, 0}, {1, 0, 0}, {0, 1, 0}, {1, 1, 2}}))
+          .add(mappingCoords({{0, 0}, {1, 0}}))
+          .add(
+              faceList({{0, 1, 2, 0}, {1, 3, 2, 0}, {0, 3, 1, 0}, {0, 2, 3, 0}})
+                  .add(materialRef("green", {1, 7, 2}))
+                  .add(materialRef("red", {2, 0}))
+                  .add(materialRef("nosuch", {3}))));
+}
+
+}  // namespace
+
+TEST(Options, CommandLines) {
+  const struct {
+    std::vector<const char*> args;
+    Options::Action action;
+    const char* file;
+    const char* screenshot;
+  } cases[] = {
+      {{}, Options::kView, "", ""},
+      {{"a.3ds"}, Options::kView, "a.3ds", ""},
+      {{"--screenshot", "s.png", "a.3ds"}, Options::kView, "a.3ds", "s.png"},
+      {{"a.3ds", "--screenshot=s.png"}, Options::kView, "a.3ds", "s.png"},
+      {{"--screenshot", "s.png"}, Options::kView, "", "s.png"},
+      {{"--", "--odd.3ds"}, Options::kView, "--odd.3ds", ""},
+      {{"--help", "--bogus"}, Options::kHelp, "", ""},
+      {{"--version"}, Options::kVersion, "", ""},
+      {{"--bogus"}, Options::kUsageError, "", ""},
+      {{"-x", "a.3ds"}, Options::kUsageError, "", ""},
+      {{"a.3ds", "--screenshot"}, Options::kUsageError, "a.3ds", ""},
+      {{"--screenshot", "--help"}, Options::kUsageError, "", ""},
+      {{"--screenshot="}, Options::kUsageError, "", ""},
+      {{"a.3ds", "b.3ds"}, Options::kUsageError, "a.3ds", ""},
+      {{"--screenshot", "a.3ds", "a.3ds"},
+       Options::kUsageError,
+       "a.3ds",
+       "a.3ds"},
+  };
+  for (const auto& c : cases) {
+    Options o = Parse(c.args);
+    std::string line;
+    for (const char* a : c.args) line += std::string(a) + " ";
+    EXPECT_EQ(c.action, o.action) << line;
+    EXPECT_EQ(c.file, o.file) << line;
+    EXPECT_EQ(c.screenshot, o.screenshot) << line;
+    EXPECT_EQ(c.action == Options::kUsageError, !o.error.empty()) << line;
+  }
+}
+
+TEST(SceneImport, FacesTakeTheMaterialThatTheFileNamesFirst) {
+  // "green" keeps its colour as floats and comes before its name; "red" is
+  // laid out as tools usually write it, with a texture map.
+  Chunk green = Chunk(0xAFFF)
+                    .add(Chunk(0xA020).add(Chunk(0x0010).f32(0).f32(1).f32(0)))
+                    .add(Chunk(0xA000).str("green"));
+  Loader3DS loader;
+  Open(loader, file3ds(editor()
+                           .add(materialChunk("red", {9, 9, 9}, {255, 0, 0})
+                                    .add(textureMap("MAPS\\RED.PNG")))
+                           .add(green)
+                           .add(materialChunk("green", {0, 0, 255}))
+                           .add(FourFaces("m"))));
+  Scene scene;
+  std::string why;
+  ASSERT_TRUE(ImportScene(loader, scene, why)) << why;
+  ASSERT_EQ(3u, scene.materials.size());
+  EXPECT_EQ("MAPS\\RED.PNG", scene.materials[0].image);
+  EXPECT_EQ(1.0f, scene.materials[0].diffuse[0]);
+  EXPECT_EQ(0.0f, scene.materials[0].diffuse[1]);
+  EXPECT_EQ("green", scene.materials[1].name);
+  EXPECT_EQ(1.0f, scene.materials[1].diffuse[1]);
+
+  // Face 3 names a material the file does not have; face 2 is named twice
+  // and keeps green; face index 7 is beyond the faces and is ignored.
+  ASSERT_EQ(1u, scene.meshes.size());
+  const SceneMesh& mesh = scene.meshes[0];
+  ASSERT_EQ(3u, mesh.groups.size());
+  const int material[3] = {-1, 0, 1};
+  const std::vector<unsigned short> corners[3] = {
+      {0, 2, 3}, {0, 1, 2}, {1, 3, 2, 0, 3, 1}};
+  for (int g = 0; g < 3; ++g) {
+    EXPECT_EQ(material[g], mesh.groups[g].material) << g;
+    EXPECT_EQ(corners[g], mesh.groups[g].corners) << g;
+  }
+  EXPECT_EQ(8u, mesh.coords.size());  // two pairs given, two padded
+  EXPECT_TRUE(scene.bounded);
+  EXPECT_EQ(2.0f, scene.high[2]);
+}
+
+TEST(SceneImport, LeavesOutWhatCannotBeDrawnAndRefusesAFileWithNothing) {
+  Mesh tri{{{0, 0, 0}, {1, 0, 0}, {0, 1, 0}}, {{0, 1, 2, 0}}, {}};
+  Mesh beyond = tri;
+  beyond.faces = {{0, 1, 3, 0}};
+  Chunk novertices = object("nov").add(trimesh().add(faceList(tri.faces)));
+  Chunk nofaces = object("nof").add(trimesh().add(vertexList(tri.vertices)));
+  Chunk far = modelObject("far", beyond, "m");
+  // Far away but named by no face: not part of the box.
+  Mesh stray = tri;
+  stray.vertices.push_back({1e9f, 1e9f, 1e9f});
+  const struct {
+    const char* what;
+    Bytes file;
+    bool drawable;
+    const char* why;
+    std::vector<std::string> warnings;
+  } cases[] = {
+      {"not a 3DS file",
+       Bytes{'P', 'K', 3, 4, 0, 0, 0, 0},
+       false,
+       "not a 3DS file (no main chunk 0x4D4D)",
+       {}},
+      {"no editor",
+       Chunk(0x4D4D).bytes(),
+       false,
+       "no model that can be drawn",
+       {}},
+      {"only broken models",
+       file3ds(editor().add(novertices).add(far)),
+       false,
+       "no model that can be drawn",
+       {"model 0 \"nov\" is left out: no vertex list chunk (0x4110)",
+        "model 1 \"far\" is left out: face 0 names vertex 3 of 3"}},
+      {"broken models beside a good one",
+       file3ds(
+           editor().add(nofaces).add(modelObject("ok", stray, "m")).add(far)),
+       true,
+       "",
+       {"model 0 \"nof\" is left out: no face list chunk (0x4120)",
+        "model 2 \"far\" is left out: face 0 names vertex 3 of 3"}},
+  };
+  for (const auto& c : cases) {
+    Loader3DS loader;
+    Open(loader, c.file);
+    Scene scene;
+    std::string why;
+    EXPECT_EQ(c.drawable, ImportScene(loader, scene, why)) << c.what;
+    EXPECT_EQ(c.why, why) << c.what;
+    EXPECT_EQ(c.warnings, scene.warnings) << c.what;
+    if (c.drawable) {
+      EXPECT_EQ(1.0f, scene.high[0]) << c.what;
+    }
+  }
+}
+
+TEST(Framing, BoundingSphereJustFitsTheView) {
+  const double fit = std::sin(kFieldOfView / 2 * std::acos(-1.0) / 180);
+  const struct {
+    float low[3], high[3];
+    float centre[3];
+    float radius;
+  } cases[] = {
+      {{-1, -2, -3}, {3, 2, 1}, {1, 0, -1}, 0.5f * std::sqrt(48.0f)},
+      {{1e-4f, 0, 0}, {2e-4f, 0, 0}, {1.5e-4f, 0, 0}, 0.5e-4f},
+      {{5, 5, 5}, {5, 5, 5}, {5, 5, 5}, 1},           // a point: radius 1
+      {{-3e38f, 0, 0}, {3e38f, 0, 0}, {0, 0, 0}, 1},  // no finite size
+  };
+  for (const auto& c : cases) {
+    Framing f = FrameBox(c.low, c.high);
+    for (int k = 0; k < 3; ++k) EXPECT_FLOAT_EQ(c.centre[k], f.centre[k]);
+    EXPECT_FLOAT_EQ(c.radius, f.radius);
+    EXPECT_FLOAT_EQ(c.radius, static_cast<float>(f.distance * fit));
+    EXPECT_GT(f.nearplane, 0);
+    EXPECT_LT(f.nearplane, f.distance - f.radius);
+    EXPECT_GT(f.farplane, f.distance + f.radius);
+  }
+}
+
+TEST(SceneImport, SmoothingGroupsKeepTheEdgesBetweenThemSharp) {
+  // A cube over 8 shared corners, two faces a side.
+  std::vector<Vec3> corners;
+  for (int i = 0; i < 8; ++i)
+    corners.push_back({float(i & 1), float(i >> 1 & 1), float(i >> 2 & 1)});
+  const std::uint16_t sides[6][4] = {{0, 2, 6, 4}, {1, 3, 7, 5}, {0, 1, 5, 4},
+                                     {2, 3, 7, 6}, {0, 1, 3, 2}, {4, 5, 7, 6}};
+  std::vector<Face> faces;
+  for (const auto& s : sides) {
+    faces.push_back({s[0], s[1], s[2], 0});
+    faces.push_back({s[0], s[2], s[3], 0});
+  }
+  auto groups = [](std::uint32_t (*mask)(int side)) {
+    std::vector<std::uint32_t> masks;
+    for (int f = 0; f < 12; ++f) masks.push_back(mask(f / 2));
+    return smoothingGroup(masks);
+  };
+  const struct {
+    const char* what;
+    bool chunk;
+    Chunk masks;
+    size_t vertices;
+    bool sharp;
+  } cases[] = {
+      {"no smoothing groups", false, Chunk(0), 8, false},
+      {"one group", true, groups([](int) { return 1u; }), 8, false},
+      {"a group a side", true, groups([](int s) { return 1u << s; }), 24, true},
+      {"no group: flat", true, groups([](int) { return 0u; }), 36, true},
+  };
+  for (const auto& c : cases) {
+    Chunk facelist = faceList(faces);
+    if (c.chunk) facelist.add(c.masks);
+    Loader3DS loader;
+    Open(loader, file3ds(editor().add(object("cube").add(
+                     trimesh().add(vertexList(corners)).add(facelist)))));
+    Scene scene;
+    std::string why;
+    ASSERT_TRUE(ImportScene(loader, scene, why)) << c.what;
+    const SceneMesh& mesh = scene.meshes[0];
+    EXPECT_EQ(3 * c.vertices, mesh.vertices.size()) << c.what;
+    ASSERT_EQ(mesh.vertices.size(), mesh.normals.size()) << c.what;
+    // Sharp: each corner has its side's normal, along one axis. Smooth: a
+    // corner leans toward all three sides that meet there.
+    for (size_t v = 0; v < mesh.normals.size(); v += 3) {
+      int axes = 0;
+      for (int k = 0; k < 3; ++k)
+        axes += std::fabs(mesh.normals[v + k]) > 1e-6f;
+      EXPECT_EQ(c.sharp ? 1 : 3, axes) << c.what << ", vertex " << v / 3;
+    }
+  }
+}
