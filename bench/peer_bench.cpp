@@ -16,6 +16,7 @@
 
 #include "3dsloader.h"
 #include "meshes.h"
+#include "peak.h"
 #include "viewer_import.h"
 
 namespace {
@@ -67,34 +68,15 @@ void BM_Lib3dsLoadAndNormals(benchmark::State& state) {
 }
 BENCHMARK(BM_Lib3dsLoadAndNormals)->Unit(benchmark::kMicrosecond);
 
-long StatusKb(const char* field) {
-  std::ifstream status("/proc/self/status");
-  std::string line;
-  while (std::getline(status, line))
-    if (line.compare(0, std::strlen(field), field) == 0)
-      return std::atol(line.c_str() + std::strlen(field) + 1);
-  return -1;
-}
-
 }  // namespace
 
 int main(int argc, char** argv) {
   if (argc == 3 && std::strcmp(argv[1], "--peak") == 0) {
-    const std::string path = argv[2];
-    long size = static_cast<long>(
-        std::ifstream(path, std::ios::ate | std::ios::binary).tellg());
-    long baseline = StatusKb("VmHWM:");
-    {
+    PrintPeak("import", argv[2], [](const std::string& path) {
       Loader3DS loader;
       std::vector<ImportedModel> models;
       Import(loader, path, models);
-    }
-    long peak = StatusKb("VmHWM:");
-    std::printf(
-        "file %ld KB; peak resident memory %ld KB above a baseline of %ld KB "
-        "(%.2f x the file)\n",
-        size / 1024, peak - baseline, baseline,
-        (peak - baseline) * 1024.0 / size);
+    });
     return 0;
   }
   benchmark::Initialize(&argc, argv);

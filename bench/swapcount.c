@@ -1,7 +1,9 @@
 /* Preloaded into a viewer: counts the frames it presents through
  * SDL_GL_SwapBuffers and, at exit, writes to $SWAPCOUNT_OUT the number of
  * frames, the milliseconds from $START_NS (the launch, in ns since the epoch)
- * to the first presented frame, and the frames per second after it. */
+ * to the first presented frame, and the frames per second after it. With
+ * SWAPCOUNT_NODELAY=1, SDL_Delay returns at once, so that a paced viewer
+ * shows how fast it could draw. */
 #define _GNU_SOURCE
 #include <dlfcn.h>
 #include <stdio.h>
@@ -23,6 +25,15 @@ void SDL_GL_SwapBuffers(void) {
   next();
   last = Now();
   if (frames++ == 0) first = last;
+}
+
+void SDL_Delay(unsigned int ms) {
+  static void (*next)(unsigned int);
+  static int skip = -1;
+  if (skip < 0) skip = getenv("SWAPCOUNT_NODELAY") != NULL;
+  if (skip) return;
+  if (!next) next = (void (*)(unsigned int))dlsym(RTLD_NEXT, "SDL_Delay");
+  next(ms);
 }
 
 __attribute__((destructor)) static void Report(void) {
