@@ -163,20 +163,29 @@ bool SmoothByGroups(const std::vector<int>& masks,
   }
   if (runs.size() > 65536) return false;
 
+  auto mask_of = [&](const Run& run) { return masks[order[run.begin] / 3]; };
   SceneMesh split;
   for (size_t r = 0; r < runs.size();) {
-    // The runs of one vertex: each sums those that share a group with it,
-    // or, past 32 groups at one vertex, all of them.
+    // The runs of one vertex: each sums those that share a group with it.
+    // Past 32 groups at one vertex, each takes the sum of all groups, so
+    // that no vertex costs more than linear time.
     const unsigned short v = faces[order[runs[r].begin]];
-    size_t last = r;
-    while (last < runs.size() && faces[order[runs[last].begin]] == v) ++last;
+    size_t last = r, grouped = 0;
+    float all[3] = {0, 0, 0};
+    for (; last < runs.size() && faces[order[runs[last].begin]] == v; ++last)
+      if (mask_of(runs[last]) != 0) {
+        ++grouped;
+        for (int k = 0; k < 3; ++k) all[k] += runs[last].sum[k];
+      }
     for (size_t i = r; i < last; ++i) {
-      const int mask = masks[order[runs[i].begin] / 3];
+      const int mask = mask_of(runs[i]);
       float n[3] = {runs[i].sum[0], runs[i].sum[1], runs[i].sum[2]};
-      for (size_t j = r; mask != 0 && j < last; ++j) {
-        const int other = masks[order[runs[j].begin] / 3];
-        if (j != i && other != 0 && (last - r > 32 || (other & mask)))
-          for (int k = 0; k < 3; ++k) n[k] += runs[j].sum[k];
+      if (mask != 0 && grouped > 32) {
+        for (int k = 0; k < 3; ++k) n[k] = all[k];
+      } else if (mask != 0) {
+        for (size_t j = r; j < last; ++j)
+          if (j != i && (mask_of(runs[j]) & mask))
+            for (int k = 0; k < 3; ++k) n[k] += runs[j].sum[k];
       }
       const unsigned short index =
           static_cast<unsigned short>(split.vertices.size() / 3);
