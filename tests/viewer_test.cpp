@@ -721,9 +721,9 @@ struct ViewingCase {
   std::function<void(const std::string& work)> write;  // files under work/
   std::vector<std::string> args;
   int status;
-  const char* out;  // modelviewer's standard output
+  const char* out;  // modelviewer's standard output; "*..." in both builds
   const char* err;  // part of its only line on standard error; "" for none
-  std::vector<std::string> hues, absent;  // in the screenshot, ≥ 500 pixels
+  std::vector<std::string> hues = {}, absent = {};  // ≥ 500 pixels; none
   int colours = 0;  // at least this many of the six pure hues
 };
 
@@ -825,20 +825,11 @@ std::vector<ViewingCase> ViewingCases() {
        [=](const std::string& w) {
          WriteIn(w, "models/box.3ds", file3ds(editor().add(object("camera"))));
        },
-       shot,
-       1,
-       "0\n",
-       "modelviewer: models/box.3ds: no model that can be drawn",
-       {},
-       {}},
+       shot, 1, "0\n",
+       "modelviewer: models/box.3ds: no model that can be drawn"},
       {"a file that is not a 3DS file",
-       [=](const std::string& w) { WriteIn(w, "models/box.3ds", png); },
-       shot,
-       1,
-       "",
-       "models/box.3ds: not a 3DS file",
-       {},
-       {}},
+       [=](const std::string& w) { WriteIn(w, "models/box.3ds", png); }, shot,
+       1, "", "models/box.3ds: not a 3DS file"},
       {"a screenshot that cannot be written",
        [=](const std::string& w) {
          WriteIn(w, "models/box.3ds",
@@ -847,9 +838,7 @@ std::vector<ViewingCase> ViewingCases() {
        {"--screenshot", "no/such/folder/shot.png", "models/box.3ds"},
        1,
        "1\n",
-       "cannot write the screenshot no/such/folder/shot.png",
-       {},
-       {}},
+       "cannot write the screenshot no/such/folder/shot.png"},
       {"the bundled program's first frame",
        [=](const std::string& w) {
          std::system(("cp " SAMPLE_DIR "/* '" + w + "'").c_str());
@@ -868,17 +857,13 @@ std::vector<ViewingCase> ViewingCases() {
        {"--screenshot", "shot.png", "models/mar_rifle.3ds"},
        0,
        "1\n",
-       "",
-       {},
-       {}},
+       ""},
       {"a box without materials",
        [=](const std::string& w) { CopyIn(w, {"RotatingCube.3DS"}); },
        {"--screenshot", "shot.png", "models/RotatingCube.3DS"},
        0,
        "1\n",
-       "",
-       {},
-       {}},
+       ""},
       {"a box whose PNG texture is not shipped",
        [=](const std::string& w) {
          CopyIn(w, {"cube_with_diffuse_texture.3DS"});
@@ -886,34 +871,27 @@ std::vector<ViewingCase> ViewingCases() {
        {"--screenshot", "shot.png", "models/cube_with_diffuse_texture.3DS"},
        0,
        "1\n",
-       "cannot use texture image \"TEST.PNG\"",
-       {},
-       {}},
+       "cannot use texture image \"TEST.PNG\""},
       {"an unknown option",
        nullptr,
        {"--bogus"},
        2,
        "",
-       "unknown option --bogus",
-       {},
-       {}},
+       "unknown option --bogus"},
       {"--screenshot without a path",
        nullptr,
        {"a.3ds", "--screenshot"},
        2,
        "",
-       "--screenshot needs the path",
-       {},
-       {}},
-      {"two files",
+       "--screenshot needs the path"},
+      {"two files", nullptr, {"a.3ds", "b.3ds"}, 2, "", "one FILE at most"},
+      {"help", nullptr, {"--help", "--bogus"}, 0, "*usage: ", ""},
+      {"version",
        nullptr,
-       {"a.3ds", "b.3ds"},
-       2,
-       "",
-       "one FILE at most",
-       {},
-       {}},
-  };
+       {"--version"},
+       0,
+       "* " MODELVIEWER_VERSION "\n",
+       ""}};
 }
 
 TEST_P(BothBuilds, ViewingModeShowsFilesAndRefusesWhatItCannot) {
@@ -925,7 +903,10 @@ TEST_P(BothBuilds, ViewingModeShowsFilesAndRefusesWhatItCannot) {
     if (c.write) c.write(dir + "/work");
     Outcome run = RunViewer(build, dir, "none", "", 0, c.args);
     EXPECT_EQ(c.status, run.status) << run.err;
-    EXPECT_EQ(build.quiet ? "" : c.out, run.out);
+    if (c.out[0] == '*')  // --help and --version speak in both builds
+      EXPECT_NE(std::string::npos, run.out.find(c.out + 1)) << run.out;
+    else
+      EXPECT_EQ(build.quiet ? "" : c.out, run.out);
     if (build.quiet || !*c.err) {
       EXPECT_EQ("", run.err);
     } else if (c.status == 2) {
@@ -957,18 +938,6 @@ TEST_P(BothBuilds, ViewingModeShowsFilesAndRefusesWhatItCannot) {
       colours += pixels[hue] >= 500;
     EXPECT_GE(colours, c.colours);
   }
-}
-
-TEST_P(BothBuilds, HelpAndVersionGoToStandardOutput) {
-  const Build build = GetParam();
-  std::string dir = TestDir();
-  Outcome help = RunViewer(build, dir, "none", "", 0, {"--help"});
-  EXPECT_EQ(0, help.status);
-  EXPECT_EQ(0u, help.out.find(std::string("usage: ") + build.program + " "));
-  Outcome version = RunViewer(build, dir, "none", "", 0, {"--version"});
-  EXPECT_EQ(0, version.status);
-  EXPECT_EQ(std::string(build.program) + " " MODELVIEWER_VERSION "\n",
-            version.out);
 }
 
 INSTANTIATE_TEST_SUITE_P(Viewer, BothBuilds, ::testing::Values(kLoud, kQuiet),
