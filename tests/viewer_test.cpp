@@ -501,13 +501,17 @@ TEST_P(BothBuilds, MouseAndKeyReleaseDoNotEndTheRun) {
 // ----------------------------------------------------------------------
 
 // Shows the square textured with a quadrant image written at `imagefile`
-// (under the working directory) and named `stored` in the 3DS file.
+// (under the working directory) and named `stored` in the 3DS file, beside
+// a folder `decoy` if one is named.
 void ExpectTexturedSquare(const Build& build, int w, int h, int depth,
                           const std::string& imagefile,
-                          const std::string& stored) {
+                          const std::string& stored,
+                          const std::string& decoy = "") {
   std::string dir = TestDir();
   std::string path = dir + "/work/" + imagefile;
   std::system(("mkdir -p \"$(dirname '" + path + "')\"").c_str());
+  if (!decoy.empty())
+    std::system(("mkdir -p '" + dir + "/work/" + decoy + "'").c_str());
   WriteQuadrantBmp(path, w, h, depth);
   WriteModel(dir, TexturedSquareFile(build, stored));
   Outcome run = RunViewer(build, dir, "key", "WAIT_FOR_PICTURE=1");
@@ -530,6 +534,11 @@ TEST_P(BothBuilds, PalettedBmpShowsItsColours) {
 TEST_P(BothBuilds, DosTextureNameResolvesWithoutRegardToCase) {
   ExpectTexturedSquare(GetParam(), 64, 64, 24, "Maps/quad.bmp",
                        "MAPS\\QUAD.BMP");
+}
+
+TEST_P(BothBuilds, AFolderNamedLikeTheImageIsPassedOver) {
+  ExpectTexturedSquare(GetParam(), 64, 64, 24, "Quad.bmp", "quad.bmp",
+                       "quad.bmp");
 }
 
 // ---- What the import refuses and what it repairs
@@ -565,6 +574,10 @@ std::vector<Refusal> Refusals() {
        file3ds(
            editor().add(materialChunk("m")).add(modelObject("good", bad, "m"))),
        "model 0 \"good\": face 0 names vertex 3 of 3"},
+      // The model's other checks come first.
+      {"no mapping coordinates and a face beyond the vertices",
+       model(trimesh().add(vl).add(Chunk(faceList(bad.faces)).add(mr))),
+       "model 0 \"good\": no mapping coordinates chunk"},
       {"missing texture image",
        file3ds(editor()
                    .add(materialChunk("m").add(textureMap("nothere.bmp")))
