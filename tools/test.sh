@@ -22,8 +22,8 @@ cmake -S . -B build-asan -DCMAKE_BUILD_TYPE=RelWithDebInfo \
 cmake --build build-asan -j"$jobs"
 ctest --test-dir build-asan --output-on-failure -j"$jobs"
 
-# The reader's fuzzer, built with clang, for a bounded smoke run.
+# Both fuzzers, built with clang, for a bounded smoke run side by side.
 CC=clang-14 CXX=clang++-14 cmake -S . -B build-fuzz -DCMAKE_BUILD_TYPE=RelWithDebInfo \
   -DMODELVIEWER_FUZZ=ON
 cmake --build build-fuzz -j"$jobs"
-ctest --test-dir build-fuzz --output-on-failure
+ctest --test-dir build-fuzz --output-on-failure -j"$jobs"
