@@ -131,11 +131,12 @@ bool SmoothByGroups(const std::vector<int>& masks,
                     std::vector<unsigned short>& faces, SceneMesh& mesh) {
   const size_t corners = faces.size();
   std::vector<float> facenormals(corners);
+  Loader3DS reader;  // only for Normal, which needs no file
   for (size_t f = 0; f < corners / 3; ++f) {
     const unsigned short* c = &faces[3 * f];
-    Loader3DS().Normal(&mesh.vertices[3 * size_t(c[0])],
-                       &mesh.vertices[3 * size_t(c[1])],
-                       &mesh.vertices[3 * size_t(c[2])], &facenormals[3 * f]);
+    reader.Normal(&mesh.vertices[3 * size_t(c[0])],
+                  &mesh.vertices[3 * size_t(c[1])],
+                  &mesh.vertices[3 * size_t(c[2])], &facenormals[3 * f]);
   }
   auto key = [&](unsigned int c) {
     return static_cast<unsigned long long>(faces[c]) << 32 |
