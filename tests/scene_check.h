@@ -29,7 +29,7 @@ inline bool SceneKeepsItsPromises(const Scene& scene, bool drawable) {
           group.material >= static_cast<int>(scene.materials.size()) ||
           group.corners.empty() || group.corners.size() % 3 != 0)
         return false;
-      for (unsigned short c : group.corners)
+      for (unsigned int c : group.corners)
         if (c >= vertices) return false;
     }
   }

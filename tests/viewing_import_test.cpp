@@ -53,10 +53,12 @@ TEST(Options, CommandLines) {
       {{"--bogus"}, Options::kUsageError, "", ""},
       {{"--screenshot", "--help"}, Options::kUsageError, "", ""},
       {{"--screenshot="}, Options::kUsageError, "", ""},
-      {{"--screenshot", "a.3ds", "a.3ds"},
+      {{"--screenshot", "a.png", "--screenshot=b.png"},
        Options::kUsageError,
-       "a.3ds",
-       "a.3ds"},
+       "",
+       "a.png"},
+      {{""}, Options::kUsageError, "", ""},
+      {{"--", ""}, Options::kUsageError, "", ""},
   };
   for (const auto& c : cases) {
     Options o = Parse(c.args);
@@ -98,7 +100,7 @@ TEST(SceneImport, FacesTakeTheMaterialThatTheFileNamesFirst) {
   const SceneMesh& mesh = scene.meshes[0];
   ASSERT_EQ(3u, mesh.groups.size());
   const int material[3] = {-1, 0, 1};
-  const std::vector<unsigned short> corners[3] = {
+  const std::vector<unsigned int> corners[3] = {
       {0, 2, 3}, {0, 1, 2}, {1, 3, 2, 0, 3, 1}};
   for (int g = 0; g < 3; ++g) {
     EXPECT_EQ(material[g], mesh.groups[g].material) << g;

@@ -5,6 +5,12 @@
 #include <cstring>
 #include <new>
 
+#ifndef _WIN32
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+#endif
+
 namespace {
 
 // Values are assembled from little-endian bytes, so unaligned offsets and
@@ -37,6 +43,22 @@ void LoadFloats(const unsigned char* p, unsigned int count, float* dest) {
 #endif
 }
 
+// Only a regular file is read. It is opened without waiting, so that a FIFO
+// without a writer, or a device, can never hold the program.
+std::FILE* OpenRegularFile(const std::string& filename) {
+#ifdef _WIN32
+  return std::fopen(filename.c_str(), "rb");
+#else
+  const int fd = open(filename.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+  if (fd < 0) return nullptr;
+  struct stat info;
+  std::FILE* file = nullptr;
+  if (fstat(fd, &info) == 0 && S_ISREG(info.st_mode)) file = fdopen(fd, "rb");
+  if (!file) close(fd);
+  return file;
+#endif
+}
+
 const unsigned int kMainHeaderEnd = 16;  // main header + the 10-byte chunk
 const unsigned int kVersionOffset = 28;
 const unsigned int kHeaderSize = 6;
@@ -53,7 +75,7 @@ bool Loader3DS::OpenFile(const std::string& filename) {
   readpos = 0;
   filesize = 0;
 
-  std::FILE* file = std::fopen(filename.c_str(), "rb");
+  std::FILE* file = OpenRegularFile(filename);
   if (!file) return false;
   long size = -1;
   if (std::fseek(file, 0, SEEK_END) == 0) size = std::ftell(file);

@@ -69,8 +69,9 @@ class Loader3DS {
   Loader3DS& operator=(const Loader3DS&) = delete;
 
   // Reads the whole named file into memory, releasing any file held before.
-  // False, holding no file, when the file cannot be opened, sized, allocated
-  // or read in full, or is 4 GiB or larger. A 0-byte file opens.
+  // False, holding no file, when the file cannot be opened, is not a regular
+  // file (it is never waited for), cannot be sized, allocated or read in
+  // full, or is 4 GiB or larger. A 0-byte file opens.
   bool OpenFile(const std::string& filename);
 
   // Primitive readers: read at `readpos` and advance by the width read.

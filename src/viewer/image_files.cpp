@@ -1,29 +1,123 @@
 #include "image_files.h"
 
 #include <SDL_image.h>
+#include <fcntl.h>
 #include <png.h>
+#include <stb/stb_image.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
-#include <vector>
 
-SDL_Surface* LoadImageFile(const std::string& path, std::string& why) {
-  SDL_RWops* file = SDL_RWFromFile(path.c_str(), "rb");
+namespace {
+
+SDL_RWops* ReaderOf(const std::vector<unsigned char>& bytes) {
+  return SDL_RWFromConstMem(bytes.data(), static_cast<int>(bytes.size()));
+}
+
+// Masks of red, green, blue, alpha bytes in this order in memory.
+#if SDL_BYTEORDER == SDL_LIL_ENDIAN
+const Uint32 kRgbaMasks[4] = {0x000000FF, 0x0000FF00, 0x00FF0000, 0xFF000000};
+#else
+const Uint32 kRgbaMasks[4] = {0xFF000000, 0x00FF0000, 0x0000FF00, 0x000000FF};
+#endif
+
+// libpng's own reader: its errors and warnings come back as text instead of
+// lines on standard error.
+SDL_Surface* DecodePng(const std::vector<unsigned char>& bytes,
+                       std::string& why) {
+  png_image image;
+  std::memset(&image, 0, sizeof image);
+  image.version = PNG_IMAGE_VERSION;
+  SDL_Surface* surface = nullptr;
+  if (png_image_begin_read_from_memory(&image, bytes.data(), bytes.size())) {
+    image.format = PNG_FORMAT_RGBA;
+    surface = SDL_CreateRGBSurface(SDL_SWSURFACE, image.width, image.height, 32,
+                                   kRgbaMasks[0], kRgbaMasks[1], kRgbaMasks[2],
+                                   kRgbaMasks[3]);
+    if (!surface) {
+      png_image_free(&image);
+      why = SDL_GetError();
+      return nullptr;
+    }
+    if (png_image_finish_read(&image, nullptr, surface->pixels, surface->pitch,
+                              nullptr))
+      return surface;
+  }
+  why = image.message;
+  SDL_FreeSurface(surface);
+  png_image_free(&image);
+  return nullptr;
+}
+
+// SDL_image hands a four-component JPEG over as its raw C, M, Y, K bytes,
+// stored inverted as Adobe's writers do (and libjpeg turns YCCK into the
+// same): each colour is its byte times K.
+SDL_Surface* FromInvertedCmyk(SDL_Surface* cmyk) {
+  SDL_Surface* rgb =
+      SDL_CreateRGBSurface(SDL_SWSURFACE, cmyk->w, cmyk->h, 32, kRgbaMasks[0],
+                           kRgbaMasks[1], kRgbaMasks[2], 0);
+  if (rgb) {
+    for (int y = 0; y < cmyk->h; ++y) {
+      const Uint8* in =
+          static_cast<const Uint8*>(cmyk->pixels) + y * cmyk->pitch;
+      Uint8* out = static_cast<Uint8*>(rgb->pixels) + y * rgb->pitch;
+      for (int x = 0; x < cmyk->w; ++x, in += 4, out += 4) {
+        for (int k = 0; k < 3; ++k)
+          out[k] = static_cast<Uint8>(in[k] * in[3] / 255);
+        out[3] = 255;
+      }
+    }
+  }
+  SDL_FreeSurface(cmyk);
+  return rgb;
+}
+
+}  // namespace
+
+bool ImageSizeIsSafe(const std::vector<unsigned char>& bytes,
+                     std::string& why) {
+  int w = 0, h = 0, components = 0;
+  if (bytes.size() > 0x7FFFFFFF ||
+      !stbi_info_from_memory(bytes.data(), static_cast<int>(bytes.size()), &w,
+                             &h, &components)) {
+    why = "not a BMP, PNG or JPEG image whose size can be read";
+    return false;
+  }
+  if (w > kMaxImageSide || h > kMaxImageSide ||
+      static_cast<long long>(w) * h > kMaxImagePixels) {
+    why = "it is " + std::to_string(w) + " x " + std::to_string(h) +
+          " pixels; the most taken is " + std::to_string(kMaxImageSide) +
+          " on a side and " + std::to_string(kMaxImagePixels >> 20) +
+          " megapixels";
+    return false;
+  }
+  return true;
+}
+
+SDL_Surface* DecodeImage(const std::vector<unsigned char>& bytes,
+                         std::string& why) {
+  SDL_RWops* file = ReaderOf(bytes);
   if (!file) {
     why = SDL_GetError();
     return nullptr;
   }
   SDL_Surface* image = nullptr;
   bool known = true;
-  if (IMG_isBMP(file))
+  if (IMG_isBMP(file)) {
     image = SDL_LoadBMP_RW(file, 0);
-  else if (IMG_isPNG(file))
-    image = IMG_LoadPNG_RW(file);
-  else if (IMG_isJPG(file))
+  } else if (IMG_isPNG(file)) {
+    SDL_RWclose(file);
+    return DecodePng(bytes, why);
+  } else if (IMG_isJPG(file)) {
     image = IMG_LoadJPG_RW(file);
-  else
+    if (image && image->format->BitsPerPixel == 32)
+      image = FromInvertedCmyk(image);
+  } else {
     known = false;
+  }
   if (!image) why = known ? SDL_GetError() : "not a BMP, PNG or JPEG image";
   SDL_RWclose(file);
   return image;
@@ -70,11 +164,37 @@ bool WriteRows(std::FILE* out, int width, int height, png_bytep* rows,
   return true;
 }
 
+std::string FolderOf(const std::string& path) {
+  const size_t slash = path.rfind('/');
+  if (slash == std::string::npos) return ".";
+  return slash == 0 ? "/" : path.substr(0, slash);
+}
+
+// A new file beside `path`, readable as a file made with fopen would be.
+std::FILE* CreateBeside(const std::string& path, std::string& temporary) {
+  std::string name = FolderOf(path) + "/.modelviewer-XXXXXX";
+  const int fd = mkstemp(&name[0]);
+  if (fd < 0) return nullptr;
+  const mode_t mask = umask(0);
+  umask(mask);
+  fchmod(fd, 0666 & ~mask);
+  std::FILE* out = fdopen(fd, "wb");
+  if (!out) {
+    close(fd);
+    unlink(name.c_str());
+    return nullptr;
+  }
+  temporary = name;
+  return out;
+}
+
 }  // namespace
 
 bool WritePng(const std::string& path, int width, int height,
               const unsigned char* rgb, std::string& why) {
-  std::FILE* out = std::fopen(path.c_str(), "wb");
+  const bool console = path == "-";
+  std::string temporary;
+  std::FILE* out = console ? stdout : CreateBeside(path, temporary);
   if (!out) {
     why = std::strerror(errno);
     return false;
@@ -85,14 +205,21 @@ bool WritePng(const std::string& path, int width, int height,
                                               (height - 1 - y));
   PngFailure failure = {"cannot encode the image"};
   bool written = WriteRows(out, width, height, rows.data(), &failure);
-  if (std::fclose(out) != 0 && written) {
+  const int closed = console ? std::fflush(out) : std::fclose(out);
+  if (written && closed != 0) {
+    written = false;
+    std::snprintf(failure.message, sizeof failure.message, "%s",
+                  std::strerror(errno));
+  }
+  if (written && !console &&
+      std::rename(temporary.c_str(), path.c_str()) != 0) {
     written = false;
     std::snprintf(failure.message, sizeof failure.message, "%s",
                   std::strerror(errno));
   }
   if (!written) {
     why = failure.message;
-    std::remove(path.c_str());  // no half-written picture left behind
+    if (!console) unlink(temporary.c_str());  // only what this run made
   }
   return written;
 }

@@ -8,6 +8,7 @@
 // (viewing_mode.cpp), which shares start-up, texture upload and frame loop.
 #include <GL/glu.h>
 
+#include <csignal>
 #include <cstdlib>
 #include <cstring>
 #include <iostream>
@@ -18,6 +19,7 @@
 
 #include "3dsloader.h"
 #include "image_files.h"
+#include "input_files.h"
 #include "options.h"
 #include "spin.h"
 #include "viewer.h"
@@ -76,7 +78,48 @@ static T* Allocate(size_t count, bool zeroed = false) {
   return array;
 }
 
+// The files this run has read, which no screenshot may replace.
+static std::vector<InputFile> inputs;
+
+void NoteInput(const std::string& path, const FileId& id) {
+  inputs.push_back({id, path});
+}
+
+void CheckScreenshotTarget(const std::string& screenshot) {
+  std::string why;
+  if (!screenshot.empty() && !ScreenshotTargetIsSafe(screenshot, inputs, why))
+    Fail("cannot write the screenshot " + screenshot + ": " + why);
+}
+
+// SIGINT and SIGTERM end the frame loop as closing the window does.
+static volatile std::sig_atomic_t stopping = 0;
+
+static void OnStopSignal(int) { stopping = 1; }
+
+static void EndOnStopSignals() {
+  struct sigaction action;
+  std::memset(&action, 0, sizeof action);
+  action.sa_handler = OnStopSignal;
+  sigemptyset(&action.sa_mask);
+  sigaction(SIGINT, &action, nullptr);
+  sigaction(SIGTERM, &action, nullptr);
+}
+
+// SDL falls back to drivers that draw on a text console, writing escape
+// codes to the terminal; the X11 driver is taken unless one is asked for.
+static void ChooseVideoDriver() {
+  const char* driver = std::getenv("SDL_VIDEODRIVER");
+  if (!driver || !*driver) {
+    setenv("SDL_VIDEODRIVER", "x11", 1);
+    driver = "x11";
+  }
+  const char* display = std::getenv("DISPLAY");
+  if (std::strcmp(driver, "x11") == 0 && (!display || !*display))
+    Fail("no display (DISPLAY is not set); use --screenshot under xvfb-run");
+}
+
 void StartUp(bool paced) {
+  ChooseVideoDriver();
   if (SDL_Init(SDL_INIT_VIDEO) < 0)
     Fail(std::string("cannot initialise video: ") + SDL_GetError());
   SDL_GL_SetAttribute(SDL_GL_RED_SIZE, 8);
@@ -151,6 +194,12 @@ static bool NeedsPowerOfTwo() {
   return answer == 1;
 }
 
+static GLint MaxTextureSize() {
+  GLint limit = 64;
+  glGetIntegerv(GL_MAX_TEXTURE_SIZE, &limit);
+  return limit;
+}
+
 static int PowerOfTwoAtLeast(int n, int limit) {
   int p = 1;
   while (p < n && p < limit) p *= 2;
@@ -179,9 +228,11 @@ static SDL_Surface* ConvertForUpload(SDL_Surface* image) {
   return converted;
 }
 
-// Where the GL needs it, the image is scaled to powers of two. Nothing is
-// uploaded when it cannot be used.
-bool UploadTexture(GLuint name, SDL_Surface* image, std::string& why) {
+// Where the GL needs it, the image is scaled to powers of two, and with
+// `fit` down to the largest size the GL takes. Nothing is uploaded when it
+// cannot be used, and an upload that the GL refuses is reported.
+bool UploadTexture(GLuint name, SDL_Surface* image, std::string& why,
+                   bool fit) {
   SDL_Surface* pixels = ConvertForUpload(image);
   SDL_FreeSurface(image);
   // OpenGL reads rows padded to 4 bytes (its default unpack alignment).
@@ -195,10 +246,15 @@ bool UploadTexture(GLuint name, SDL_Surface* image, std::string& why) {
   GLsizei w = pixels->w, h = pixels->h;
   void* data = pixels->pixels;
   unsigned char* scaled = nullptr;
-  if (NeedsPowerOfTwo()) {
-    GLint limit = 64;
-    glGetIntegerv(GL_MAX_TEXTURE_SIZE, &limit);
-    GLsizei sw = PowerOfTwoAtLeast(w, limit), sh = PowerOfTwoAtLeast(h, limit);
+  const bool powers = NeedsPowerOfTwo();
+  if (powers || fit) {
+    const GLint limit = MaxTextureSize();
+    GLsizei sw = powers ? PowerOfTwoAtLeast(w, limit) : w;
+    GLsizei sh = powers ? PowerOfTwoAtLeast(h, limit) : h;
+    if (fit) {
+      sw = sw < limit ? sw : limit;
+      sh = sh < limit ? sh : limit;
+    }
     if (sw != w || sh != h) {
       size_t pitch = (static_cast<size_t>(sw) * bpp + 3) & ~size_t(3);
       scaled = Allocate<unsigned char>(pitch * sh);
@@ -220,9 +276,22 @@ bool UploadTexture(GLuint name, SDL_Surface* image, std::string& why) {
     }
   }
 
+  // Errors left by earlier calls are not this upload's.
+  for (int i = 0; i < 16 && glGetError() != GL_NO_ERROR; ++i) {
+  }
   glBindTexture(GL_TEXTURE_2D, name);
   glTexImage2D(GL_TEXTURE_2D, 0, 3, w, h, 0, kTextureFormat, GL_UNSIGNED_BYTE,
                data);
+  const GLenum refused = glGetError();
+  if (refused != GL_NO_ERROR) {
+    std::ostringstream reason;
+    reason << "OpenGL refuses its " << w << " x " << h
+           << " pixels: " << gluErrorString(refused);
+    why = reason.str();
+    delete[] scaled;
+    SDL_FreeSurface(pixels);
+    return false;
+  }
   glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_LINEAR);
   glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_LINEAR);
   glEnable(GL_TEXTURE_2D);
@@ -230,6 +299,20 @@ bool UploadTexture(GLuint name, SDL_Surface* image, std::string& why) {
   delete[] scaled;
   SDL_FreeSurface(pixels);
   return true;
+}
+
+// A BMP image file, read as a regular file within the image limits.
+static SDL_Surface* LoadBmp(const std::string& path, std::string& why) {
+  std::vector<unsigned char> bytes;
+  FileId id;
+  if (!ReadRegularFile(path, kMaxImageFileBytes, bytes, id, why) ||
+      !ImageSizeIsSafe(bytes, why))
+    return nullptr;
+  NoteInput(path, id);
+  SDL_Surface* image = SDL_LoadBMP_RW(
+      SDL_RWFromConstMem(bytes.data(), static_cast<int>(bytes.size())), 1);
+  if (!image) why = SDL_GetError();
+  return image;
 }
 
 static void ImportModel(Loader3DS& loader, int i) {
@@ -273,10 +356,8 @@ static void ImportModel(Loader3DS& loader, int i) {
       textured[i] = true;
       std::string path, why;
       ResolveFileName("", map.filename, path);
-      SDL_Surface* image =
-          SDL_LoadBMP_RW(SDL_RWFromFile(path.c_str(), "rb"), 1);
-      if (!image) why = SDL_GetError();
-      if (!image || !UploadTexture(i + 1, image, why))
+      SDL_Surface* image = LoadBmp(path, why);
+      if (!image || !UploadTexture(i + 1, image, why, false))
         FailModel(loader, i,
                   "cannot load texture image \"" + map.filename + "\": " + why);
     } else {
@@ -301,6 +382,8 @@ static void Import(Loader3DS& loader) {
   if (!loader.OpenFile(kModelFile))
     Fail(std::string("cannot read ") + kModelFile +
          " in the working directory");
+  FileId id;
+  if (IdentifyFile(kModelFile, id)) NoteInput(kModelFile, id);
   numobjects = loader.ModelsCount();
   if (kDiagnostics) std::cout << numobjects << std::endl;
   if (numobjects > SLOTS) {
@@ -382,9 +465,11 @@ bool RunFrames(int (*render)(), const std::string& screenshot, bool paced) {
     if (SDL_PollEvent(&event) &&
         (event.type == SDL_KEYDOWN || event.type == SDL_QUIT))
       running = false;
+    if (stopping) running = false;
     render();
     if (capture) {
       capture = nullptr;
+      CheckScreenshotTarget(screenshot);
       std::string why;
       if (WritePng(screenshot, width, height, pixels.data(), why)) return true;
       Warn("cannot write the screenshot " + screenshot + ": " + why);
@@ -413,10 +498,9 @@ static void ActOnCommandLine(const Options& options) {
   }
 }
 
-extern "C" int SDL_main(int argc, char* argv[]) {
-  if (kDiagnostics) OpenConsole();
-  const Options options = ParseOptions(argc, argv);
-  ActOnCommandLine(options);
+static int Run(const Options& options) {
+  EndOnStopSignals();
+  CheckScreenshotTarget(options.screenshot);
   if (!options.file.empty()) return RunViewingMode(options);
 
   StartUp(false);
@@ -433,4 +517,16 @@ extern "C" int SDL_main(int argc, char* argv[]) {
   }
   SDL_Quit();
   return shown ? 0 : 1;
+}
+
+extern "C" int SDL_main(int argc, char* argv[]) {
+  if (kDiagnostics) OpenConsole();
+  const Options options = ParseOptions(argc, argv);
+  ActOnCommandLine(options);
+  // Allocations that fail end the run as any other failure does.
+  try {
+    return Run(options);
+  } catch (const std::bad_alloc&) {
+    Fail("out of memory");
+  }
 }

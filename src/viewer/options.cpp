@@ -5,6 +5,7 @@ namespace {
 const std::string kScreenshot = "--screenshot";
 const std::string kScreenshotIs = "--screenshot=";
 const char kNoPath[] = "--screenshot needs the path of the PNG to write";
+const char kTwice[] = "--screenshot given twice";
 
 bool Refuse(Options& options, const std::string& error) {
   options.action = Options::kUsageError;
@@ -23,6 +24,9 @@ bool Take(Options& options, char* argv[], int argc, int& i, bool& literal) {
   } else if (!literal && arg == "--version") {
     options.action = Options::kVersion;
     return false;
+  } else if (!literal && !options.screenshot.empty() &&
+             arg.compare(0, kScreenshot.size(), kScreenshot) == 0) {
+    return Refuse(options, kTwice);
   } else if (!literal && arg == kScreenshot) {
     // The next argument, unless it is missing or an option.
     if (i + 1 >= argc || argv[i + 1][0] == '\0' ||
@@ -37,6 +41,8 @@ bool Take(Options& options, char* argv[], int argc, int& i, bool& literal) {
     return Refuse(options, "unknown option " + arg);
   } else if (!options.file.empty()) {
     return Refuse(options, "one FILE at most (also given: " + arg + ")");
+  } else if (arg.empty()) {
+    return Refuse(options, "FILE is empty");
   } else {
     options.file = arg;
   }
@@ -50,8 +56,6 @@ Options ParseOptions(int argc, char* argv[]) {
   bool literal = false;
   for (int i = 1; i < argc; ++i)
     if (!Take(options, argv, argc, i, literal)) return options;
-  if (!options.file.empty() && options.file == options.screenshot)
-    Refuse(options, "the screenshot would overwrite " + options.file);
   return options;
 }
 

@@ -13,7 +13,8 @@ struct Options {
 };
 
 // Reads `modelviewer [--screenshot OUT.png] [FILE]` and `--help`,
-// `--version`. "--" ends the options. The first of --help, --version or an
+// `--version`. "--" ends the options. An empty FILE, or a second
+// --screenshot, is a usage error. The first of --help, --version or an
 // error decides the action.
 Options ParseOptions(int argc, char* argv[]);
 

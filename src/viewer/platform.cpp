@@ -11,8 +11,13 @@
 #include <windows.h>
 #else
 #include <dirent.h>
-#include <strings.h>
+#include <fcntl.h>
 #include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cctype>
+#include <map>
 #endif
 
 extern "C" int SDL_main(int argc, char* argv[]);
@@ -46,80 +51,109 @@ int main(int argc, char* argv[]) {
   return SDL_main(argc, argv);
 }
 
-static bool IsDirectory(const std::string& path) {
-  struct stat info;
-  return stat(path.c_str(), &info) == 0 && S_ISDIR(info.st_mode);
-}
-
-// Something to open as an image: present and not a directory.
-static bool IsFile(const std::string& path) {
-  struct stat info;
-  return stat(path.c_str(), &info) == 0 && !S_ISDIR(info.st_mode);
-}
-
 static std::string Join(const std::string& dir, const std::string& name) {
   if (dir.empty() || name.empty() || name[0] == '/') return name;
   return dir.back() == '/' ? dir + name : dir + "/" + name;
 }
 
-// The entry of `dir` called `name`, a directory or not as `directory` asks:
-// the exact name when there is one, else the first match without regard to
-// case in byte order, so the choice does not depend on the listing's order.
-static bool FindEntry(const std::string& dir, const std::string& name,
-                      bool directory, std::string& found) {
-  if (name == "." || name == "..") {
-    found = name;
-    return directory;
+static bool IsRegular(int dirfd, const std::string& name) {
+  struct stat info;
+  return fstatat(dirfd, name.c_str(), &info, 0) == 0 && S_ISREG(info.st_mode);
+}
+
+static std::string Lower(std::string text) {
+  for (char& c : text)
+    c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  return text;
+}
+
+// Each folder's entries, read once however many names are looked up in it:
+// by lower-case name, the entries of that name in byte order.
+using Listing = std::map<std::string, std::vector<std::string> >;
+
+static const std::vector<std::string>* EntriesLike(int dirfd,
+                                                   const std::string& name) {
+  static std::map<std::pair<dev_t, ino_t>, Listing> listings;
+  struct stat info;
+  if (fstat(dirfd, &info) != 0) return nullptr;
+  auto cached = listings.find({info.st_dev, info.st_ino});
+  if (cached == listings.end()) {
+    Listing& listing = listings[{info.st_dev, info.st_ino}];
+    cached = listings.find({info.st_dev, info.st_ino});
+    const int fd = openat(dirfd, ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (DIR* entries = fd >= 0 ? fdopendir(fd) : nullptr) {
+      while (dirent* entry = readdir(entries))
+        listing[Lower(entry->d_name)].push_back(entry->d_name);
+      closedir(entries);
+    } else if (fd >= 0) {
+      close(fd);
+    }
+    for (auto& names : listing)
+      std::sort(names.second.begin(), names.second.end());
   }
-  auto wanted = [&](const std::string& entry) {
-    std::string path = Join(dir.empty() ? "." : dir, entry);
-    return directory ? IsDirectory(path) : IsFile(path);
+  auto found = cached->second.find(Lower(name));
+  return found == cached->second.end() ? nullptr : &found->second;
+}
+
+// The entry of the folder `dirfd` called `name`, without regard to case: a
+// folder (opened into `next`) or, for the last component, a regular file.
+// The exact name wins, else the first match in byte order, so the choice
+// does not depend on the listing's order.
+static bool FindEntry(int dirfd, const std::string& name, bool last, int& next,
+                      std::string& found) {
+  auto take = [&](const std::string& entry) {
+    if (last) return IsRegular(dirfd, entry);
+    next = openat(dirfd, entry.c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC);
+    return next >= 0;
   };
-  if (wanted(name)) {
-    found = name;
-    return true;
-  }
-  DIR* listing = opendir(dir.empty() ? "." : dir.c_str());
-  if (!listing) return false;
-  bool matched = false;
-  while (dirent* entry = readdir(listing)) {
-    std::string candidate = entry->d_name;
-    if (strcasecmp(candidate.c_str(), name.c_str()) != 0) continue;
-    if (matched && candidate >= found) continue;
-    if (!wanted(candidate)) continue;
-    found = candidate;
-    matched = true;
-  }
-  closedir(listing);
-  return matched;
+  found = name;
+  if (take(name)) return true;
+  if (const std::vector<std::string>* entries = EntriesLike(dirfd, name))
+    for (const std::string& entry : *entries)
+      if (entry != name && take(entry)) {
+        found = entry;
+        return true;
+      }
+  return false;
 }
 
 // 3DS files name their images as DOS did ("MAPS\ROCK.BMP"): the stored name
-// if such a file exists, else backslashes as separators, matched component by
-// component without regard to case.
+// if such a regular file exists, else backslashes as separators, matched
+// component by component without regard to case. Each component costs one
+// look-up from the folder before it, so the time is linear in the name.
 bool ResolveFileName(const std::string& folder, const std::string& stored,
                      std::string& path) {
   path = Join(folder, stored);
-  if (IsFile(path)) return true;
+  if (IsRegular(AT_FDCWD, path)) return true;
   std::string name = stored;
   for (char& c : name)
     if (c == '\\') c = '/';
   const bool absolute = !name.empty() && name[0] == '/';
   std::string found_path = absolute ? "/" : folder;
-  for (size_t begin = absolute ? 1 : 0; begin < name.size();) {
+  int dirfd = open(found_path.empty() ? "." : found_path.c_str(),
+                   O_PATH | O_DIRECTORY | O_CLOEXEC);
+  bool resolved = dirfd >= 0, found_file = false;
+  for (size_t begin = absolute ? 1 : 0; resolved && begin < name.size();) {
     size_t end = name.find('/', begin);
     if (end == std::string::npos) end = name.size();
-    std::string component = name.substr(begin, end - begin), found;
-    if (!component.empty()) {
-      bool last = name.find_first_not_of('/', end) == std::string::npos;
-      if (!FindEntry(found_path, component, !last, found)) return false;
-      found_path = Join(found_path, found);
-    }
+    const std::string component = name.substr(begin, end - begin);
+    const bool last = name.find_first_not_of('/', end) == std::string::npos;
     begin = end + 1;
+    if (component.empty() || (component == "." && !last)) continue;
+    int next = -1;
+    std::string found;
+    resolved = FindEntry(dirfd, component, last, next, found);
+    found_path = Join(found_path, found);
+    if (last) {
+      found_file = resolved;
+    } else if (resolved) {
+      close(dirfd);
+      dirfd = next;
+    }
   }
-  if (!IsFile(found_path)) return false;
-  path = found_path;
-  return true;
+  if (dirfd >= 0) close(dirfd);
+  if (found_file) path = found_path;
+  return found_file;
 }
 
 #endif

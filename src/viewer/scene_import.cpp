@@ -13,10 +13,30 @@ const unsigned int kMapFileName = 0xA300;
 const unsigned int kColourFloat = 0x0010, kColourBytes = 0x0011;
 const unsigned int kColourBytesGamma = 0x0012, kColourFloatLinear = 0x0013;
 
+unsigned long long EndOf(const chunk_header& chunk) {
+  return static_cast<unsigned long long>(chunk.start) + chunk.length;
+}
+
+// The children of `parent`, each cut to the parent's end: no chunk reaches
+// into bytes that its parent does not hold, so every byte of the file is
+// read as the data of one chunk at each level, and the import stays linear
+// in the file's size however the lengths are crafted.
+std::vector<chunk_header> Within(Loader3DS& loader,
+                                 const chunk_header& parent) {
+  std::vector<chunk_header> children = loader.Children(parent);
+  const unsigned long long end = EndOf(parent);
+  for (chunk_header& c : children)
+    if (EndOf(c) > end) c.length = static_cast<unsigned int>(end - c.start);
+  return children;
+}
+
+// The C string that starts the chunk's data, ending at the chunk's end.
 std::string StringAt(Loader3DS& loader, const chunk_header& chunk) {
   std::string text;
   loader.readpos = chunk.start + 6;
   loader.ReadCSTR(text);
+  const unsigned long long room = chunk.length > 6 ? chunk.length - 6 : 0;
+  if (text.size() > room) text.resize(room);
   return text;
 }
 
@@ -26,7 +46,7 @@ float Unit(float value) {
 
 // The first colour chunk inside `parent`, bytes or floats, as 0 to 1.
 void ReadColour(Loader3DS& loader, const chunk_header& parent, float* rgb) {
-  for (const chunk_header& c : loader.Children(parent)) {
+  for (const chunk_header& c : Within(loader, parent)) {
     loader.readpos = c.start + 6;
     if (c.id == kColourBytes || c.id == kColourBytesGamma) {
       unsigned char bytes[3];
@@ -47,7 +67,7 @@ void ReadColour(Loader3DS& loader, const chunk_header& parent, float* rgb) {
 SceneMaterial ReadMaterial(Loader3DS& loader, const chunk_header& chunk) {
   SceneMaterial m;
   bool named = false, coloured = false;
-  for (const chunk_header& c : loader.Children(chunk)) {
+  for (const chunk_header& c : Within(loader, chunk)) {
     if (c.id == kMaterialName && !named) {
       m.name = StringAt(loader, c);
       named = true;
@@ -55,7 +75,7 @@ SceneMaterial ReadMaterial(Loader3DS& loader, const chunk_header& chunk) {
       ReadColour(loader, c, m.diffuse);
       coloured = true;
     } else if (c.id == CHUNK_TEXTUREMAP && m.image.empty()) {
-      for (const chunk_header& part : loader.Children(c))
+      for (const chunk_header& part : Within(loader, c))
         if (part.id == kMapFileName) {
           m.image = StringAt(loader, part);
           break;
@@ -72,7 +92,7 @@ struct MeshChunks {
 
 MeshChunks FindMeshChunks(Loader3DS& loader, const chunk_header& mesh) {
   MeshChunks found;
-  for (const chunk_header& c : loader.Children(mesh)) {
+  for (const chunk_header& c : Within(loader, mesh)) {
     if (c.id == CHUNK_VERTEXLIST && !found.hasvertices) {
       found.vertices = c;
       found.hasvertices = true;
@@ -100,12 +120,6 @@ std::vector<int> ReadSmoothing(Loader3DS& loader, const chunk_header& facelist,
   return masks;
 }
 
-bool OneGroup(const std::vector<int>& masks) {
-  for (int m : masks)
-    if (m == 0 || m != masks[0]) return false;
-  return true;
-}
-
 // Unit length, or zero, in double precision: where faces all but cancel, a
 // 32-bit length of what is left falls among the denormals and is off by
 // percents.
@@ -121,31 +135,45 @@ void Normalise(std::vector<float>& normals) {
   }
 }
 
+// The corners in order of their vertex, and within a vertex of their mask,
+// in file order otherwise: a counting sort by vertex, so linear time.
+std::vector<unsigned int> CornersByVertex(
+    const std::vector<unsigned int>& faces, const std::vector<int>& masks,
+    size_t vertices) {
+  std::vector<unsigned int> first(vertices + 1, 0), order(faces.size());
+  for (unsigned int v : faces) ++first[v + 1];
+  for (size_t v = 0; v < vertices; ++v) first[v + 1] += first[v];
+  std::vector<unsigned int> next(first.begin(), first.end() - 1);
+  for (unsigned int c = 0; c < faces.size(); ++c) order[next[faces[c]]++] = c;
+  for (size_t v = 0; v < vertices; ++v)
+    std::stable_sort(order.begin() + first[v], order.begin() + first[v + 1],
+                     [&](unsigned int a, unsigned int b) {
+                       return masks[a / 3] < masks[b / 3];
+                     });
+  return order;
+}
+
 // Normals that keep the edges between smoothing groups sharp. A corner takes
 // the sum of the normals of the faces at its vertex that share a group with
-// its face (made unit length by the caller); a face in no group stays flat.
-// Corners of one vertex and one group share a vertex; elsewhere the vertex is
-// copied. False, changing nothing, when the copies would not fit 16-bit
-// indices.
-bool SmoothByGroups(const std::vector<int>& masks,
-                    std::vector<unsigned short>& faces, SceneMesh& mesh) {
+// its face (made unit length by the caller); a face in no group (mask 0)
+// stays flat. Corners of one vertex and one group share a vertex; elsewhere
+// the vertex is copied, so the mesh then holds only the vertices it draws.
+void SmoothByGroups(const std::vector<int>& masks,
+                    std::vector<unsigned int>& faces, SceneMesh& mesh) {
   const size_t corners = faces.size();
   std::vector<float> facenormals(corners);
   Loader3DS reader;  // only for Normal, which needs no file
   for (size_t f = 0; f < corners / 3; ++f) {
-    const unsigned short* c = &faces[3 * f];
+    const unsigned int* c = &faces[3 * f];
     reader.Normal(&mesh.vertices[3 * size_t(c[0])],
                   &mesh.vertices[3 * size_t(c[1])],
                   &mesh.vertices[3 * size_t(c[2])], &facenormals[3 * f]);
   }
-  auto key = [&](unsigned int c) {
-    return static_cast<unsigned long long>(faces[c]) << 32 |
-           static_cast<unsigned int>(masks[c / 3]);
+  const std::vector<unsigned int> order =
+      CornersByVertex(faces, masks, mesh.vertices.size() / 3);
+  auto same = [&](unsigned int a, unsigned int b) {
+    return faces[a] == faces[b] && masks[a / 3] == masks[b / 3];
   };
-  std::vector<unsigned int> order(corners);
-  for (unsigned int c = 0; c < corners; ++c) order[c] = c;
-  std::sort(order.begin(), order.end(),
-            [&](unsigned int a, unsigned int b) { return key(a) < key(b); });
 
   // Runs of corners with one vertex and one mask; each run becomes a vertex
   // (a corner of no group, one of its own).
@@ -156,21 +184,22 @@ bool SmoothByGroups(const std::vector<int>& masks,
   std::vector<Run> runs;
   for (size_t i = 0; i < corners; ++i) {
     const unsigned int c = order[i];
-    if (runs.empty() || masks[c / 3] == 0 || key(order[i - 1]) != key(c))
+    if (runs.empty() || masks[c / 3] == 0 || !same(order[i - 1], c))
       runs.push_back({i, i, {0, 0, 0}});
     Run& run = runs.back();
     run.end = i + 1;
     for (int k = 0; k < 3; ++k) run.sum[k] += facenormals[3 * (c / 3) + k];
   }
-  if (runs.size() > 65536) return false;
 
   auto mask_of = [&](const Run& run) { return masks[order[run.begin] / 3]; };
   SceneMesh split;
+  split.vertices.reserve(3 * runs.size());
+  split.normals.reserve(3 * runs.size());
   for (size_t r = 0; r < runs.size();) {
     // The runs of one vertex: each sums those that share a group with it.
     // Past 32 groups at one vertex, each takes the sum of all groups, so
     // that no vertex costs more than linear time.
-    const unsigned short v = faces[order[runs[r].begin]];
+    const unsigned int v = faces[order[runs[r].begin]];
     size_t last = r, grouped = 0;
     float all[3] = {0, 0, 0};
     for (; last < runs.size() && faces[order[runs[last].begin]] == v; ++last)
@@ -188,8 +217,8 @@ bool SmoothByGroups(const std::vector<int>& masks,
           if (j != i && (mask_of(runs[j]) & mask))
             for (int k = 0; k < 3; ++k) n[k] += runs[j].sum[k];
       }
-      const unsigned short index =
-          static_cast<unsigned short>(split.vertices.size() / 3);
+      const unsigned int index =
+          static_cast<unsigned int>(split.vertices.size() / 3);
       for (int k = 0; k < 3; ++k) {
         split.vertices.push_back(mesh.vertices[3 * size_t(v) + k]);
         split.normals.push_back(n[k]);
@@ -205,7 +234,6 @@ bool SmoothByGroups(const std::vector<int>& masks,
   mesh.vertices.swap(split.vertices);
   mesh.normals.swap(split.normals);
   mesh.coords.swap(split.coords);
-  return true;
 }
 
 class Importer {
@@ -223,7 +251,7 @@ class Importer {
 
   void Model(const chunk_header& object) {
     std::vector<chunk_header> meshes;
-    for (const chunk_header& c : loader_.Children(object))
+    for (const chunk_header& c : Within(loader_, object))
       if (c.id == CHUNK_TRIMESH) meshes.push_back(c);
     if (meshes.empty()) return;  // a camera, a light: not a model
     SceneMesh mesh;
@@ -249,12 +277,15 @@ class Importer {
     const int n = loader_.ReadVertices(found.vertices, nullptr);
     mesh.vertices.resize(3 * static_cast<size_t>(n));
     loader_.ReadVertices(found.vertices, mesh.vertices.data());
-    std::vector<unsigned short> faces(
+    std::vector<unsigned short> stored(
         3 * static_cast<size_t>(loader_.ReadFaces(found.faces, nullptr)));
-    loader_.ReadFaces(found.faces, faces.data());
-    if (faces.empty()) return;  // nothing to draw, nothing wrong
+    loader_.ReadFaces(found.faces, stored.data());
+    if (stored.empty()) return;  // nothing to draw, nothing wrong
+    // Split vertices can pass 16-bit indices.
+    std::vector<unsigned int> faces(stored.begin(), stored.end());
+    std::vector<unsigned short>().swap(stored);
     for (size_t c = 0; c < faces.size(); ++c)
-      if (faces[c] >= n) {
+      if (faces[c] >= static_cast<unsigned int>(n)) {
         std::ostringstream why;
         why << "face " << c / 3 << " names vertex " << faces[c] << " of " << n;
         return LeaveOut(mesh, why.str());
@@ -267,16 +298,12 @@ class Importer {
       loader_.ReadMappingCoords(found.coords, mesh.coords.data());
       mesh.coords.resize(2 * static_cast<size_t>(n));
     }
-    // Without smoothing groups, or with one for all faces, every face at a
+    // Without smoothing groups, all faces form one group: every face at a
     // vertex is smoothed into its normal.
-    const std::vector<int> masks =
+    std::vector<int> masks =
         ReadSmoothing(loader_, found.faces, faces.size() / 3);
-    if (masks.empty() || OneGroup(masks) ||
-        !SmoothByGroups(masks, faces, mesh)) {
-      mesh.normals.assign(mesh.vertices.size(), 0.0f);
-      loader_.SmoothNormals(faces.size() / 3, faces.data(),
-                            mesh.vertices.data(), mesh.normals.data());
-    }
+    if (masks.empty()) masks.assign(faces.size() / 3, 1);
+    SmoothByGroups(masks, faces, mesh);
     Normalise(mesh.normals);
     Group(found.faces, faces, mesh);
     Bound(faces, mesh.vertices);
@@ -289,7 +316,7 @@ class Importer {
     std::vector<int> materials(count, kNone);
     std::vector<bool> named(count, false);
     std::vector<unsigned short> indices;
-    for (const chunk_header& c : loader_.Children(facelist)) {
+    for (const chunk_header& c : Within(loader_, facelist)) {
       if (c.id != CHUNK_MATERIALREF) continue;
       std::string name;
       const int n = loader_.ReadMaterialRef(c, name, nullptr);
@@ -308,7 +335,7 @@ class Importer {
 
   // One group per material in use, in material order; unnamed faces first.
   void Group(const chunk_header& facelist,
-             const std::vector<unsigned short>& faces, SceneMesh& mesh) {
+             const std::vector<unsigned int>& faces, SceneMesh& mesh) {
     const size_t count = faces.size() / 3;
     std::vector<int> material = FaceMaterials(facelist, count);
     std::map<int, size_t> group;  // material -> corners, then group index
@@ -321,15 +348,14 @@ class Importer {
       mesh.groups.back().corners.reserve(corners);
     }
     for (size_t f = 0; f < count; ++f) {
-      std::vector<unsigned short>& out =
-          mesh.groups[group[material[f]]].corners;
+      std::vector<unsigned int>& out = mesh.groups[group[material[f]]].corners;
       out.insert(out.end(), faces.begin() + 3 * f, faces.begin() + 3 * f + 3);
     }
   }
 
-  void Bound(const std::vector<unsigned short>& faces,
+  void Bound(const std::vector<unsigned int>& faces,
              const std::vector<float>& vertices) {
-    for (unsigned short v : faces) {
+    for (unsigned int v : faces) {
       const float* p = &vertices[3 * static_cast<size_t>(v)];
       if (!std::isfinite(p[0]) || !std::isfinite(p[1]) || !std::isfinite(p[2]))
         continue;
@@ -356,9 +382,17 @@ bool ImportScene(Loader3DS& loader, Scene& scene, std::string& why) {
     return false;
   }
   Importer importer(loader, scene);
-  if (loader.FindEdit3DS(main, editor)) {
+  // Writers that leave out the version chunk put the editor chunk first.
+  bool haseditor = false;
+  for (const chunk_header& c : Within(loader, main))
+    if (c.id == CHUNK_EDITOR) {
+      editor = c;
+      haseditor = true;
+      break;
+    }
+  if (haseditor) {
     std::vector<chunk_header> objects, materials;
-    for (const chunk_header& c : loader.Children(editor)) {
+    for (const chunk_header& c : Within(loader, editor)) {
       if (c.id == CHUNK_OBJECT) objects.push_back(c);
       if (c.id == CHUNK_MATERIAL) materials.push_back(c);
     }

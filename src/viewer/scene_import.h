@@ -23,14 +23,14 @@ struct SceneMaterial {
 // Faces of one mesh that share a material: one draw call.
 struct FaceGroup {
   int material = -1;  // index into Scene::materials; -1: none named
-  std::vector<unsigned short> corners;  // three vertex indices per face
+  std::vector<unsigned int> corners;  // three vertex indices per face
 };
 
 struct SceneMesh {
   int model = 0;                // the model's index among the file's models
   std::string name;             // the model's name
   std::vector<float> vertices;  // x, y, z per vertex
-  std::vector<float> normals;   // smoothed; unit length, or zero
+  std::vector<float> normals;   // smoothed by groups; unit length, or zero
   std::vector<float> coords;    // u, v per vertex; empty without mapping
   std::vector<FaceGroup> groups;
 };

@@ -10,6 +10,7 @@
 
 #include <string>
 
+#include "input_files.h"
 #include "options.h"
 
 #ifndef GL_BGRA_EXT
@@ -46,14 +47,23 @@ void Warn(const std::string& message);
 // `paced` also asks for buffer swaps in step with the display.
 void StartUp(bool paced);
 // Uploads `image` (released here) as texture `name` in the build's pixel
-// layout. False, with the reason, when it cannot be used.
-bool UploadTexture(GLuint name, SDL_Surface* image, std::string& why);
+// layout; `fit` scales it down to what the GL takes. False, with the reason,
+// when it cannot be used or the GL refuses it.
+bool UploadTexture(GLuint name, SDL_Surface* image, std::string& why, bool fit);
+// The largest image file read.
+const unsigned long long kMaxImageFileBytes = 1ull << 30;
+// Records a file this run has read, which no screenshot may replace.
+void NoteInput(const std::string& path, const FileId& id);
+// Fails the run when the screenshot would replace a file that is not a
+// regular one or a file this run has read.
+void CheckScreenshotTarget(const std::string& screenshot);
 // Shows the frame just drawn; keeps its pixels first when a screenshot is due.
 void Present();
 // Turns of one event and one frame drawn by `render`, until a key is pressed
 // or the window is closed. With a screenshot path, the first frame is written
 // there as a PNG and the loop ends. `paced` draws at most about 60 frames a
-// second. False when the screenshot could not be written (reason on stderr).
+// second. SIGINT and SIGTERM end it as closing the window does. False when
+// the screenshot could not be written (reason on stderr).
 bool RunFrames(int (*render)(), const std::string& screenshot, bool paced);
 
 // The image file that a 3DS file names, looked up from `folder` (empty: the

@@ -4,8 +4,6 @@
 // left out with a warning; only a file with nothing to draw is refused.
 #include <GL/glu.h>
 
-#include <cerrno>
-#include <cstring>
 #include <iostream>
 #include <map>
 #include <string>
@@ -63,35 +61,58 @@ std::vector<bool> MaterialsWithTexture(const Scene& scene) {
   return wanted;
 }
 
-// Each image once, however many materials name it; one warning per image
-// that cannot be used, whose faces then keep their material's colour.
+// The texture of an image file's bytes (released here), or 0 with the
+// reason. Its header must promise a size within the limits before a pixel
+// is decoded.
+GLuint TextureFromFile(std::vector<unsigned char>& bytes, std::string& why) {
+  SDL_Surface* image =
+      ImageSizeIsSafe(bytes, why) ? DecodeImage(bytes, why) : nullptr;
+  std::vector<unsigned char>().swap(bytes);
+  if (!image) return 0;
+  GLuint name = 0;
+  glGenTextures(1, &name);
+  if (!UploadTexture(name, image, why, true)) {
+    glDeleteTextures(1, &name);
+    return 0;
+  }
+  return name;
+}
+
+// Each image file once, however many materials or names lead to it; one
+// warning per image that cannot be used, whose faces then keep their
+// material's colour.
 void LoadTextures(const std::string& file) {
   const Scene& scene = shown.scene;
   const std::string folder = FolderOf(file);
   const std::vector<bool> wanted = MaterialsWithTexture(scene);
-  std::map<std::string, GLuint> byimage;
+  std::map<std::string, GLuint> byname;
+  std::map<FileId, GLuint> byfile;
   shown.textures.assign(scene.materials.size(), 0);
   for (size_t m = 0; m < scene.materials.size(); ++m) {
     if (!wanted[m]) continue;
     const std::string& stored = scene.materials[m].image;
-    auto known = byimage.find(stored);
-    if (known != byimage.end()) {
-      shown.textures[m] = known->second;
-      continue;
-    }
-    std::string why;
-    GLuint name = 0;
-    if (SDL_Surface* image = LoadImageFile(FindImage(folder, stored), why)) {
-      glGenTextures(1, &name);
-      if (!UploadTexture(name, image, why)) {
-        glDeleteTextures(1, &name);
-        name = 0;
+    auto known = byname.find(stored);
+    if (known == byname.end()) {
+      const std::string path = FindImage(folder, stored);
+      std::vector<unsigned char> bytes;
+      FileId id;
+      std::string why;
+      GLuint name = 0;
+      bool warned = false;
+      if (!ReadRegularFile(path, kMaxImageFileBytes, bytes, id, why)) {
+        // nothing to decode
+      } else if (byfile.count(id)) {
+        name = byfile[id];
+        warned = true;  // under the name that first led to it
+      } else {
+        NoteInput(path, id);
+        name = byfile[id] = TextureFromFile(bytes, why);
       }
+      if (!name && !warned)
+        Warn(file + ": cannot use texture image \"" + stored + "\": " + why);
+      known = byname.emplace(stored, name).first;
     }
-    if (!name)
-      Warn(file + ": cannot use texture image \"" + stored + "\": " + why);
-    byimage[stored] = name;
-    shown.textures[m] = name;
+    shown.textures[m] = known->second;
   }
 }
 
@@ -186,7 +207,7 @@ int RenderFile() {
     for (const FaceGroup& group : mesh.groups) {
       UseMaterial(group.material, hascoords);
       glDrawElements(GL_TRIANGLES, static_cast<GLsizei>(group.corners.size()),
-                     GL_UNSIGNED_SHORT, group.corners.data());
+                     GL_UNSIGNED_INT, group.corners.data());
     }
   }
   Present();
@@ -196,11 +217,10 @@ int RenderFile() {
 // Reads and imports the file; the reader's copy of it is gone on return.
 void Import(const std::string& file) {
   Loader3DS loader;
-  errno = 0;
-  if (!loader.OpenFile(file))
-    Fail("cannot read " + file +
-         (errno ? ": " + std::string(std::strerror(errno)) : ""));
+  FileId id;
   std::string why;
+  if (!OpenModelFile(file, loader, id, why)) Fail(why);
+  NoteInput(file, id);
   bool drawable = ImportScene(loader, shown.scene, why);
   if (kDiagnostics && shown.scene.recognised)
     std::cout << shown.scene.models << std::endl;
@@ -213,6 +233,7 @@ void Import(const std::string& file) {
 
 int RunViewingMode(const Options& options) {
   Import(options.file);
+  CheckScreenshotTarget(options.screenshot);
   shown.framing = FrameBox(shown.scene.low, shown.scene.high);
   StartUp(true);
   SetUpView(shown.framing);
