@@ -3,6 +3,7 @@
 //   make_seeds <directory>
 #include <string>
 
+#include "hostile3ds.h"
 #include "writer3ds.h"
 
 using namespace w3ds;
@@ -63,5 +64,9 @@ int main(int argc, char* argv[]) {
                            Chunk(0x0010).f32(0).f32(1).f32(0)))
                        .add(Chunk(0xA000).str("b")))
               .add(named)));
+  // Meshes whose lengths run past their objects to one shared vertex list
+  // (for the pass with large inputs).
+  ok &= writeFile(dir + "/overlapping-meshes.3ds",
+                  hostile::OverlappingMeshes(40));
   return ok ? 0 : 1;
 }

@@ -7,14 +7,15 @@
 
 #include "scene_import.h"
 
-inline bool UnitOrZero(const float* n) {
+inline bool Unit(const float* n) {
   const float length = std::sqrt(n[0] * n[0] + n[1] * n[1] + n[2] * n[2]);
-  return length == 0.0f || std::fabs(length - 1.0f) < 1e-3f;
+  return std::fabs(length - 1.0f) < 1e-3f;
 }
 
 // Every corner names a vertex of its mesh, every normal is finite and unit
-// or zero, coordinates are one pair per vertex or none, groups name known
-// materials, and there is something to draw exactly when the import says so.
+// (none is zero: each vertex is drawn), coordinates are one pair per vertex
+// or none, groups name known materials, and there is something to draw
+// exactly when the import says so.
 inline bool SceneKeepsItsPromises(const Scene& scene, bool drawable) {
   if (drawable == scene.meshes.empty()) return false;
   for (const SceneMesh& mesh : scene.meshes) {
@@ -23,7 +24,7 @@ inline bool SceneKeepsItsPromises(const Scene& scene, bool drawable) {
     if (!mesh.coords.empty() && mesh.coords.size() != 2 * vertices)
       return false;
     for (size_t v = 0; v < vertices; ++v)
-      if (!UnitOrZero(&mesh.normals[3 * v])) return false;
+      if (!Unit(&mesh.normals[3 * v])) return false;
     for (const FaceGroup& group : mesh.groups) {
       if (group.material < -1 ||
           group.material >= static_cast<int>(scene.materials.size()) ||

@@ -4,9 +4,12 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <chrono>
 #include <cmath>
+#include <cstdint>
 #include <cstdio>
 #include <cstdlib>
+#include <filesystem>
 #include <fstream>
 #include <functional>
 #include <map>
@@ -15,6 +18,7 @@
 #include <vector>
 
 #include "3dsloader.h"
+#include "hostile3ds.h"
 #include "writer3ds.h"
 
 #ifndef VIEWER_DIR
@@ -788,6 +792,23 @@ std::vector<ViewingCase> ViewingCases() {
        "",
        {"r", "g", "b"},
        {}},
+      {"a red CMYK JPEG texture",
+       [=](const std::string& w) {
+         std::system(("mkdir -p '" + w + "/models' && convert -size 64x64 " +
+                      "xc:red -colorspace CMYK '" + w + "/models/cmyk.jpg'")
+                         .c_str());
+         WriteIn(
+             w, "models/box.3ds",
+             file3ds(editor()
+                         .add(materialChunk("c").add(textureMap("cmyk.jpg")))
+                         .add(Box("a", -1, all("c")))));
+       },
+       shot,
+       0,
+       "1\n",
+       "",
+       {"r"},
+       {"b", "g"}},
       {"six sides in six colours",
        [=](const std::string& w) {
          const RGB colours[6] = {{255, 0, 0},   {0, 255, 0},   {0, 0, 255},
@@ -1100,5 +1121,320 @@ TEST(Malformed, BrokenChunksAreShownOrRefused) {
     WriteModel(dir, c.file);
     Outcome run = RunViewer(kLoud, dir, "key");
     ExpectShownOrRefused(run, c.what);
+  }
+}
+
+// ---- Hostile files, paths and signals ------------------------------------
+
+#if defined(__SANITIZE_ADDRESS__)
+const bool kSanitized = true;  // slower, and its memory is not the program's
+#else
+const bool kSanitized = false;
+#endif
+
+// Every entry under `dir` by its path: a regular file by its bytes (by its
+// size and time of change past 64 MB), anything else by its type alone (a
+// FIFO is never read).
+std::map<std::string, std::string> Snapshot(const std::string& dir) {
+  namespace fs = std::filesystem;
+  std::map<std::string, std::string> entries;
+  for (const auto& entry : fs::recursive_directory_iterator(dir)) {
+    const fs::file_status status = entry.symlink_status();
+    const std::string path = entry.path().string();
+    if (!fs::is_regular_file(status))
+      entries[path] = "type " + std::to_string(static_cast<int>(status.type()));
+    else if (fs::file_size(path) < (64 << 20))
+      entries[path] = ReadText(path);
+    else
+      entries[path] =
+          std::to_string(fs::file_size(path)) + " bytes, changed " +
+          std::to_string(fs::last_write_time(path).time_since_epoch().count());
+  }
+  return entries;
+}
+
+// The CRC of a PNG chunk's type and data.
+std::uint32_t PngCrc(const unsigned char* bytes, size_t length) {
+  std::uint32_t crc = 0xFFFFFFFF;
+  for (size_t i = 0; i < length; ++i) {
+    crc ^= bytes[i];
+    for (int k = 0; k < 8; ++k) crc = crc >> 1 ^ (0xEDB88320 & (0 - (crc & 1)));
+  }
+  return ~crc;
+}
+
+// A small image file made by ImageMagick, then claiming to be `w` x `h`
+// pixels in its header: PNG (IHDR, with its CRC made anew) or JPEG (SOF0).
+void WriteClaimingImage(const std::string& path, int w, int h) {
+  const bool png = path.substr(path.size() - 4) == ".png";
+  std::system(("convert -size 8x8 xc:red '" + path + "'").c_str());
+  std::string bytes = ReadText(path);
+  auto put16 = [&](size_t at, int v) {
+    bytes[at] = char(v >> 8);
+    bytes[at + 1] = char(v);
+  };
+  if (png) {  // IHDR data at 16: width, height as 32-bit big-endian
+    put16(16, 0), put16(18, w), put16(20, 0), put16(22, h);
+    const std::uint32_t crc =
+        PngCrc(reinterpret_cast<const unsigned char*>(bytes.data()) + 12, 17);
+    put16(29, crc >> 16), put16(31, crc & 0xFFFF);
+  } else {  // SOF0: FF C0, length, precision, height, width
+    const size_t sof = bytes.find("\xFF\xC0");
+    ASSERT_NE(std::string::npos, sof);
+    put16(sof + 5, h), put16(sof + 7, w);
+  }
+  ASSERT_TRUE(writeFile(path, Bytes(bytes.begin(), bytes.end())));
+}
+
+struct HostileCase {
+  const char* what;
+  std::function<void(const std::string& work)> write;  // files under work/
+  std::vector<std::string> args;
+  int status;
+  const char* err;  // part of modelviewer's standard error; "" for none
+  double seconds;   // at most, start to end
+  long megabytes;   // peak memory at most; 0: not checked
+  std::string env = "";
+};
+
+Bytes Textured(const std::string& image) {
+  return hostile::TextureNames({image});
+}
+
+std::vector<HostileCase> HostileCases() {
+  auto model = [](const std::string& w) {
+    WriteIn(w, "m.3ds", Textured("t.bmp"));
+    WriteImage(w, "t.bmp");
+  };
+  auto shot = [](const std::string& out) {
+    return std::vector<std::string>{"--screenshot", out, "m.3ds"};
+  };
+  return {
+      // Screenshots never destroy anything.
+      {"a screenshot onto a device node",
+       [=](const std::string& w) {
+         model(w);
+         std::system(("mknod '" + w + "/full' c 1 7").c_str());
+       },
+       shot("full"), 1,
+       "cannot write the screenshot full: is not a regular file", 5, 0},
+      {"a screenshot onto the model by another name", model, shot("./m.3ds"), 1,
+       "cannot write the screenshot ./m.3ds: it is m.3ds, which this run reads",
+       5, 0},
+      {"a screenshot onto the model through a link",
+       [=](const std::string& w) {
+         model(w);
+         std::system(("ln -s m.3ds '" + w + "/link.png'").c_str());
+       },
+       shot("link.png"), 1, "it is m.3ds, which this run reads", 5, 0},
+      {"a screenshot onto the model's image", model, shot("t.bmp"), 1,
+       "cannot write the screenshot t.bmp: it is t.bmp, which this run reads",
+       5, 0},
+      {"a screenshot onto the bundled model",
+       [](const std::string& w) {
+         std::system(("cp " SAMPLE_DIR "/* '" + w + "'").c_str());
+       },
+       {"--screenshot", "monster.3ds"},
+       1,
+       "cannot write the screenshot monster.3ds: it is monster.3ds",
+       5,
+       0},
+      {"a second --screenshot",
+       model,
+       {"--screenshot", "a.png", "--screenshot", "b.png", "m.3ds"},
+       2,
+       "--screenshot given twice",
+       5,
+       0},
+      {"an empty FILE",
+       model,
+       {"--screenshot", "a.png", ""},
+       2,
+       "FILE is empty",
+       5,
+       0},
+      // Inputs come only from regular files, and nothing waits for them.
+      {"a FIFO as FILE",
+       [](const std::string& w) {
+         std::system(("mkfifo '" + w + "/f.3ds'").c_str());
+       },
+       {"f.3ds"},
+       1,
+       "cannot read f.3ds: is not a regular file",
+       5,
+       0},
+      {"a folder as FILE",
+       nullptr,
+       {"."},
+       1,
+       "cannot read .: is a directory",
+       5,
+       0},
+      {"a FIFO and standard input as textures",
+       [](const std::string& w) {
+         WriteIn(w, "m.3ds", hostile::TextureNames({"p.bmp", "/dev/stdin"}));
+         std::system(("mkfifo '" + w + "/p.bmp'").c_str());
+       },
+       shot("s.png"), 0,
+       "cannot use texture image \"p.bmp\": is not a regular file", 5, 0},
+      {"SIGTERM with the window open",
+       model,
+       {"m.3ds"},
+       0,
+       "",
+       10,
+       0,
+       "VIEWER_PRE_ACTION='kill -TERM $viewer'"},
+      {"SIGINT with the window open",
+       model,
+       {"m.3ds"},
+       0,
+       "",
+       10,
+       0,
+       "VIEWER_PRE_ACTION='kill -INT $viewer'"},
+      {"no display", model, shot("s.png"), 1,
+       "no display (DISPLAY is not set); use --screenshot under xvfb-run", 5, 0,
+       "VIEWER_WRAPPER='env -u DISPLAY -u SDL_VIDEODRIVER'"},
+      // Time and memory are bounded by the file's size.
+      {"1 800 meshes that run past their objects to one shared vertex list",
+       [](const std::string& w) {
+         WriteIn(w, "m.3ds", hostile::OverlappingMeshes(1800));
+       },
+       shot("s.png"), 0, "model 1800 \"o1799\" is left out: no vertex list", 5,
+       250},
+      {"100 000 meshes that run past their objects",
+       [](const std::string& w) {
+         WriteIn(w, "m.3ds", hostile::OverlappingMeshes(100000, false));
+       },
+       shot("s.png"), 0, "model 100000 \"o99999\" is left out", 10, 300},
+      {"a sparse file of 4 GiB - 1 bytes",
+       [](const std::string& w) {
+         std::system(("truncate -s 4294967295 '" + w + "/m.3ds'").c_str());
+       },
+       shot("s.png"), 1, "m.3ds: not a 3DS file", 5, 100},
+      {"a 3DS header on a sparse file past 4 GiB",
+       [](const std::string& w) {
+         WriteIn(w, "m.3ds", Bytes{0x4D, 0x4D, 0, 0, 0, 0});
+         std::system(("truncate -s 4294967306 '" + w + "/m.3ds'").c_str());
+       },
+       shot("s.png"), 1, "cannot read m.3ds: is larger than 4294967295 bytes",
+       5, 100},
+      {"a 38 MB file in 90 MB of address space",
+       [](const std::string& w) {
+         WriteIn(w, "m.3ds", hostile::BigMeshes(40));
+       },
+       shot("s.png"), 1, "out of memory", 10, 0,
+       "VIEWER_WRAPPER='prlimit --as=90000000'"},
+      {"300 texture names of 4 000 bytes",
+       [](const std::string& w) {
+         WriteIn(w, "m.3ds",
+                 hostile::TextureNames(
+                     hostile::LongNames(300, 4000, "a\\..\\", "t.bmp")));
+         WriteImage(w, "t.bmp");
+         std::system(("mkdir '" + w + "/a'").c_str());
+       },
+       shot("s.png"), 0, "", 8, 300},
+      // Images are bounded before they are decoded, and decoded once.
+      {"a JPEG that declares 16 000 x 44 000 pixels",
+       [](const std::string& w) {
+         WriteIn(w, "m.3ds", Textured("t.jpg"));
+         WriteClaimingImage(w + "/t.jpg", 16000, 44000);
+       },
+       shot("s.png"), 0,
+       "cannot use texture image \"t.jpg\": it is 16000 x 44000 pixels; the "
+       "most "
+       "taken is 8192 on a side and 64 megapixels",
+       5, 250},
+      {"a PNG that declares 16 383 x 32 767 pixels",
+       [](const std::string& w) {
+         WriteIn(w, "m.3ds", Textured("t.png"));
+         WriteClaimingImage(w + "/t.png", 16383, 32767);
+       },
+       shot("s.png"), 0, "it is 16383 x 32767 pixels", 5, 250},
+      {"a 4 x 17 000 BMP",
+       [](const std::string& w) {
+         WriteIn(w, "m.3ds", Textured("t.bmp"));
+         WriteQuadrantBmp(w + "/t.bmp", 4, 17000, 24);
+       },
+       shot("s.png"), 0, "it is 4 x 17000 pixels", 5, 250},
+      {"a 4 x 17 000 BMP in the bundled program",
+       [](const std::string& w) {
+         std::system(("cp " SAMPLE_DIR "/* '" + w + "'").c_str());
+         WriteQuadrantBmp(w + "/monster.bmp", 4, 17000, 24);
+       },
+       {"--screenshot", "s.png"},
+       1,
+       "cannot load texture image \"monster.bmp\": it is 4 x 17000 pixels",
+       5,
+       250},
+      {"60 names that lead to one 4096 x 4096 PNG",
+       [](const std::string& w) {
+         WriteIn(w, "m.3ds",
+                 hostile::TextureNames(
+                     hostile::LongNames(60, 60, ".\\", "big.png")));
+         std::system(
+             ("convert -size 4096x4096 gradient:red-blue '" + w + "/big.png'")
+                 .c_str());
+       },
+       shot("s.png"), 0, "", 10, 400},
+      {"a PNG with a broken chunk",
+       [](const std::string& w) {
+         WriteIn(w, "m.3ds", Textured("t.png"));
+         WriteImage(w, "t.png");
+         std::string png = ReadText(w + "/t.png");
+         png[29] ^= 0x55;  // the header's CRC
+         writeFile(w + "/t.png", Bytes(png.begin(), png.end()));
+       },
+       shot("s.png"), 0, "cannot use texture image \"t.png\": IHDR: CRC error",
+       5, 0},
+  };
+}
+
+TEST_P(BothBuilds, HostileFilesPathsAndSignalsEndCleanly) {
+  const Build build = GetParam();
+  int part = 0;
+  for (const HostileCase& c : HostileCases()) {
+    SCOPED_TRACE(c.what);
+    // The sanitizers reserve far more address space than any limit here.
+    if (kSanitized && c.env.find("prlimit") != std::string::npos) continue;
+    std::string dir = TestDir("." + std::to_string(part++));
+    const std::string work = dir + "/work";
+    if (c.write) c.write(work);
+    const auto before = Snapshot(work);
+    const bool signal = c.env.find("PRE_ACTION") != std::string::npos;
+    const std::string peak = dir + "/peak";
+    std::string env = c.env;
+    if (!kSanitized && c.megabytes)
+      env += " VIEWER_WRAPPER='/usr/bin/time -f %M -o " + peak + "'";
+    const auto start = std::chrono::steady_clock::now();
+    Outcome run =
+        RunViewer(build, dir, signal ? "key" : "none", env, 0.5, c.args);
+    const double seconds =
+        std::chrono::duration<double>(std::chrono::steady_clock::now() - start)
+            .count();
+    EXPECT_EQ(c.status, run.status) << run.err;
+    if (build.quiet || !*c.err)
+      EXPECT_EQ("", run.err);
+    else
+      EXPECT_NE(std::string::npos, run.err.find(c.err)) << run.err;
+    EXPECT_EQ(std::string::npos, run.err.find("libpng")) << run.err;
+    if (c.status == 1) {  // the reason, in one line
+      EXPECT_EQ(build.quiet ? 0 : 1,
+                std::count(run.err.begin(), run.err.end(), '\n'))
+          << run.err;
+    }
+    if (signal) {
+      EXPECT_EQ("0", ReadText(run.dir + "/alive_before_key"));
+    }
+    EXPECT_LT(seconds, c.seconds * (kSanitized ? 4 : 1));
+    if (!kSanitized && c.megabytes) {
+      EXPECT_LT(std::atol(ReadText(peak).c_str()), c.megabytes * 1024)
+          << "KB at peak";
+    }
+    // Nothing around the run was changed or removed.
+    auto after = Snapshot(work);
+    for (const auto& entry : before)
+      EXPECT_EQ(entry.second, after[entry.first]) << entry.first;
   }
 }

@@ -133,6 +133,11 @@ TEST(SceneImport, LeavesOutWhatCannotBeDrawnAndRefusesAFileWithNothing) {
        false,
        "no model that can be drawn",
        {}},
+      {"no version chunk: the editor comes first",
+       Chunk(0x4D4D).add(editor().add(modelObject("ok", tri, "m"))).bytes(),
+       true,
+       "",
+       {}},
       {"only broken models",
        file3ds(editor().add(novertices).add(far)),
        false,
@@ -185,17 +190,13 @@ TEST(Framing, BoundingSphereJustFitsTheView) {
 }
 
 TEST(SceneImport, SmoothingGroupsKeepTheEdgesBetweenThemSharp) {
-  // A cube over 8 shared corners, two faces a side.
-  std::vector<Vec3> corners;
-  for (int i = 0; i < 8; ++i)
-    corners.push_back({float(i & 1), float(i >> 1 & 1), float(i >> 2 & 1)});
+  // A cube over 8 shared corners, two faces a side, behind `unused` vertices
+  // that no face names.
   const std::uint16_t sides[6][4] = {{0, 2, 6, 4}, {1, 3, 7, 5}, {0, 1, 5, 4},
                                      {2, 3, 7, 6}, {0, 1, 3, 2}, {4, 5, 7, 6}};
-  std::vector<Face> faces;
-  for (const auto& s : sides) {
-    faces.push_back({s[0], s[1], s[2], 0});
-    faces.push_back({s[0], s[2], s[3], 0});
-  }
+  // Each side's normal as its winding gives it.
+  const Vec3 sidenormal[6] = {{1, 0, 0},  {1, 0, 0}, {0, -1, 0},
+                              {0, -1, 0}, {0, 0, 1}, {0, 0, 1}};
   auto groups = [](std::uint32_t (*mask)(int side)) {
     std::vector<std::uint32_t> masks;
     for (int f = 0; f < 12; ++f) masks.push_back(mask(f / 2));
@@ -207,13 +208,28 @@ TEST(SceneImport, SmoothingGroupsKeepTheEdgesBetweenThemSharp) {
     Chunk masks;
     size_t vertices;
     bool sharp;
+    std::uint16_t unused;
   } cases[] = {
-      {"no smoothing groups", false, Chunk(0), 8, false},
-      {"one group", true, groups([](int) { return 1u; }), 8, false},
-      {"a group a side", true, groups([](int s) { return 1u << s; }), 24, true},
-      {"no group: flat", true, groups([](int) { return 0u; }), 36, true},
+      {"no smoothing groups", false, Chunk(0), 8, false, 0},
+      {"no smoothing groups, faces naming only vertices past 3 x their count",
+       false, Chunk(0), 8, false, 40},
+      {"one group", true, groups([](int) { return 1u; }), 8, false, 0},
+      {"a group a side", true, groups([](int s) { return 1u << s; }), 24, true,
+       0},
+      {"no group: flat", true, groups([](int) { return 0u; }), 36, true, 0},
   };
   for (const auto& c : cases) {
+    std::vector<Vec3> corners(c.unused, Vec3{9, 9, 9});
+    for (int i = 0; i < 8; ++i)
+      corners.push_back({float(i & 1), float(i >> 1 & 1), float(i >> 2 & 1)});
+    std::vector<Face> faces;
+    for (const auto& s : sides) {
+      const std::uint16_t u = c.unused;
+      faces.push_back({std::uint16_t(s[0] + u), std::uint16_t(s[1] + u),
+                       std::uint16_t(s[2] + u), 0});
+      faces.push_back({std::uint16_t(s[0] + u), std::uint16_t(s[2] + u),
+                       std::uint16_t(s[3] + u), 0});
+    }
     Chunk facelist = faceList(faces);
     if (c.chunk) facelist.add(c.masks);
     Loader3DS loader;
@@ -225,13 +241,62 @@ TEST(SceneImport, SmoothingGroupsKeepTheEdgesBetweenThemSharp) {
     const SceneMesh& mesh = scene.meshes[0];
     EXPECT_EQ(3 * c.vertices, mesh.vertices.size()) << c.what;
     ASSERT_EQ(mesh.vertices.size(), mesh.normals.size()) << c.what;
-    // Sharp: each corner has its side's normal, along one axis. Smooth: a
-    // corner leans toward all three sides that meet there.
-    for (size_t v = 0; v < mesh.normals.size(); v += 3) {
-      int axes = 0;
-      for (int k = 0; k < 3; ++k)
-        axes += std::fabs(mesh.normals[v + k]) > 1e-6f;
-      EXPECT_EQ(c.sharp ? 1 : 3, axes) << c.what << ", vertex " << v / 3;
+    // Sharp: each corner has its side's normal. Smooth: the sum of the
+    // normals of the faces at its vertex, made unit length.
+    const std::vector<unsigned int>& drawn = mesh.groups[0].corners;
+    ASSERT_EQ(36u, drawn.size()) << c.what;
+    for (size_t corner = 0; corner < 36; ++corner) {
+      Vec3 want = sidenormal[corner / 6];
+      if (!c.sharp) {
+        want = {0, 0, 0};
+        for (size_t f = 0; f < faces.size(); ++f)
+          for (int k = 0; k < 3; ++k)
+            if (faces[f][k] == faces[corner / 3][corner % 3])
+              for (int a = 0; a < 3; ++a) want[a] += sidenormal[f / 2][a];
+        const float length = std::sqrt(want[0] * want[0] + want[1] * want[1] +
+                                       want[2] * want[2]);
+        for (float& a : want) a /= length;
+      }
+      for (int a = 0; a < 3; ++a)
+        EXPECT_NEAR(want[a], mesh.normals[3 * drawn[corner] + a], 1e-6f)
+            << c.what << ", corner " << corner;
     }
+  }
+}
+
+TEST(SceneImport, FlatFacesStayFlatPast65536SplitVertices) {
+  // A strip of faces folded along the y axis, alternately in the z = 0 and
+  // the x = 0 plane, in no smoothing group: 66 000 corners of their own.
+  std::vector<Vec3> vertices;
+  std::vector<Face> faces;
+  const int kSteps = 11000;
+  for (int i = 0; i < kSteps; ++i) {
+    const float y = static_cast<float>(i);
+    vertices.push_back({0, y, 0});
+    vertices.push_back({1, y, 0});
+    vertices.push_back({0, y, 1});
+  }
+  for (int i = 0; i + 1 < kSteps; ++i) {
+    const std::uint16_t v = static_cast<std::uint16_t>(3 * i);
+    faces.push_back({v, std::uint16_t(v + 1), std::uint16_t(v + 3), 0});
+    faces.push_back({v, std::uint16_t(v + 3), std::uint16_t(v + 2), 0});
+  }
+  Chunk facelist = faceList(faces).add(
+      smoothingGroup(std::vector<std::uint32_t>(faces.size(), 0)));
+  Loader3DS loader;
+  Open(loader, file3ds(editor().add(object("strip").add(
+                   trimesh().add(vertexList(vertices)).add(facelist)))));
+  Scene scene;
+  std::string why;
+  ASSERT_TRUE(ImportScene(loader, scene, why));
+  const SceneMesh& mesh = scene.meshes[0];
+  ASSERT_EQ(9 * faces.size(), mesh.vertices.size());
+  const std::vector<unsigned int>& drawn = mesh.groups[0].corners;
+  for (size_t corner = 0; corner < drawn.size(); ++corner) {
+    const float* n = &mesh.normals[3 * drawn[corner]];
+    const bool zplane = corner / 3 % 2 == 0;
+    ASSERT_EQ(zplane ? 0.0f : 1.0f, n[0]) << corner;
+    ASSERT_EQ(0.0f, n[1]) << corner;
+    ASSERT_EQ(zplane ? 1.0f : 0.0f, n[2]) << corner;
   }
 }

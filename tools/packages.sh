@@ -5,7 +5,7 @@ PACKAGES=(
   libsdl1.2-dev libsdl-image1.2-dev libpng-dev libstb-dev libgl-dev libglu1-mesa-dev
   libgl1-mesa-dri
   libgtest-dev libbenchmark-dev
-  xvfb xauth xdotool apitrace imagemagick x11-apps mesa-utils
+  xvfb xauth xdotool time apitrace imagemagick x11-apps mesa-utils
   clang-14 libclang-rt-14-dev clang-format-14 valgrind git
 )
 

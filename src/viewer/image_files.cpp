@@ -77,17 +77,51 @@ SDL_Surface* FromInvertedCmyk(SDL_Surface* cmyk) {
 
 }  // namespace
 
+namespace {
+
+// The size in a PNG's header, read by libpng as the decoder will read it.
+bool PngSize(const std::vector<unsigned char>& bytes, long long& w,
+             long long& h, std::string& why) {
+  png_image image;
+  std::memset(&image, 0, sizeof image);
+  image.version = PNG_IMAGE_VERSION;
+  const bool read =
+      png_image_begin_read_from_memory(&image, bytes.data(), bytes.size());
+  if (!read) why = image.message;
+  w = image.width;
+  h = image.height;
+  png_image_free(&image);
+  return read;
+}
+
+const unsigned char kPngSignature[8] = {0x89, 'P',  'N',  'G',
+                                        '\r', '\n', 0x1A, '\n'};
+
+bool IsPng(const std::vector<unsigned char>& bytes) {
+  return bytes.size() >= 8 && std::memcmp(bytes.data(), kPngSignature, 8) == 0;
+}
+
+}  // namespace
+
+// The sizes of other formats come from stb_image's header readers: one call
+// for BMP, JPEG and the rest, which reads no pixel and writes no message.
 bool ImageSizeIsSafe(const std::vector<unsigned char>& bytes,
                      std::string& why) {
-  int w = 0, h = 0, components = 0;
-  if (bytes.size() > 0x7FFFFFFF ||
-      !stbi_info_from_memory(bytes.data(), static_cast<int>(bytes.size()), &w,
-                             &h, &components)) {
-    why = "not a BMP, PNG or JPEG image whose size can be read";
-    return false;
+  long long w = 0, h = 0;
+  if (IsPng(bytes)) {
+    if (!PngSize(bytes, w, h, why)) return false;
+  } else {
+    int iw = 0, ih = 0, components = 0;
+    if (bytes.size() > 0x7FFFFFFF ||
+        !stbi_info_from_memory(bytes.data(), static_cast<int>(bytes.size()),
+                               &iw, &ih, &components)) {
+      why = "not a BMP, PNG or JPEG image whose size can be read";
+      return false;
+    }
+    w = iw;
+    h = ih;
   }
-  if (w > kMaxImageSide || h > kMaxImageSide ||
-      static_cast<long long>(w) * h > kMaxImagePixels) {
+  if (w > kMaxImageSide || h > kMaxImageSide || w * h > kMaxImagePixels) {
     why = "it is " + std::to_string(w) + " x " + std::to_string(h) +
           " pixels; the most taken is " + std::to_string(kMaxImageSide) +
           " on a side and " + std::to_string(kMaxImagePixels >> 20) +
@@ -108,7 +142,7 @@ SDL_Surface* DecodeImage(const std::vector<unsigned char>& bytes,
   bool known = true;
   if (IMG_isBMP(file)) {
     image = SDL_LoadBMP_RW(file, 0);
-  } else if (IMG_isPNG(file)) {
+  } else if (IsPng(bytes)) {
     SDL_RWclose(file);
     return DecodePng(bytes, why);
   } else if (IMG_isJPG(file)) {

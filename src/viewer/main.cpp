@@ -57,6 +57,13 @@ static std::string Printable(const std::string& text) {
   return clean;
 }
 
+// Standard output carries the picture when the screenshot goes there.
+static bool picture_on_stdout = false;
+
+void CountLine(int models) {
+  (picture_on_stdout ? std::cerr : std::cout) << models << std::endl;
+}
+
 void Warn(const std::string& message) {
   if (kDiagnostics)
     std::cerr << "modelviewer: " << Printable(message) << std::endl;
@@ -385,7 +392,7 @@ static void Import(Loader3DS& loader) {
   FileId id;
   if (IdentifyFile(kModelFile, id)) NoteInput(kModelFile, id);
   numobjects = loader.ModelsCount();
-  if (kDiagnostics) std::cout << numobjects << std::endl;
+  if (kDiagnostics) CountLine(numobjects);
   if (numobjects > SLOTS) {
     std::ostringstream why;
     why << kModelFile << " holds " << numobjects
@@ -499,6 +506,7 @@ static void ActOnCommandLine(const Options& options) {
 }
 
 static int Run(const Options& options) {
+  picture_on_stdout = options.screenshot == "-";
   EndOnStopSignals();
   CheckScreenshotTarget(options.screenshot);
   if (!options.file.empty()) return RunViewingMode(options);

@@ -117,6 +117,26 @@ static bool FindEntry(int dirfd, const std::string& name, bool last, int& next,
   return false;
 }
 
+// The components of a DOS name, with "." dropped and ".." taken back
+// against the component before it, as DOS resolves them: by the name, not
+// the folders it leads through.
+static std::vector<std::string> DosComponents(const std::string& name) {
+  std::vector<std::string> components;
+  size_t begin = 0;
+  while (begin <= name.size()) {
+    size_t end = name.find_first_of("/\\", begin);
+    if (end == std::string::npos) end = name.size();
+    std::string component = name.substr(begin, end - begin);
+    begin = end + 1;
+    if (component.empty() || component == ".") continue;
+    if (component == ".." && !components.empty() && components.back() != "..")
+      components.pop_back();
+    else
+      components.push_back(std::move(component));
+  }
+  return components;
+}
+
 // 3DS files name their images as DOS did ("MAPS\ROCK.BMP"): the stored name
 // if such a regular file exists, else backslashes as separators, matched
 // component by component without regard to case. Each component costs one
@@ -125,35 +145,28 @@ bool ResolveFileName(const std::string& folder, const std::string& stored,
                      std::string& path) {
   path = Join(folder, stored);
   if (IsRegular(AT_FDCWD, path)) return true;
-  std::string name = stored;
-  for (char& c : name)
-    if (c == '\\') c = '/';
-  const bool absolute = !name.empty() && name[0] == '/';
+  const bool absolute =
+      !stored.empty() && (stored[0] == '/' || stored[0] == '\\');
+  const std::vector<std::string> components = DosComponents(stored);
+  if (components.empty()) return false;
   std::string found_path = absolute ? "/" : folder;
   int dirfd = open(found_path.empty() ? "." : found_path.c_str(),
                    O_PATH | O_DIRECTORY | O_CLOEXEC);
-  bool resolved = dirfd >= 0, found_file = false;
-  for (size_t begin = absolute ? 1 : 0; resolved && begin < name.size();) {
-    size_t end = name.find('/', begin);
-    if (end == std::string::npos) end = name.size();
-    const std::string component = name.substr(begin, end - begin);
-    const bool last = name.find_first_not_of('/', end) == std::string::npos;
-    begin = end + 1;
-    if (component.empty() || (component == "." && !last)) continue;
+  bool resolved = dirfd >= 0;
+  for (size_t i = 0; resolved && i < components.size(); ++i) {
+    const bool last = i + 1 == components.size();
     int next = -1;
     std::string found;
-    resolved = FindEntry(dirfd, component, last, next, found);
+    resolved = FindEntry(dirfd, components[i], last, next, found);
     found_path = Join(found_path, found);
-    if (last) {
-      found_file = resolved;
-    } else if (resolved) {
+    if (resolved && !last) {
       close(dirfd);
       dirfd = next;
     }
   }
   if (dirfd >= 0) close(dirfd);
-  if (found_file) path = found_path;
-  return found_file;
+  if (resolved) path = found_path;
+  return resolved;
 }
 
 #endif

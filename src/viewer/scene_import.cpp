@@ -120,18 +120,28 @@ std::vector<int> ReadSmoothing(Loader3DS& loader, const chunk_header& facelist,
   return masks;
 }
 
-// Unit length, or zero, in double precision: where faces all but cancel, a
-// 32-bit length of what is left falls among the denormals and is off by
-// percents.
-void Normalise(std::vector<float>& normals) {
+// Unit length, in double precision: where faces all but cancel, a 32-bit
+// length of what is left falls among the denormals and is off by percents.
+// Where nothing is left (faces that cancel exactly, or have no area), the
+// vertex takes `own`, the normal of one face at its corner, and where that
+// face has no area either, +z: every vertex drawn is lit by some normal.
+// `v` made unit length into `out`; false when it has no usable length.
+bool UnitInto(const float* v, float* out) {
+  const double x = v[0], y = v[1], z = v[2];
+  const double length = std::sqrt(x * x + y * y + z * z);
+  if (!(length > 0 && std::isfinite(length))) return false;
+  out[0] = static_cast<float>(x / length);
+  out[1] = static_cast<float>(y / length);
+  out[2] = static_cast<float>(z / length);
+  return true;
+}
+
+void Normalise(std::vector<float>& normals, const std::vector<float>& own) {
   for (size_t i = 0; i < normals.size(); i += 3) {
     float* n = &normals[i];
-    const double x = n[0], y = n[1], z = n[2];
-    const double length = std::sqrt(x * x + y * y + z * z);
-    const bool usable = length > 0 && std::isfinite(length);
-    n[0] = usable ? static_cast<float>(x / length) : 0.0f;
-    n[1] = usable ? static_cast<float>(y / length) : 0.0f;
-    n[2] = usable ? static_cast<float>(z / length) : 0.0f;
+    if (UnitInto(n, n) || UnitInto(&own[i], n)) continue;
+    n[0] = n[1] = 0.0f;
+    n[2] = 1.0f;
   }
 }
 
@@ -155,9 +165,9 @@ std::vector<unsigned int> CornersByVertex(
 
 // Normals that keep the edges between smoothing groups sharp. A corner takes
 // the sum of the normals of the faces at its vertex that share a group with
-// its face (made unit length by the caller); a face in no group (mask 0)
-// stays flat. Corners of one vertex and one group share a vertex; elsewhere
-// the vertex is copied, so the mesh then holds only the vertices it draws.
+// its face, made unit length; a face in no group (mask 0) stays flat.
+// Corners of one vertex and one group share a vertex; elsewhere the vertex
+// is copied, so the mesh then holds only the vertices it draws.
 void SmoothByGroups(const std::vector<int>& masks,
                     std::vector<unsigned int>& faces, SceneMesh& mesh) {
   const size_t corners = faces.size();
@@ -195,6 +205,8 @@ void SmoothByGroups(const std::vector<int>& masks,
   SceneMesh split;
   split.vertices.reserve(3 * runs.size());
   split.normals.reserve(3 * runs.size());
+  std::vector<float> own;  // a face normal at each new vertex
+  own.reserve(3 * runs.size());
   for (size_t r = 0; r < runs.size();) {
     // The runs of one vertex: each sums those that share a group with it.
     // Past 32 groups at one vertex, each takes the sum of all groups, so
@@ -219,9 +231,11 @@ void SmoothByGroups(const std::vector<int>& masks,
       }
       const unsigned int index =
           static_cast<unsigned int>(split.vertices.size() / 3);
+      const size_t face = order[runs[i].begin] / 3;
       for (int k = 0; k < 3; ++k) {
         split.vertices.push_back(mesh.vertices[3 * size_t(v) + k]);
         split.normals.push_back(n[k]);
+        own.push_back(facenormals[3 * face + k]);
       }
       if (!mesh.coords.empty())
         for (int k = 0; k < 2; ++k)
@@ -234,6 +248,7 @@ void SmoothByGroups(const std::vector<int>& masks,
   mesh.vertices.swap(split.vertices);
   mesh.normals.swap(split.normals);
   mesh.coords.swap(split.coords);
+  Normalise(mesh.normals, own);
 }
 
 class Importer {
@@ -304,7 +319,6 @@ class Importer {
         ReadSmoothing(loader_, found.faces, faces.size() / 3);
     if (masks.empty()) masks.assign(faces.size() / 3, 1);
     SmoothByGroups(masks, faces, mesh);
-    Normalise(mesh.normals);
     Group(found.faces, faces, mesh);
     Bound(faces, mesh.vertices);
     scene_.meshes.push_back(std::move(mesh));

@@ -40,6 +40,9 @@ extern int width;
 // A line on standard error in the diagnostic build, with control bytes and
 // bytes from 0x7F up written as \xNN.
 void Warn(const std::string& message);
+// The file's model count, on standard output (standard error when the
+// screenshot goes to standard output).
+void CountLine(int models);
 // Warn, then end with status 1.
 [[noreturn]] void Fail(const std::string& reason);
 

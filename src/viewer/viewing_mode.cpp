@@ -222,8 +222,7 @@ void Import(const std::string& file) {
   if (!OpenModelFile(file, loader, id, why)) Fail(why);
   NoteInput(file, id);
   bool drawable = ImportScene(loader, shown.scene, why);
-  if (kDiagnostics && shown.scene.recognised)
-    std::cout << shown.scene.models << std::endl;
+  if (kDiagnostics && shown.scene.recognised) CountLine(shown.scene.models);
   for (const std::string& warning : shown.scene.warnings)
     Warn(file + ": " + warning);
   if (!drawable) Fail(file + ": " + why);

@@ -1,0 +1,100 @@
+// Crafted 3DS files that cost far more than their size in a reader that
+// trusts their lengths, counts or names: for the tests that bound the
+// viewer's time and memory, and for the benchmarks' peak figures.
+#ifndef MODELVIEWER_HOSTILE3DS_H
+#define MODELVIEWER_HOSTILE3DS_H
+
+#include <string>
+#include <vector>
+
+#include "writer3ds.h"
+
+namespace hostile {
+
+using namespace w3ds;
+
+// One small triangle in the material `material`, with mapping coordinates.
+inline Chunk Triangle(const std::string& name, float x = 0,
+                      const std::string& material = "") {
+  Chunk faces = faceList({{0, 1, 2, 0}});
+  if (!material.empty()) faces.add(materialRef(material, {0}));
+  return object(name).add(
+      trimesh()
+          .add(vertexList({{x, 0, 0}, {x + 1, 0, 0}, {x, 0, 1}}))
+          .add(mappingCoords({{0, 0}, {1, 0}, {0, 1}}))
+          .add(faces));
+}
+
+// A triangle to show, then `objects` meshes whose stored lengths run past
+// their object to the editor's end, and there, with `shared`, one 65 535-
+// vertex list. A reader that does not cut each chunk to its parent's end
+// scans every later object once per mesh, and reads that list once per mesh.
+inline Bytes OverlappingMeshes(int objects, bool shared = true) {
+  Chunk ed = editor();
+  ed.add(Triangle("shown"));
+  for (int i = 0; i < objects; ++i)
+    ed.add(
+        object("o" + std::to_string(i))
+            .add(trimesh().length(0x7FFFFFF0).add(faceList({{0, 1, 2, 0}}))));
+  if (!shared) return file3ds(ed);
+  std::vector<Vec3> list(65535);
+  for (size_t v = 0; v < list.size(); ++v)
+    list[v] = {float(v % 256), float(v / 256), 0};
+  return file3ds(ed.add(vertexList(list)));
+}
+
+// `objects` separate triangles.
+inline Bytes ManyObjects(int objects) {
+  Chunk ed = editor();
+  for (int i = 0; i < objects; ++i)
+    ed.add(Triangle("t" + std::to_string(i), i));
+  return file3ds(ed);
+}
+
+// `objects` meshes of 65 535 vertices each and a face for every three: an
+// honest file whose scene outgrows a small memory limit.
+inline Bytes BigMeshes(int objects) {
+  std::vector<Vec3> vertices(65535);
+  std::vector<Face> faces;
+  for (size_t v = 0; v < vertices.size(); ++v)
+    vertices[v] = {float(v % 256), float(v / 256), float(v % 7)};
+  for (std::uint16_t v = 0; v + 2 < 65535; v += 3)
+    faces.push_back({v, std::uint16_t(v + 1), std::uint16_t(v + 2), 0});
+  Chunk ed = editor();
+  for (int i = 0; i < objects; ++i)
+    ed.add(object("o" + std::to_string(i))
+               .add(trimesh().add(vertexList(vertices)).add(faceList(faces))));
+  return file3ds(ed);
+}
+
+// One triangle per name, each in a material of its own whose texture map is
+// that name.
+inline Bytes TextureNames(const std::vector<std::string>& names) {
+  Chunk ed = editor();
+  for (size_t i = 0; i < names.size(); ++i) {
+    const std::string material = "m" + std::to_string(i);
+    ed.add(materialChunk(material).add(textureMap(names[i])));
+    ed.add(Triangle("t" + std::to_string(i), float(i), material));
+  }
+  return file3ds(ed);
+}
+
+// `count` names of about `length` bytes that lead to `image` through `step`
+// repeated (such as "A\\..\\"), each a step shorter than the one before.
+inline std::vector<std::string> LongNames(int count, size_t length,
+                                          const std::string& step,
+                                          const std::string& image) {
+  std::vector<std::string> names;
+  std::string name;
+  while (name.size() + image.size() < length) name += step;
+  for (int i = 0; i < count; ++i) {
+    const size_t cut = step.size() * static_cast<size_t>(i);
+    names.push_back(name.substr(0, name.size() > cut ? name.size() - cut : 0) +
+                    image);
+  }
+  return names;
+}
+
+}  // namespace hostile
+
+#endif
