@@ -742,6 +742,9 @@ struct ViewingCase {
   const char* err;  // part of its only line on standard error; "" for none
   std::vector<std::string> hues = {}, absent = {};  // ≥ 500 pixels; none
   int colours = 0;  // at least this many of the six pure hues
+  // Hues that must make up most coloured pixels above and below the middle.
+  std::string top = "", bottom = "";
+  bool wide = false;  // what is drawn is over twice as wide as it is tall
 };
 
 void WriteIn(const std::string& work, const std::string& name,
@@ -809,6 +812,51 @@ std::vector<ViewingCase> ViewingCases() {
        "",
        {"r"},
        {"b", "g"}},
+      // The file's z axis is up, the camera looks along +y, and v = 0 is
+      // the image's bottom row.
+      {"an upright quad whose image is red above and blue below",
+       [=](const std::string& w) {
+         std::system(("mkdir -p '" + w + "/models' && convert -size 64x32 " +
+                      "xc:red -size 64x32 xc:blue -append '" + w +
+                      "/models/rb.png'")
+                         .c_str());
+         Mesh quad{{{-1, 0, -1}, {1, 0, -1}, {1, 0, 1}, {-1, 0, 1}},
+                   {{0, 1, 2, 0}, {0, 2, 3, 0}},
+                   {{0, 0}, {1, 0}, {1, 1}, {0, 1}}};
+         WriteIn(w, "models/box.3ds",
+                 file3ds(editor()
+                             .add(materialChunk("q").add(textureMap("rb.png")))
+                             .add(modelObject("quad", quad, "q"))));
+       },
+       shot,
+       0,
+       "1\n",
+       "",
+       {"r", "b"},
+       {},
+       0,
+       "r",
+       "b"},
+      {"a flat plate in the xy plane",
+       [=](const std::string& w) {
+         Mesh plate{{{-5, -5, 0}, {5, -5, 0}, {5, 5, 0}, {-5, 5, 0}},
+                    {{0, 1, 2, 0}, {0, 2, 3, 0}},
+                    {{0, 0}, {1, 0}, {1, 1}, {0, 1}}};
+         WriteIn(w, "models/box.3ds",
+                 file3ds(editor()
+                             .add(materialChunk("p", {}, {255, 0, 0}))
+                             .add(modelObject("plate", plate, "p"))));
+       },
+       shot,
+       0,
+       "1\n",
+       "",
+       {"r"},
+       {},
+       0,
+       "",
+       "",
+       true},
       {"six sides in six colours",
        [=](const std::string& w) {
          const RGB colours[6] = {{255, 0, 0},   {0, 255, 0},   {0, 0, 255},
@@ -971,6 +1019,33 @@ TEST_P(BothBuilds, ViewingModeShowsFilesAndRefusesWhatItCannot) {
     for (const char* hue : {"r", "g", "b", "rg", "gb", "rb"})
       colours += pixels[hue] >= 500;
     EXPECT_GE(colours, c.colours);
+    // Where the coloured pixels are: the main hue of each half, and the
+    // extent of them all.
+    std::map<std::string, int> half[2];
+    int left = shot.w, right = -1, top = shot.h, bottom = -1;
+    for (int y = 0; y < shot.h; ++y)
+      for (int x = 0; x < shot.w; ++x) {
+        const std::string hue = Hue(shot.at(x, y));
+        if (hue.empty()) continue;
+        ++half[y < shot.h / 2 ? 0 : 1][hue];
+        left = std::min(left, x), right = std::max(right, x);
+        top = std::min(top, y), bottom = std::max(bottom, y);
+      }
+    auto main_hue = [](const std::map<std::string, int>& counts) {
+      std::string best;
+      for (const auto& h : counts)
+        if (best.empty() || h.second > counts.at(best)) best = h.first;
+      return best;
+    };
+    if (!c.top.empty()) {
+      EXPECT_EQ(c.top, main_hue(half[0]));
+    }
+    if (!c.bottom.empty()) {
+      EXPECT_EQ(c.bottom, main_hue(half[1]));
+    }
+    if (c.wide) {
+      EXPECT_GT(right - left, 2 * (bottom - top));
+    }
   }
 }
 
@@ -1197,6 +1272,15 @@ struct HostileCase {
   std::string env = "";
 };
 
+// Sends a signal once the window is open; the program must be gone a second
+// later (the leak check that the sanitizers run at exit is left out here, as
+// it takes longer than that).
+std::string Signal(const std::string& name) {
+  return "ASAN_OPTIONS=detect_leaks=0:verify_asan_link_order=0 "
+         "VIEWER_PRE_ACTION='kill -" +
+         name + " $viewer; sleep 0.7'";
+}
+
 Bytes Textured(const std::string& image) {
   return hostile::TextureNames({image});
 }
@@ -1284,7 +1368,7 @@ std::vector<HostileCase> HostileCases() {
        "",
        10,
        0,
-       "VIEWER_PRE_ACTION='kill -TERM $viewer'"},
+       Signal("TERM")},
       {"SIGINT with the window open",
        model,
        {"m.3ds"},
@@ -1292,7 +1376,7 @@ std::vector<HostileCase> HostileCases() {
        "",
        10,
        0,
-       "VIEWER_PRE_ACTION='kill -INT $viewer'"},
+       Signal("INT")},
       {"no display", model, shot("s.png"), 1,
        "no display (DISPLAY is not set); use --screenshot under xvfb-run", 5, 0,
        "VIEWER_WRAPPER='env -u DISPLAY -u SDL_VIDEODRIVER'"},

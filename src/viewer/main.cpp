@@ -235,11 +235,27 @@ static SDL_Surface* ConvertForUpload(SDL_Surface* image) {
   return converted;
 }
 
-// Where the GL needs it, the image is scaled to powers of two, and with
-// `fit` down to the largest size the GL takes. Nothing is uploaded when it
-// cannot be used, and an upload that the GL refuses is reported.
+// The image's rows in reverse order, so that the first row uploaded (t = 0)
+// is its bottom row.
+static void FlipRows(SDL_Surface* pixels) {
+  std::vector<Uint8> row(pixels->pitch);
+  Uint8* base = static_cast<Uint8*>(pixels->pixels);
+  for (int top = 0, bottom = pixels->h - 1; top < bottom; ++top, --bottom) {
+    Uint8* a = base + static_cast<size_t>(top) * pixels->pitch;
+    Uint8* b = base + static_cast<size_t>(bottom) * pixels->pitch;
+    std::memcpy(row.data(), a, pixels->pitch);
+    std::memcpy(a, b, pixels->pitch);
+    std::memcpy(b, row.data(), pixels->pitch);
+  }
+}
+
+// Where the GL needs it, the image is scaled to powers of two. For the
+// viewing mode, it is also scaled down to the largest size the GL takes, and
+// its bottom row goes first, where 3DS mapping coordinates put v = 0.
+// Nothing is uploaded when it cannot be used, and an upload that the GL
+// refuses is reported.
 bool UploadTexture(GLuint name, SDL_Surface* image, std::string& why,
-                   bool fit) {
+                   bool viewing) {
   SDL_Surface* pixels = ConvertForUpload(image);
   SDL_FreeSurface(image);
   // OpenGL reads rows padded to 4 bytes (its default unpack alignment).
@@ -249,6 +265,8 @@ bool UploadTexture(GLuint name, SDL_Surface* image, std::string& why,
     SDL_FreeSurface(pixels);
     return false;
   }
+  if (viewing) FlipRows(pixels);
+  const bool fit = viewing;
 
   GLsizei w = pixels->w, h = pixels->h;
   void* data = pixels->pixels;

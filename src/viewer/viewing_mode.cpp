@@ -185,7 +185,7 @@ void PlaceModel(const Framing& f) {
   glTranslatef(0.0f, 0.0f, -f.distance);
   glRotatef(static_cast<GLfloat>(kElevation), 1.0f, 0.0f, 0.0f);
   glRotatef(TimedAngle(now - shown.firstframe), 0.0f, 1.0f, 0.0f);
-  if (kQuarterTurn) glRotatef(90.0f, -1.0f, 0.0f, 0.0f);
+  glRotatef(90.0f, -1.0f, 0.0f, 0.0f);  // the file's z up, looking along +y
   glTranslatef(-f.centre[0], -f.centre[1], -f.centre[2]);
 }
 
