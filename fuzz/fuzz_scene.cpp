@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <cstring>
 #include <string>
+#include <vector>
 
 #include "3dsloader.h"
 #include "framing.h"
@@ -20,6 +21,15 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, size_t size) {
   std::string why;
   const bool drawable = ImportScene(loader, scene, why);
   if (!SceneKeepsItsPromises(scene, drawable)) __builtin_trap();
+  // The keyframer's pose, anywhere in and beyond the segment.
+  std::vector<Matrix> matrices;
+  std::vector<bool> shown;
+  float low[3], high[3];
+  for (double frame : {-1.0, 0.0, 0.5, 37.25, 1e9}) {
+    PoseScene(scene, frame, matrices, shown);
+    if (matrices.size() != scene.placements.size()) __builtin_trap();
+  }
+  if (drawable) SceneBox(scene, 0, true, low, high);
   const Framing f = FrameBox(scene.low, scene.high);
   if (!(f.nearplane > 0 && f.farplane > f.nearplane &&
         std::isfinite(f.farplane)))

@@ -13,6 +13,22 @@ bool Refuse(Options& options, const std::string& error) {
   return false;
 }
 
+// A whole number from 0 to a million, or -1.
+long WholeNumber(const std::string& text) {
+  if (text.empty() || text.size() > 7 ||
+      text.find_first_not_of("0123456789") != std::string::npos)
+    return -1;
+  const long n = std::stol(text);
+  return n <= 1000000 ? n : -1;
+}
+
+bool TakeFrame(Options& options, const std::string& value) {
+  options.frame = WholeNumber(value);
+  if (options.frame < 0)
+    return Refuse(options, "--frame needs a whole number of frames, 0 or more");
+  return true;
+}
+
 // Takes one argument; false once the action is decided.
 bool Take(Options& options, char* argv[], int argc, int& i, bool& literal) {
   const std::string arg = argv[i];
@@ -37,6 +53,10 @@ bool Take(Options& options, char* argv[], int argc, int& i, bool& literal) {
              arg.compare(0, kScreenshotIs.size(), kScreenshotIs) == 0) {
     options.screenshot = arg.substr(kScreenshotIs.size());
     if (options.screenshot.empty()) return Refuse(options, kNoPath);
+  } else if (!literal && arg == "--frame") {
+    return TakeFrame(options, i + 1 < argc ? argv[++i] : "");
+  } else if (!literal && arg.compare(0, 8, "--frame=") == 0) {
+    return TakeFrame(options, arg.substr(8));
   } else if (!literal && arg.size() > 1 && arg[0] == '-') {
     return Refuse(options, "unknown option " + arg);
   } else if (!options.file.empty()) {
@@ -60,8 +80,9 @@ Options ParseOptions(int argc, char* argv[]) {
 }
 
 std::string UsageLines(const std::string& program) {
-  return "usage: " + program + " [--screenshot OUT.png] [FILE.3ds]\n" +
-         "       " + program + " --help | --version\n";
+  return "usage: " + program +
+         " [--screenshot OUT.png] [--frame N] [FILE.3ds]\n" + "       " +
+         program + " --help | --version\n";
 }
 
 std::string HelpText(const std::string& program) {
@@ -81,6 +102,8 @@ std::string HelpText(const std::string& program) {
          "                      is replaced only once the picture is whole,\n"
          "                      and never when it is the model or an image\n"
          "                      it uses, or not a regular file\n"
+         "  --frame N           start the file's animation at frame N (30\n"
+         "                      frames a second); the screenshot shows it\n"
          "  --help              this text\n"
          "  --version           the version\n"
          "\n"

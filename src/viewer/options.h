@@ -9,6 +9,7 @@ struct Options {
   Action action = kView;
   std::string file;        // FILE: viewing mode; empty: the bundled program
   std::string screenshot;  // --screenshot OUT.png: first frame to a PNG
+  long frame = -1;         // --frame N: the animation's first frame; -1: start
   std::string error;       // what is wrong with the command line
 };
 

@@ -85,9 +85,12 @@ SceneMaterial ReadMaterial(Loader3DS& loader, const chunk_header& chunk) {
   return m;
 }
 
+const unsigned int kMeshMatrix = 0x4160;
+
 struct MeshChunks {
-  chunk_header vertices, faces, coords;
+  chunk_header vertices, faces, coords, matrix;
   bool hasvertices = false, hasfaces = false, hascoords = false;
+  bool hasmatrix = false;
 };
 
 MeshChunks FindMeshChunks(Loader3DS& loader, const chunk_header& mesh) {
@@ -102,6 +105,9 @@ MeshChunks FindMeshChunks(Loader3DS& loader, const chunk_header& mesh) {
     } else if (c.id == CHUNK_MAPPINGCOORDS && !found.hascoords) {
       found.coords = c;
       found.hascoords = true;
+    } else if (c.id == kMeshMatrix && !found.hasmatrix && c.length >= 6 + 48) {
+      found.matrix = c;
+      found.hasmatrix = true;
     }
   }
   return found;
@@ -251,6 +257,67 @@ void SmoothByGroups(const std::vector<int>& masks,
   Normalise(mesh.normals, own);
 }
 
+// The box around the mesh's finite vertices, all of which faces draw.
+void BoundMesh(SceneMesh& mesh) {
+  for (size_t v = 0; v < mesh.vertices.size(); v += 3) {
+    const float* p = &mesh.vertices[v];
+    if (!std::isfinite(p[0]) || !std::isfinite(p[1]) || !std::isfinite(p[2]))
+      continue;
+    for (int k = 0; k < 3; ++k) {
+      if (!mesh.bounded || p[k] < mesh.low[k]) mesh.low[k] = p[k];
+      if (!mesh.bounded || p[k] > mesh.high[k]) mesh.high[k] = p[k];
+    }
+    mesh.bounded = true;
+  }
+}
+
+// T(-pivot) M^-1 of a mesh that a node places; the identity, with a
+// warning, where the mesh has no matrix or one without an inverse.
+Matrix NodeLocal(const SceneMesh& mesh, const KeyframeNode& node,
+                 bool& unusable) {
+  Matrix m = Identity(), inverse = Identity();
+  for (int axis = 0; axis < 4; ++axis)
+    for (int k = 0; k < 3; ++k) m[4 * axis + k] = mesh.matrix[3 * axis + k];
+  if (!mesh.hasmatrix || !InvertAffine(m, inverse)) unusable = true;
+  Matrix pivot = Identity();
+  for (int k = 0; k < 3; ++k) pivot[12 + k] = -node.pivot[k];
+  return Multiply(pivot, inverse);
+}
+
+// Where each mesh is drawn: once for every node that names it (a dummy node
+// or one that names no mesh draws nothing), and as stored where no node
+// names it.
+void Place(Scene& scene) {
+  std::multimap<std::string, int> byname;
+  for (size_t m = 0; m < scene.meshes.size(); ++m)
+    byname.emplace(scene.meshes[m].name, static_cast<int>(m));
+  std::vector<bool> placed(scene.meshes.size(), false);
+  bool unusable = false;
+  const Keyframer& kf = scene.keyframer;
+  for (size_t n = 0; n < kf.nodes.size(); ++n) {
+    if (kf.nodes[n].name == "$$$DUMMY") continue;
+    auto range = byname.equal_range(kf.nodes[n].name);
+    for (auto it = range.first; it != range.second; ++it) {
+      Placement p;
+      p.mesh = it->second;
+      p.node = static_cast<int>(n);
+      p.local = NodeLocal(scene.meshes[p.mesh], kf.nodes[n], unusable);
+      scene.placements.push_back(p);
+      placed[p.mesh] = true;
+    }
+  }
+  for (size_t m = 0; m < scene.meshes.size(); ++m)
+    if (!placed[m]) {
+      Placement p;
+      p.mesh = static_cast<int>(m);
+      scene.placements.push_back(p);
+    }
+  if (unusable)
+    scene.warnings.push_back(
+        "a mesh that the keyframer places has no matrix (0x4160) that can be "
+        "inverted; it is placed as stored");
+}
+
 class Importer {
  public:
   Importer(Loader3DS& loader, Scene& scene) : loader_(loader), scene_(scene) {}
@@ -319,6 +386,12 @@ class Importer {
         ReadSmoothing(loader_, found.faces, faces.size() / 3);
     if (masks.empty()) masks.assign(faces.size() / 3, 1);
     SmoothByGroups(masks, faces, mesh);
+    if (found.hasmatrix) {
+      loader_.readpos = found.matrix.start + 6;
+      for (float& m : mesh.matrix) m = loader_.ReadFLOAT();
+      mesh.hasmatrix = true;
+    }
+    BoundMesh(mesh);
     Group(found.faces, faces, mesh);
     Bound(faces, mesh.vertices);
     scene_.meshes.push_back(std::move(mesh));
@@ -417,5 +490,57 @@ bool ImportScene(Loader3DS& loader, Scene& scene, std::string& why) {
     why = "no model that can be drawn";
     return false;
   }
+  scene.keyframer = ReadKeyframer(loader, main);
+  for (const std::string& warning : scene.keyframer.warnings)
+    scene.warnings.push_back(warning);
+  Place(scene);
   return true;
+}
+
+void PoseScene(const Scene& scene, double frame, std::vector<Matrix>& matrices,
+               std::vector<bool>& shown) {
+  std::vector<Matrix> world;
+  std::vector<bool> visible;
+  EvaluatePose(scene.keyframer, frame, world, visible);
+  matrices.resize(scene.placements.size());
+  shown.assign(scene.placements.size(), true);
+  for (size_t i = 0; i < scene.placements.size(); ++i) {
+    const Placement& p = scene.placements[i];
+    matrices[i] = p.node < 0 ? p.local : Multiply(world[p.node], p.local);
+    if (p.node >= 0) shown[i] = visible[p.node];
+  }
+}
+
+bool SceneBox(const Scene& scene, double frame, bool sweep, float low[3],
+              float high[3]) {
+  const Keyframer& kf = scene.keyframer;
+  const double span = kf.end - kf.start;
+  const int samples = sweep && span > 0 ? 200 : 1;
+  bool bounded = false;
+  std::vector<Matrix> matrices;
+  std::vector<bool> shown;
+  for (int s = 0; s < samples; ++s) {
+    const double f = samples > 1 ? kf.start + span * s / (samples - 1) : frame;
+    PoseScene(scene, f, matrices, shown);
+    for (size_t i = 0; i < matrices.size(); ++i) {
+      const SceneMesh& mesh = scene.meshes[scene.placements[i].mesh];
+      if (!shown[i] || !mesh.bounded) continue;
+      for (int corner = 0; corner < 8; ++corner) {
+        const float p[3] = {corner & 1 ? mesh.high[0] : mesh.low[0],
+                            corner & 2 ? mesh.high[1] : mesh.low[1],
+                            corner & 4 ? mesh.high[2] : mesh.low[2]};
+        float q[3];
+        Transform(matrices[i], p, q);
+        if (!std::isfinite(q[0]) || !std::isfinite(q[1]) ||
+            !std::isfinite(q[2]))
+          continue;
+        for (int k = 0; k < 3; ++k) {
+          if (!bounded || q[k] < low[k]) low[k] = q[k];
+          if (!bounded || q[k] > high[k]) high[k] = q[k];
+        }
+        bounded = true;
+      }
+    }
+  }
+  return bounded;
 }

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "3dsloader.h"
+#include "keyframer.h"
 
 // The colour of faces that no material names, and of materials without a
 // diffuse colour: a neutral light grey.
@@ -33,6 +34,19 @@ struct SceneMesh {
   std::vector<float> normals;   // smoothed by groups; unit length, or zero
   std::vector<float> coords;    // u, v per vertex; empty without mapping
   std::vector<FaceGroup> groups;
+  // The mesh's own matrix (0x4160: X, Y, Z axes, origin), when it has one.
+  bool hasmatrix = false;
+  float matrix[12] = {1, 0, 0, 0, 1, 0, 0, 0, 1, 0, 0, 0};
+  float low[3] = {0, 0, 0}, high[3] = {0, 0, 0};  // its finite vertices
+  bool bounded = false;
+};
+
+// One mesh drawn at one place: by a keyframer node (world at a frame, then
+// `local`, which is T(-pivot) M^-1), or as stored (node -1).
+struct Placement {
+  int mesh = 0;
+  int node = -1;
+  Matrix local = Identity();
 };
 
 struct Scene {
@@ -41,6 +55,8 @@ struct Scene {
   std::vector<SceneMaterial> materials;
   std::vector<SceneMesh> meshes;      // those with faces to draw
   std::vector<std::string> warnings;  // what was left out, and why
+  Keyframer keyframer;
+  std::vector<Placement> placements;  // in the keyframer's node order
   // The box around every finite vertex that a face draws; `bounded` is false
   // when there is none.
   bool bounded = false;
@@ -52,5 +68,15 @@ struct Scene {
 // is left out with a warning. False, with the reason, when the bytes are not
 // a 3DS file or hold no face to draw. Linear in the size of the file.
 bool ImportScene(Loader3DS& loader, Scene& scene, std::string& why);
+
+// Each placement's matrix at `frame`, and whether it is shown.
+void PoseScene(const Scene& scene, double frame, std::vector<Matrix>& matrices,
+               std::vector<bool>& shown);
+
+// The box around every shown placement at `frame`, from the corners of its
+// mesh's box; with `sweep`, around the whole segment, sampled at no more
+// than 200 frames. False when nothing is shown.
+bool SceneBox(const Scene& scene, double frame, bool sweep, float low[3],
+              float high[3]);
 
 #endif

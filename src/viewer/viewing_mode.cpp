@@ -4,6 +4,7 @@
 // left out with a warning; only a file with nothing to draw is refused.
 #include <GL/glu.h>
 
+#include <cmath>
 #include <iostream>
 #include <map>
 #include <string>
@@ -28,6 +29,9 @@ struct Shown {
   std::vector<GLuint> textures;  // per material; 0: drawn in its colour
   bool started = false;
   Uint32 firstframe = 0;
+  double startframe = 0;         // of the file's animation, at the first frame
+  std::vector<Matrix> matrices;  // the placements' at this frame
+  std::vector<bool> visible;
 };
 Shown shown;
 
@@ -153,6 +157,8 @@ void SetUpView(const Framing& framing) {
   glTexEnvi(GL_TEXTURE_ENV, GL_TEXTURE_ENV_MODE, GL_MODULATE);
   glEnableClientState(GL_VERTEX_ARRAY);
   glEnableClientState(GL_NORMAL_ARRAY);
+  // The keyframer's scales would change the normals' length.
+  glEnable(GL_NORMALIZE);
 }
 
 // A textured face shows its image under the light; any other face the
@@ -172,6 +178,16 @@ void UseMaterial(int material, bool hascoords) {
   }
 }
 
+// The file's animation frame, `elapsed` milliseconds after the first one:
+// 30 frames a second from the frame asked for, looping over the segment.
+double AnimationFrame(const Keyframer& kf, Uint32 elapsed) {
+  double frame = shown.startframe + elapsed * 0.03;
+  const double span = kf.end - kf.start;
+  if (frame > kf.end && span > 0)
+    frame = kf.start + std::fmod(frame - kf.start, span);
+  return frame;
+}
+
 // The camera looks at the box's centre from above; the model turns about
 // the vertical axis through it, a turn every 30 seconds.
 void PlaceModel(const Framing& f) {
@@ -180,6 +196,9 @@ void PlaceModel(const Framing& f) {
     shown.started = true;
     shown.firstframe = now;
   }
+  PoseScene(shown.scene,
+            AnimationFrame(shown.scene.keyframer, now - shown.firstframe),
+            shown.matrices, shown.visible);
   glMatrixMode(GL_MODELVIEW);
   glLoadIdentity();
   glTranslatef(0.0f, 0.0f, -f.distance);
@@ -194,7 +213,15 @@ int RenderFile() {
   glClearColor(kBackground, kBackground, kBackground, 1.0f);
   glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
   PlaceModel(shown.framing);
-  for (const SceneMesh& mesh : shown.scene.meshes) {
+  const std::vector<Placement>& placements = shown.scene.placements;
+  for (size_t i = 0; i < placements.size(); ++i) {
+    if (!shown.visible[i]) continue;
+    const SceneMesh& mesh = shown.scene.meshes[placements[i].mesh];
+    const bool moved = placements[i].node >= 0;
+    if (moved) {
+      glPushMatrix();
+      glMultMatrixf(shown.matrices[i].data());
+    }
     const bool hascoords = !mesh.coords.empty();
     glVertexPointer(3, GL_FLOAT, 0, mesh.vertices.data());
     glNormalPointer(GL_FLOAT, 0, mesh.normals.data());
@@ -209,6 +236,7 @@ int RenderFile() {
       glDrawElements(GL_TRIANGLES, static_cast<GLsizei>(group.corners.size()),
                      GL_UNSIGNED_INT, group.corners.data());
     }
+    if (moved) glPopMatrix();
   }
   Present();
   return 1;
@@ -233,7 +261,14 @@ void Import(const std::string& file) {
 int RunViewingMode(const Options& options) {
   Import(options.file);
   CheckScreenshotTarget(options.screenshot);
-  shown.framing = FrameBox(shown.scene.low, shown.scene.high);
+  const Keyframer& kf = shown.scene.keyframer;
+  shown.startframe = options.frame >= 0 ? options.frame : kf.start;
+  // The whole animation stays in the window.
+  float low[3], high[3];
+  if (kf.present && SceneBox(shown.scene, shown.startframe, true, low, high))
+    shown.framing = FrameBox(low, high);
+  else
+    shown.framing = FrameBox(shown.scene.low, shown.scene.high);
   StartUp(true);
   SetUpView(shown.framing);
   LoadTextures(options.file);
