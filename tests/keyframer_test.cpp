@@ -16,30 +16,7 @@ using namespace w3ds;
 
 namespace {
 
-// A track: flags, 8 unused bytes, the stored key count, then keys without
-// spline values (frame, flags 0, the values).
-Chunk Track(std::uint16_t id, const std::vector<std::vector<float>>& keys,
-            std::uint32_t count = ~0u) {
-  Chunk c(id);
-  c.u16(0).u32(0).u32(0).u32(count == ~0u ? std::uint32_t(keys.size()) : count);
-  for (const auto& key : keys) {
-    c.u32(static_cast<std::uint32_t>(key[0])).u16(0);
-    for (size_t k = 1; k < key.size(); ++k) c.f32(key[k]);
-  }
-  return c;
-}
-
-// An object node with its id, the mesh it draws, its parent and tracks.
-Chunk Node(std::uint16_t id, const std::string& mesh, std::uint16_t parent,
-           const std::vector<Chunk>& tracks = {}) {
-  Chunk c(0xB002);
-  c.add(Chunk(0xB030).u16(id));
-  c.add(Chunk(0xB010).str(mesh).u16(0).u16(0).u16(parent));
-  for (const Chunk& t : tracks) c.add(t);
-  return c;
-}
-
-Chunk Moved(float x, float y, float z) { return Track(0xB020, {{0, x, y, z}}); }
+Chunk Moved(float x, float y, float z) { return track(0xB020, {{0, x, y, z}}); }
 
 // A unit cube at the origin, with the identity as its own matrix.
 Chunk Cube(const std::string& name) {
@@ -55,9 +32,7 @@ Chunk Cube(const std::string& name) {
 }
 
 Bytes WithKeyframer(const Chunk& objects, const std::vector<Chunk>& nodes) {
-  Chunk kf(0xB000);
-  for (const Chunk& n : nodes) kf.add(n);
-  return Chunk(0x4D4D).add(Chunk(0x0002).u32(3)).add(objects).add(kf).bytes();
+  return file3ds(objects, nodes);
 }
 
 struct Pose {
@@ -120,12 +95,12 @@ TEST(Keyframer, NodesPlaceInstancesHierarchiesAndCraftedSections) {
   const float nan = std::numeric_limits<float>::quiet_NaN();
   std::vector<Chunk> chain;  // each node one unit on from its parent
   for (int i = 0; i < 65535; ++i)
-    chain.push_back(Node(std::uint16_t(i), i == 65534 ? "box" : "$$$DUMMY",
-                         std::uint16_t(i == 0 ? 0xFFFF : i - 1),
-                         {Moved(1, 0, 0)}));
+    chain.push_back(
+        objectNode(std::uint16_t(i), i == 65534 ? "box" : "$$$DUMMY",
+                   std::uint16_t(i == 0 ? 0xFFFF : i - 1), {Moved(1, 0, 0)}));
   std::vector<Chunk> instances;
   for (int i = 0; i < 65535; ++i)
-    instances.push_back(Node(std::uint16_t(i), "box", 0xFFFF));
+    instances.push_back(objectNode(std::uint16_t(i), "box", 0xFFFF));
   const struct {
     const char* what;
     Bytes file;
@@ -136,47 +111,51 @@ TEST(Keyframer, NodesPlaceInstancesHierarchiesAndCraftedSections) {
   } cases[] = {
       {"no keyframer: as stored", file3ds(cube), 0, 1, 1, 0, 1, 0},
       {"four instances, two units apart",
-       WithKeyframer(cube, {Node(0, "box", 0xFFFF, {Moved(0, 0, 0)}),
-                            Node(1, "box", 0xFFFF, {Moved(2, 0, 0)}),
-                            Node(2, "box", 0xFFFF, {Moved(4, 0, 0)}),
-                            Node(3, "box", 0xFFFF, {Moved(6, 0, 0)})}),
+       WithKeyframer(cube, {objectNode(0, "box", 0xFFFF, {Moved(0, 0, 0)}),
+                            objectNode(1, "box", 0xFFFF, {Moved(2, 0, 0)}),
+                            objectNode(2, "box", 0xFFFF, {Moved(4, 0, 0)}),
+                            objectNode(3, "box", 0xFFFF, {Moved(6, 0, 0)})}),
        0, 4, 4, 0, 7, 0},
       {"a dummy parent moves its child",
-       WithKeyframer(cube, {Node(7, "$$$DUMMY", 0xFFFF, {Moved(10, 0, 0)}),
-                            Node(8, "box", 7, {Moved(1, 0, 0)})}),
+       WithKeyframer(cube,
+                     {objectNode(7, "$$$DUMMY", 0xFFFF, {Moved(10, 0, 0)}),
+                      objectNode(8, "box", 7, {Moved(1, 0, 0)})}),
        0, 1, 1, 11, 12, 0},
       {"keys between frames follow the spline; after the last, held",
-       WithKeyframer(cube,
-                     {Node(0, "box", 0xFFFF,
-                           {Track(0xB020, {{0, 0, 0, 0}, {10, 10, 0, 0}})})}),
+       WithKeyframer(
+           cube, {objectNode(0, "box", 0xFFFF,
+                             {track(0xB020, {{0, 0, 0, 0}, {10, 10, 0, 0}})})}),
        50, 1, 1, 10, 11, 0},
       {"keys out of order and on one frame",
        WithKeyframer(
-           cube, {Node(0, "box", 0xFFFF,
-                       {Track(0xB020,
-                              {{10, 10, 0, 0}, {0, 3, 0, 0}, {0, 5, 0, 0}})})}),
+           cube,
+           {objectNode(
+               0, "box", 0xFFFF,
+               {track(0xB020, {{10, 10, 0, 0}, {0, 3, 0, 0}, {0, 5, 0, 0}})})}),
        0, 1, 1, 5, 6, 0},
       {"a key count far beyond the chunk",
-       WithKeyframer(cube, {Node(0, "box", 0xFFFF,
-                                 {Track(0xB020, {{0, 2, 0, 0}}, 0xFFFFFFFF)})}),
+       WithKeyframer(cube,
+                     {objectNode(0, "box", 0xFFFF,
+                                 {track(0xB020, {{0, 2, 0, 0}}, 0xFFFFFFFF)})}),
        0, 1, 1, 2, 3, 0},
       {"non-finite values count as 0",
-       WithKeyframer(cube, {Node(0, "box", 0xFFFF,
-                                 {Track(0xB020, {{0, nan, 0, 0}}),
-                                  Track(0xB021, {{0, nan, 0, 0, 1}})})}),
+       WithKeyframer(cube, {objectNode(0, "box", 0xFFFF,
+                                       {track(0xB020, {{0, nan, 0, 0}}),
+                                        track(0xB021, {{0, nan, 0, 0, 1}})})}),
        0, 1, 1, 0, 1, 0},
       {"a zero axis and a zero scale",
-       WithKeyframer(cube, {Node(0, "box", 0xFFFF,
-                                 {Track(0xB021, {{0, 1, 0, 0, 0}}),
-                                  Track(0xB022, {{0, 0, 0, 0}})})}),
+       WithKeyframer(cube, {objectNode(0, "box", 0xFFFF,
+                                       {track(0xB021, {{0, 1, 0, 0, 0}}),
+                                        track(0xB022, {{0, 0, 0, 0}})})}),
        0, 1, 1, 0, 0, 0},
       {"a parent that names no node, and a loop",
-       WithKeyframer(cube, {Node(0, "box", 99, {Moved(1, 0, 0)}),
-                            Node(1, "box", 2), Node(2, "box", 1)}),
+       WithKeyframer(cube, {objectNode(0, "box", 99, {Moved(1, 0, 0)}),
+                            objectNode(1, "box", 2), objectNode(2, "box", 1)}),
        0, 3, 3, 0, 2, 2},
       {"a hidden node",
-       WithKeyframer(cube, {Node(0, "box", 0xFFFF, {Track(0xB029, {{0}})})}), 0,
-       1, 0, 0, 0, 0},
+       WithKeyframer(cube,
+                     {objectNode(0, "box", 0xFFFF, {track(0xB029, {{0}})})}),
+       0, 1, 0, 0, 0, 0},
       {"a chain of 65 535 nodes", WithKeyframer(cube, chain), 0, 1, 1, 65535,
        65536, 0},
       {"65 535 instances of one mesh", WithKeyframer(cube, instances), 0, 65535,

@@ -745,7 +745,32 @@ struct ViewingCase {
   // Hues that must make up most coloured pixels above and below the middle.
   std::string top = "", bottom = "";
   bool wide = false;  // what is drawn is over twice as wide as it is tall
+  // Shapes or bands along the middle row: runs of one kind of pixel (a hue,
+  // dark or bright) between background or another kind.
+  int segments = 0;
 };
+
+// The kind of a pixel on the dark grey background: its hue, "dark" (a black
+// material), "bright" (a white or grey one), or "" for the background.
+std::string Kind(const RGBColour& c) {
+  const std::string hue = Hue(c);
+  if (!hue.empty()) return hue;
+  const int high = std::max({c.r, c.g, c.b});
+  return high < 30 ? "dark" : high > 100 ? "bright" : "";
+}
+
+int Segments(const Image& shot, int y) {
+  int count = 0, run = 0;
+  std::string last;
+  for (int x = 0; x < shot.w; ++x) {
+    const std::string kind = Kind(shot.at(x, y));
+    run = kind == last ? run + 1 : 1;
+    // A run counts once it is wider than an edge's blend.
+    if (!kind.empty() && run == 4) ++count;
+    last = kind;
+  }
+  return count;
+}
 
 void WriteIn(const std::string& work, const std::string& name,
              const Bytes& bytes) {
@@ -857,6 +882,76 @@ std::vector<ViewingCase> ViewingCases() {
        "",
        "",
        true},
+      {"a transparent quad before an opaque one: mixed where they overlap",
+       [=](const std::string& w) {
+         Mesh back{{{-2, 2, -1}, {1, 2, -1}, {1, 2, 1}, {-2, 2, 1}},
+                   {{0, 1, 2, 0}, {0, 2, 3, 0}},
+                   {}};
+         Mesh front = back;
+         for (Vec3& v : front.vertices) v = {v[0] + 1, -2, v[2]};
+         WriteIn(w, "models/box.3ds",
+                 file3ds(editor()
+                             .add(materialChunk("red", {}, {255, 0, 0}))
+                             .add(materialChunk("blue", {}, {0, 0, 255}, {}, 0,
+                                                0, 50))
+                             .add(modelObject("back", back, "red"))
+                             .add(modelObject("front", front, "blue"))));
+       },
+       shot,
+       0,
+       "2\n",
+       "",
+       {"r", "b", "rb"},
+       {}},
+      {"a half black, half white texture with u scale 2: four bands",
+       [=](const std::string& w) {
+         std::system(("mkdir -p '" + w + "/models' && convert -size 32x64 " +
+                      "xc:black -size 32x64 xc:white +append '" + w +
+                      "/models/bw.png'")
+                         .c_str());
+         Mesh quad{{{-1, 0, -1}, {1, 0, -1}, {1, 0, 1}, {-1, 0, 1}},
+                   {{0, 1, 2, 0}, {0, 2, 3, 0}},
+                   {{0, 0}, {1, 0}, {1, 1}, {0, 1}}};
+         WriteIn(
+             w, "models/box.3ds",
+             file3ds(editor()
+                         .add(materialChunk("q").add(
+                             textureMap("bw.png").add(Chunk(0xA354).f32(2))))
+                         .add(modelObject("quad", quad, "q"))));
+       },
+       shot,
+       0,
+       "1\n",
+       "",
+       {},
+       {},
+       0,
+       "",
+       "",
+       false,
+       4},
+      {"two instances of a cube, side by side",
+       [=](const std::string& w) {
+         WriteIn(w, "models/box.3ds",
+                 file3ds(editor()
+                             .add(materialChunk("c", {}, {255, 0, 0}))
+                             .add(Box("box", 0, all("c"))),
+                         {objectNode(0, "box", 0xFFFF,
+                                     {track(0xB020, {{0, -4, 0, 0}})}),
+                          objectNode(1, "box", 0xFFFF,
+                                     {track(0xB020, {{0, 4, 0, 0}})})}));
+       },
+       shot,
+       0,
+       "1\n",
+       "has no matrix (0x4160)",
+       {"r"},
+       {},
+       0,
+       "",
+       "",
+       false,
+       2},
       {"six sides in six colours",
        [=](const std::string& w) {
          const RGB colours[6] = {{255, 0, 0},   {0, 255, 0},   {0, 0, 255},
@@ -1045,6 +1140,9 @@ TEST_P(BothBuilds, ViewingModeShowsFilesAndRefusesWhatItCannot) {
     }
     if (c.wide) {
       EXPECT_GT(right - left, 2 * (bottom - top));
+    }
+    if (c.segments) {
+      EXPECT_EQ(c.segments, Segments(shot, (top + bottom) / 2));
     }
   }
 }

@@ -159,6 +159,45 @@ inline Chunk materialChunk(const std::string& name, RGB ambient = {0, 0, 0},
       .add(percent(0xA050, transparency));
 }
 
+// A keyframer track: flags, 8 unused bytes, the stored key count (that of
+// `keys` unless given), then each key: its frame, spline flags 0, the values.
+inline Chunk track(std::uint16_t id,
+                   const std::vector<std::vector<float>>& keys,
+                   std::uint32_t count = ~0u) {
+  Chunk c(id);
+  c.u16(0).u32(0).u32(0).u32(count == ~0u ? std::uint32_t(keys.size()) : count);
+  for (const auto& key : keys) {
+    c.u32(static_cast<std::uint32_t>(key[0])).u16(0);
+    for (std::size_t k = 1; k < key.size(); ++k) c.f32(key[k]);
+  }
+  return c;
+}
+
+// A keyframer object node: its id, the mesh it draws, its parent's id
+// (0xFFFF: none) and its tracks.
+inline Chunk objectNode(std::uint16_t id, const std::string& mesh,
+                        std::uint16_t parent,
+                        const std::vector<Chunk>& tracks = {}) {
+  Chunk c(0xB002);
+  c.add(Chunk(0xB030).u16(id));
+  c.add(Chunk(0xB010).str(mesh).u16(0).u16(0).u16(parent));
+  for (const Chunk& t : tracks) c.add(t);
+  return c;
+}
+
+// Main chunk with its 10-byte version chunk at offset 6, then `editorchunk`
+// and, when given, a keyframer chunk of `nodes`.
+inline Bytes file3ds(const Chunk& editorchunk,
+                     const std::vector<Chunk>& nodes) {
+  Chunk kf(0xB000);
+  for (const Chunk& n : nodes) kf.add(n);
+  return Chunk(0x4D4D)
+      .add(Chunk(0x0002).u32(3))
+      .add(editorchunk)
+      .add(kf)
+      .bytes();
+}
+
 // Main chunk with its 10-byte version chunk at offset 6, then `editorchunk`.
 inline Bytes file3ds(const Chunk& editorchunk) {
   return Chunk(0x4D4D).add(Chunk(0x0002).u32(3)).add(editorchunk).bytes();

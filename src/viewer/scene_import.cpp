@@ -10,6 +10,13 @@ namespace {
 const unsigned int kMaterialName = 0xA000;
 const unsigned int kDiffuse = 0xA020;
 const unsigned int kMapFileName = 0xA300;
+const unsigned int kSpecular = 0xA030, kShininess = 0xA040;
+const unsigned int kShininessStrength = 0xA041, kTransparency = 0xA050;
+const unsigned int kTwoSided = 0xA081, kSelfIllumination = 0xA084;
+const unsigned int kMapUScale = 0xA354, kMapVScale = 0xA356;
+const unsigned int kMapUOffset = 0xA358, kMapVOffset = 0xA35A;
+const unsigned int kMapRotation = 0xA35C;
+const unsigned int kPercentInt = 0x0030, kPercentFloat = 0x0031;
 const unsigned int kColourFloat = 0x0010, kColourBytes = 0x0011;
 const unsigned int kColourBytesGamma = 0x0012, kColourFloatLinear = 0x0013;
 
@@ -64,9 +71,51 @@ void ReadColour(Loader3DS& loader, const chunk_header& parent, float* rgb) {
 
 // Sub-chunks are found by identifier, so materials that tools lay out in
 // another order or form are read as well.
+// The first percentage chunk inside `parent` as a fraction from 0 to 1: a
+// 16-bit whole percent, or a float fraction.
+float ReadPercent(Loader3DS& loader, const chunk_header& parent) {
+  for (const chunk_header& c : Within(loader, parent)) {
+    loader.readpos = c.start + 6;
+    if (c.id == kPercentInt && c.length >= 8)
+      return Unit(static_cast<short>(loader.ReadSHORT()) / 100.0f);
+    if (c.id == kPercentFloat && c.length >= 10)
+      return Unit(loader.ReadFLOAT());
+  }
+  return 0.0f;
+}
+
+// A float of the chunk's data; `otherwise` when it is missing or not finite.
+float FloatIn(Loader3DS& loader, const chunk_header& c, float otherwise) {
+  if (c.length < 10) return otherwise;
+  loader.readpos = c.start + 6;
+  const float v = loader.ReadFLOAT();
+  return std::isfinite(v) ? v : otherwise;
+}
+
+void ReadTextureMap(Loader3DS& loader, const chunk_header& map,
+                    SceneMaterial& m) {
+  bool named = false;
+  for (const chunk_header& part : Within(loader, map)) {
+    if (part.id == kMapFileName && !named) {
+      m.image = StringAt(loader, part);
+      named = true;
+    } else if (part.id == kMapUScale) {
+      m.tiling.scale[0] = FloatIn(loader, part, 1);
+    } else if (part.id == kMapVScale) {
+      m.tiling.scale[1] = FloatIn(loader, part, 1);
+    } else if (part.id == kMapUOffset) {
+      m.tiling.offset[0] = FloatIn(loader, part, 0);
+    } else if (part.id == kMapVOffset) {
+      m.tiling.offset[1] = FloatIn(loader, part, 0);
+    } else if (part.id == kMapRotation) {
+      m.tiling.rotation = FloatIn(loader, part, 0);
+    }
+  }
+}
+
 SceneMaterial ReadMaterial(Loader3DS& loader, const chunk_header& chunk) {
   SceneMaterial m;
-  bool named = false, coloured = false;
+  bool named = false, coloured = false, mapped = false, specular = false;
   for (const chunk_header& c : Within(loader, chunk)) {
     if (c.id == kMaterialName && !named) {
       m.name = StringAt(loader, c);
@@ -74,12 +123,22 @@ SceneMaterial ReadMaterial(Loader3DS& loader, const chunk_header& chunk) {
     } else if (c.id == kDiffuse && !coloured) {
       ReadColour(loader, c, m.diffuse);
       coloured = true;
-    } else if (c.id == CHUNK_TEXTUREMAP && m.image.empty()) {
-      for (const chunk_header& part : Within(loader, c))
-        if (part.id == kMapFileName) {
-          m.image = StringAt(loader, part);
-          break;
-        }
+    } else if (c.id == kSpecular && !specular) {
+      ReadColour(loader, c, m.specular);
+      specular = true;
+    } else if (c.id == kShininess) {
+      m.shininess = ReadPercent(loader, c);
+    } else if (c.id == kShininessStrength) {
+      m.strength = ReadPercent(loader, c);
+    } else if (c.id == kTransparency) {
+      m.transparency = ReadPercent(loader, c);
+    } else if (c.id == kSelfIllumination) {
+      m.selfillumination = ReadPercent(loader, c);
+    } else if (c.id == kTwoSided) {
+      m.twosided = true;
+    } else if (c.id == CHUNK_TEXTUREMAP && !mapped) {
+      ReadTextureMap(loader, c, m);
+      mapped = true;
     }
   }
   return m;
@@ -255,6 +314,23 @@ void SmoothByGroups(const std::vector<int>& masks,
   mesh.normals.swap(split.normals);
   mesh.coords.swap(split.coords);
   Normalise(mesh.normals, own);
+}
+
+// The centre of the box around the group's finite vertices.
+void Centre(FaceGroup& group, const std::vector<float>& vertices) {
+  float low[3] = {0, 0, 0}, high[3] = {0, 0, 0};
+  bool bounded = false;
+  for (unsigned int v : group.corners) {
+    const float* p = &vertices[3 * size_t(v)];
+    if (!std::isfinite(p[0]) || !std::isfinite(p[1]) || !std::isfinite(p[2]))
+      continue;
+    for (int k = 0; k < 3; ++k) {
+      if (!bounded || p[k] < low[k]) low[k] = p[k];
+      if (!bounded || p[k] > high[k]) high[k] = p[k];
+    }
+    bounded = true;
+  }
+  for (int k = 0; k < 3; ++k) group.centre[k] = 0.5f * (low[k] + high[k]);
 }
 
 // The box around the mesh's finite vertices, all of which faces draw.
@@ -438,6 +514,7 @@ class Importer {
       std::vector<unsigned int>& out = mesh.groups[group[material[f]]].corners;
       out.insert(out.end(), faces.begin() + 3 * f, faces.begin() + 3 * f + 3);
     }
+    for (FaceGroup& g : mesh.groups) Centre(g, mesh.vertices);
   }
 
   void Bound(const std::vector<unsigned int>& faces,

@@ -15,16 +15,30 @@
 // diffuse colour: a neutral light grey.
 const float kNeutralGrey = 0.75f;
 
+// How a texture map lies on its faces: u, v scale and offset, and a turn in
+// degrees.
+struct Tiling {
+  float scale[2] = {1, 1};
+  float offset[2] = {0, 0};
+  float rotation = 0;
+};
+
 struct SceneMaterial {
   std::string name;
   float diffuse[3] = {kNeutralGrey, kNeutralGrey, kNeutralGrey};  // 0 to 1
+  float specular[3] = {0, 0, 0};
+  // Fractions from 0 to 1.
+  float shininess = 0, strength = 0, transparency = 0, selfillumination = 0;
+  bool twosided = false;
   std::string image;  // the texture map's image, as stored; empty: none
+  Tiling tiling;
 };
 
 // Faces of one mesh that share a material: one draw call.
 struct FaceGroup {
   int material = -1;  // index into Scene::materials; -1: none named
   std::vector<unsigned int> corners;  // three vertex indices per face
+  float centre[3] = {0, 0, 0};        // of the box around its vertices
 };
 
 struct SceneMesh {

@@ -4,6 +4,7 @@
 // left out with a warning; only a file with nothing to draw is refused.
 #include <GL/glu.h>
 
+#include <algorithm>
 #include <cmath>
 #include <iostream>
 #include <map>
@@ -154,6 +155,10 @@ void SetUpView(const Framing& framing) {
   glLightModeli(GL_LIGHT_MODEL_TWO_SIDE, GL_TRUE);
   glEnable(GL_COLOR_MATERIAL);
   glColorMaterial(GL_FRONT_AND_BACK, GL_AMBIENT_AND_DIFFUSE);
+  // Highlights on textured faces too: the specular term is added after the
+  // texture.
+  glLightModeli(GL_LIGHT_MODEL_COLOR_CONTROL, GL_SEPARATE_SPECULAR_COLOR);
+  glBlendFunc(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA);
   glTexEnvi(GL_TEXTURE_ENV, GL_TEXTURE_ENV_MODE, GL_MODULATE);
   glEnableClientState(GL_VERTEX_ARRAY);
   glEnableClientState(GL_NORMAL_ARRAY);
@@ -161,21 +166,51 @@ void SetUpView(const Framing& framing) {
   glEnable(GL_NORMALIZE);
 }
 
+// The texture matrix of a map's tiling: scaled, turned about the image's
+// centre, then offset; the image repeats beyond its edges.
+void UseTiling(const Tiling& t) {
+  glMatrixMode(GL_TEXTURE);
+  glLoadIdentity();
+  glTranslatef(t.offset[0], t.offset[1], 0.0f);
+  glTranslatef(0.5f, 0.5f, 0.0f);
+  glRotatef(t.rotation, 0.0f, 0.0f, 1.0f);
+  glTranslatef(-0.5f, -0.5f, 0.0f);
+  glScalef(t.scale[0], t.scale[1], 1.0f);
+  glMatrixMode(GL_MODELVIEW);
+}
+
+bool Transparent(int material) {
+  return material >= 0 && shown.scene.materials[material].transparency > 0;
+}
+
 // A textured face shows its image under the light; any other face the
-// diffuse colour of its material, or the neutral grey.
+// diffuse colour of its material, or the neutral grey. Highlights come from
+// the specular colour times its strength, added after the texture; a
+// transparent material lets 1 - transparency of what is behind through.
 void UseMaterial(int material, bool hascoords) {
   GLuint texture = material >= 0 && hascoords ? shown.textures[material] : 0;
+  static const SceneMaterial kNone;
+  const SceneMaterial& m =
+      material >= 0 ? shown.scene.materials[material] : kNone;
+  const float alpha = 1.0f - m.transparency;
   if (texture) {
     glEnable(GL_TEXTURE_2D);
     glBindTexture(GL_TEXTURE_2D, texture);
-    glColor3f(1.0f, 1.0f, 1.0f);
+    UseTiling(m.tiling);
+    glColor4f(1.0f, 1.0f, 1.0f, alpha);
   } else {
     glDisable(GL_TEXTURE_2D);
-    if (material >= 0)
-      glColor3fv(shown.scene.materials[material].diffuse);
-    else
-      glColor3f(kNeutralGrey, kNeutralGrey, kNeutralGrey);
+    glColor4f(m.diffuse[0], m.diffuse[1], m.diffuse[2], alpha);
   }
+  const GLfloat specular[4] = {m.specular[0] * m.strength,
+                               m.specular[1] * m.strength,
+                               m.specular[2] * m.strength, 1.0f};
+  const GLfloat glow[4] = {m.diffuse[0] * m.selfillumination,
+                           m.diffuse[1] * m.selfillumination,
+                           m.diffuse[2] * m.selfillumination, 1.0f};
+  glMaterialfv(GL_FRONT_AND_BACK, GL_SPECULAR, specular);
+  glMaterialf(GL_FRONT_AND_BACK, GL_SHININESS, 128.0f * m.shininess);
+  glMaterialfv(GL_FRONT_AND_BACK, GL_EMISSION, glow);
 }
 
 // The file's animation frame, `elapsed` milliseconds after the first one:
@@ -209,34 +244,73 @@ void PlaceModel(const Framing& f) {
 }
 
 // One frame: each material group of each mesh in one call.
+// Placement i's mesh in its place, its vertex arrays set.
+const SceneMesh& Enter(size_t i) {
+  const SceneMesh& mesh = shown.scene.meshes[shown.scene.placements[i].mesh];
+  glPushMatrix();
+  if (shown.scene.placements[i].node >= 0)
+    glMultMatrixf(shown.matrices[i].data());
+  glVertexPointer(3, GL_FLOAT, 0, mesh.vertices.data());
+  glNormalPointer(GL_FLOAT, 0, mesh.normals.data());
+  if (!mesh.coords.empty()) {
+    glEnableClientState(GL_TEXTURE_COORD_ARRAY);
+    glTexCoordPointer(2, GL_FLOAT, 0, mesh.coords.data());
+  } else {
+    glDisableClientState(GL_TEXTURE_COORD_ARRAY);
+  }
+  return mesh;
+}
+
+void Draw(const SceneMesh& mesh, const FaceGroup& group) {
+  UseMaterial(group.material, !mesh.coords.empty());
+  glDrawElements(GL_TRIANGLES, static_cast<GLsizei>(group.corners.size()),
+                 GL_UNSIGNED_INT, group.corners.data());
+}
+
+// One frame: each material group of each placed mesh in one call, the
+// opaque ones first, then the transparent ones from far to near by the
+// depth of their box's centre, blended, without writing depth.
 int RenderFile() {
   glClearColor(kBackground, kBackground, kBackground, 1.0f);
   glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
   PlaceModel(shown.framing);
-  const std::vector<Placement>& placements = shown.scene.placements;
-  for (size_t i = 0; i < placements.size(); ++i) {
+  Matrix view;
+  glGetFloatv(GL_MODELVIEW_MATRIX, view.data());
+  struct Later {
+    float depth;
+    size_t placement, group;
+  };
+  std::vector<Later> later;
+  for (size_t i = 0; i < shown.scene.placements.size(); ++i) {
     if (!shown.visible[i]) continue;
-    const SceneMesh& mesh = shown.scene.meshes[placements[i].mesh];
-    const bool moved = placements[i].node >= 0;
-    if (moved) {
-      glPushMatrix();
-      glMultMatrixf(shown.matrices[i].data());
+    const SceneMesh& mesh = Enter(i);
+    for (size_t g = 0; g < mesh.groups.size(); ++g) {
+      if (!Transparent(mesh.groups[g].material)) {
+        Draw(mesh, mesh.groups[g]);
+        continue;
+      }
+      float eye[3];
+      const Matrix to_eye = shown.scene.placements[i].node >= 0
+                                ? Multiply(view, shown.matrices[i])
+                                : view;
+      Transform(to_eye, mesh.groups[g].centre, eye);
+      later.push_back({eye[2], i, g});
     }
-    const bool hascoords = !mesh.coords.empty();
-    glVertexPointer(3, GL_FLOAT, 0, mesh.vertices.data());
-    glNormalPointer(GL_FLOAT, 0, mesh.normals.data());
-    if (hascoords) {
-      glEnableClientState(GL_TEXTURE_COORD_ARRAY);
-      glTexCoordPointer(2, GL_FLOAT, 0, mesh.coords.data());
-    } else {
-      glDisableClientState(GL_TEXTURE_COORD_ARRAY);
+    glPopMatrix();
+  }
+  std::stable_sort(
+      later.begin(), later.end(),
+      [](const Later& a, const Later& b) { return a.depth < b.depth; });
+  if (!later.empty()) {
+    glEnable(GL_BLEND);
+    glDepthMask(GL_FALSE);
+    for (const Later& l : later) {
+      const SceneMesh& mesh = Enter(l.placement);
+      Draw(mesh, mesh.groups[l.group]);
+      glPopMatrix();
     }
-    for (const FaceGroup& group : mesh.groups) {
-      UseMaterial(group.material, hascoords);
-      glDrawElements(GL_TRIANGLES, static_cast<GLsizei>(group.corners.size()),
-                     GL_UNSIGNED_INT, group.corners.data());
-    }
-    if (moved) glPopMatrix();
+    glDepthMask(GL_TRUE);
+    glDisable(GL_BLEND);
   }
   Present();
   return 1;
