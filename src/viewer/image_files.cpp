@@ -4,6 +4,7 @@
 #include <fcntl.h>
 #include <png.h>
 #include <stb/stb_image.h>
+#include <strings.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -115,7 +116,9 @@ bool ImageSizeIsSafe(const std::vector<unsigned char>& bytes,
     if (bytes.size() > 0x7FFFFFFF ||
         !stbi_info_from_memory(bytes.data(), static_cast<int>(bytes.size()),
                                &iw, &ih, &components)) {
-      why = "not a BMP, PNG or JPEG image whose size can be read";
+      why =
+          "not a BMP, PNG, JPEG, TGA, GIF or PNM image whose size can be "
+          "read";
       return false;
     }
     w = iw;
@@ -131,7 +134,29 @@ bool ImageSizeIsSafe(const std::vector<unsigned char>& bytes,
   return true;
 }
 
-SDL_Surface* DecodeImage(const std::vector<unsigned char>& bytes,
+void FlipRows(SDL_Surface* image) {
+  std::vector<Uint8> row(image->pitch);
+  Uint8* base = static_cast<Uint8*>(image->pixels);
+  for (int top = 0, bottom = image->h - 1; top < bottom; ++top, --bottom) {
+    Uint8* a = base + static_cast<size_t>(top) * image->pitch;
+    Uint8* b = base + static_cast<size_t>(bottom) * image->pitch;
+    std::memcpy(row.data(), a, image->pitch);
+    std::memcpy(a, b, image->pitch);
+    std::memcpy(b, row.data(), image->pitch);
+  }
+}
+
+namespace {
+
+bool NamedTga(const std::string& name) {
+  return name.size() >= 4 &&
+         strcasecmp(name.c_str() + name.size() - 4, ".tga") == 0;
+}
+
+}  // namespace
+
+SDL_Surface* DecodeImage(const std::string& name,
+                         const std::vector<unsigned char>& bytes,
                          std::string& why) {
   SDL_RWops* file = ReaderOf(bytes);
   if (!file) {
@@ -139,7 +164,6 @@ SDL_Surface* DecodeImage(const std::vector<unsigned char>& bytes,
     return nullptr;
   }
   SDL_Surface* image = nullptr;
-  bool known = true;
   if (IMG_isBMP(file)) {
     image = SDL_LoadBMP_RW(file, 0);
   } else if (IsPng(bytes)) {
@@ -149,10 +173,15 @@ SDL_Surface* DecodeImage(const std::vector<unsigned char>& bytes,
     image = IMG_LoadJPG_RW(file);
     if (image && image->format->BitsPerPixel == 32)
       image = FromInvertedCmyk(image);
+  } else if (NamedTga(name)) {
+    // SDL_image stores the rows as they come, whichever corner the file
+    // starts from; most files start from the bottom (bit 5 of byte 17).
+    image = IMG_LoadTGA_RW(file);
+    if (image && bytes.size() > 17 && !(bytes[17] & 0x20)) FlipRows(image);
   } else {
-    known = false;
+    image = IMG_Load_RW(file, 0);
   }
-  if (!image) why = known ? SDL_GetError() : "not a BMP, PNG or JPEG image";
+  if (!image) why = SDL_GetError();
   SDL_RWclose(file);
   return image;
 }

@@ -17,13 +17,18 @@ const long long kMaxImagePixels = 64ll << 20;
 // limits above.
 bool ImageSizeIsSafe(const std::vector<unsigned char>& bytes, std::string& why);
 
-// Decodes a BMP (through SDL), PNG (libpng) or JPEG (SDL_image), recognised
-// by its first bytes, not its name, once ImageSizeIsSafe has passed it.
-// CMYK and YCCK JPEGs are turned into RGB. Null, with the reason, for
-// another format or an image that fails to decode. Nothing is written to
-// standard error.
-SDL_Surface* DecodeImage(const std::vector<unsigned char>& bytes,
+// Decodes the image file `name`'s bytes, once ImageSizeIsSafe has passed
+// them: a BMP (through SDL), PNG (libpng), TGA (which has no signature, by
+// its name's extension), or any other format that SDL_image recognises by
+// content (JPEG, GIF, PNM). CMYK and YCCK JPEGs are turned into RGB. Null,
+// with the reason, for another format or an image that fails to decode.
+// Nothing is written to standard error.
+SDL_Surface* DecodeImage(const std::string& name,
+                         const std::vector<unsigned char>& bytes,
                          std::string& why);
+
+// Puts the image's rows in reverse order.
+void FlipRows(SDL_Surface* image);
 
 // Writes `height` rows of `width` red, green, blue bytes, stored bottom row
 // first as OpenGL reads them, as an 8-bit RGB PNG, top row first, to `path`

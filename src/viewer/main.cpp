@@ -215,6 +215,37 @@ static int PowerOfTwoAtLeast(int n, int limit) {
 
 // The image in exactly the pixel layout that the upload declares: red, green,
 // blue bytes, or blue, green, red, alpha bytes, whatever the BMP's depth.
+static SDL_Surface* Convert(SDL_Surface* image, int bits, const Uint32* m) {
+  SDL_Surface* layout =
+      SDL_CreateRGBSurface(SDL_SWSURFACE, 1, 1, bits, m[0], m[1], m[2], m[3]);
+  if (!layout) return nullptr;
+  SDL_Surface* converted =
+      SDL_ConvertSurface(image, layout->format, SDL_SWSURFACE);
+  SDL_FreeSurface(layout);
+  return converted;
+}
+
+// The image as red, green, blue, alpha bytes when some pixel of it is not
+// opaque; null otherwise.
+static SDL_Surface* WithAlpha(SDL_Surface* image) {
+  if (!image->format->Amask) return nullptr;
+#if SDL_BYTEORDER == SDL_LIL_ENDIAN
+  const Uint32 rgba[4] = {0x000000FF, 0x0000FF00, 0x00FF0000, 0xFF000000};
+#else
+  const Uint32 rgba[4] = {0xFF000000, 0x00FF0000, 0x0000FF00, 0x000000FF};
+#endif
+  SDL_Surface* pixels = Convert(image, 32, rgba);
+  if (!pixels) return nullptr;
+  for (int y = 0; y < pixels->h; ++y) {
+    const Uint8* row =
+        static_cast<const Uint8*>(pixels->pixels) + y * pixels->pitch;
+    for (int x = 0; x < pixels->w; ++x)
+      if (row[4 * x + 3] != 255) return pixels;
+  }
+  SDL_FreeSurface(pixels);
+  return nullptr;
+}
+
 static SDL_Surface* ConvertForUpload(SDL_Surface* image) {
   const bool bgra = kTextureFormat == GL_BGRA_EXT;
   // Masks of a pixel read as one number in the host's byte order.
@@ -225,28 +256,7 @@ static SDL_Surface* ConvertForUpload(SDL_Surface* image) {
   const Uint32 rgb[4] = {0xFF0000, 0x00FF00, 0x0000FF, 0};
   const Uint32 bgr_a[4] = {0x0000FF00, 0x00FF0000, 0xFF000000, 0x000000FF};
 #endif
-  const Uint32* m = bgra ? bgr_a : rgb;
-  SDL_Surface* layout = SDL_CreateRGBSurface(
-      SDL_SWSURFACE, 1, 1, bgra ? 32 : 24, m[0], m[1], m[2], m[3]);
-  if (!layout) return nullptr;
-  SDL_Surface* converted =
-      SDL_ConvertSurface(image, layout->format, SDL_SWSURFACE);
-  SDL_FreeSurface(layout);
-  return converted;
-}
-
-// The image's rows in reverse order, so that the first row uploaded (t = 0)
-// is its bottom row.
-static void FlipRows(SDL_Surface* pixels) {
-  std::vector<Uint8> row(pixels->pitch);
-  Uint8* base = static_cast<Uint8*>(pixels->pixels);
-  for (int top = 0, bottom = pixels->h - 1; top < bottom; ++top, --bottom) {
-    Uint8* a = base + static_cast<size_t>(top) * pixels->pitch;
-    Uint8* b = base + static_cast<size_t>(bottom) * pixels->pitch;
-    std::memcpy(row.data(), a, pixels->pitch);
-    std::memcpy(a, b, pixels->pitch);
-    std::memcpy(b, row.data(), pixels->pitch);
-  }
+  return Convert(image, bgra ? 32 : 24, bgra ? bgr_a : rgb);
 }
 
 // Where the GL needs it, the image is scaled to powers of two. For the
@@ -255,8 +265,13 @@ static void FlipRows(SDL_Surface* pixels) {
 // Nothing is uploaded when it cannot be used, and an upload that the GL
 // refuses is reported.
 bool UploadTexture(GLuint name, SDL_Surface* image, std::string& why,
-                   bool viewing) {
-  SDL_Surface* pixels = ConvertForUpload(image);
+                   bool viewing, bool* alpha) {
+  // In the viewing mode, an image with an alpha channel keeps it.
+  SDL_Surface* pixels = viewing ? WithAlpha(image) : nullptr;
+  const GLenum format = pixels ? GL_RGBA : kTextureFormat;
+  const GLint internal = pixels ? GL_RGBA : 3;
+  if (alpha) *alpha = pixels != nullptr;
+  if (!pixels) pixels = ConvertForUpload(image);
   SDL_FreeSurface(image);
   // OpenGL reads rows padded to 4 bytes (its default unpack alignment).
   const int bpp = pixels ? pixels->format->BytesPerPixel : 0;
@@ -284,8 +299,8 @@ bool UploadTexture(GLuint name, SDL_Surface* image, std::string& why,
       size_t pitch = (static_cast<size_t>(sw) * bpp + 3) & ~size_t(3);
       scaled = Allocate<unsigned char>(pitch * sh);
       GLint error =
-          gluScaleImage(kTextureFormat, w, h, GL_UNSIGNED_BYTE, pixels->pixels,
-                        sw, sh, GL_UNSIGNED_BYTE, scaled);
+          gluScaleImage(format, w, h, GL_UNSIGNED_BYTE, pixels->pixels, sw, sh,
+                        GL_UNSIGNED_BYTE, scaled);
       if (error != 0) {
         std::ostringstream reason;
         reason << "cannot scale it to " << sw << " x " << sh << ": "
@@ -305,7 +320,7 @@ bool UploadTexture(GLuint name, SDL_Surface* image, std::string& why,
   for (int i = 0; i < 16 && glGetError() != GL_NO_ERROR; ++i) {
   }
   glBindTexture(GL_TEXTURE_2D, name);
-  glTexImage2D(GL_TEXTURE_2D, 0, 3, w, h, 0, kTextureFormat, GL_UNSIGNED_BYTE,
+  glTexImage2D(GL_TEXTURE_2D, 0, internal, w, h, 0, format, GL_UNSIGNED_BYTE,
                data);
   const GLenum refused = glGetError();
   if (refused != GL_NO_ERROR) {

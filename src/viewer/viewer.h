@@ -50,9 +50,12 @@ void CountLine(int models);
 // `paced` also asks for buffer swaps in step with the display.
 void StartUp(bool paced);
 // Uploads `image` (released here) as texture `name` in the build's pixel
-// layout; `fit` scales it down to what the GL takes. False, with the reason,
-// when it cannot be used or the GL refuses it.
-bool UploadTexture(GLuint name, SDL_Surface* image, std::string& why, bool fit);
+// layout; `viewing` scales it down to what the GL takes, puts its bottom
+// row at t = 0, and keeps an alpha channel that some pixel uses (`alpha`
+// says whether it did). False, with the reason, when it cannot be used or
+// the GL refuses it.
+bool UploadTexture(GLuint name, SDL_Surface* image, std::string& why,
+                   bool viewing, bool* alpha = nullptr);
 // The largest image file read.
 const unsigned long long kMaxImageFileBytes = 1ull << 30;
 // Records a file this run has read, which no screenshot may replace.

@@ -8,6 +8,7 @@
 #include <cmath>
 #include <iostream>
 #include <map>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -28,6 +29,7 @@ struct Shown {
   Scene scene;
   Framing framing;
   std::vector<GLuint> textures;  // per material; 0: drawn in its colour
+  std::vector<bool> alpha;       // per material: its texture has alpha
   bool started = false;
   Uint32 firstframe = 0;
   double startframe = 0;         // of the file's animation, at the first frame
@@ -69,14 +71,16 @@ std::vector<bool> MaterialsWithTexture(const Scene& scene) {
 // The texture of an image file's bytes (released here), or 0 with the
 // reason. Its header must promise a size within the limits before a pixel
 // is decoded.
-GLuint TextureFromFile(std::vector<unsigned char>& bytes, std::string& why) {
+GLuint TextureFromFile(const std::string& path,
+                       std::vector<unsigned char>& bytes, bool& alpha,
+                       std::string& why) {
   SDL_Surface* image =
-      ImageSizeIsSafe(bytes, why) ? DecodeImage(bytes, why) : nullptr;
+      ImageSizeIsSafe(bytes, why) ? DecodeImage(path, bytes, why) : nullptr;
   std::vector<unsigned char>().swap(bytes);
   if (!image) return 0;
   GLuint name = 0;
   glGenTextures(1, &name);
-  if (!UploadTexture(name, image, why, true)) {
+  if (!UploadTexture(name, image, why, true, &alpha)) {
     glDeleteTextures(1, &name);
     return 0;
   }
@@ -92,7 +96,9 @@ void LoadTextures(const std::string& file) {
   const std::vector<bool> wanted = MaterialsWithTexture(scene);
   std::map<std::string, GLuint> byname;
   std::map<FileId, GLuint> byfile;
+  std::set<GLuint> withalpha;
   shown.textures.assign(scene.materials.size(), 0);
+  shown.alpha.assign(scene.materials.size(), false);
   for (size_t m = 0; m < scene.materials.size(); ++m) {
     if (!wanted[m]) continue;
     const std::string& stored = scene.materials[m].image;
@@ -111,13 +117,16 @@ void LoadTextures(const std::string& file) {
         warned = true;  // under the name that first led to it
       } else {
         NoteInput(path, id);
-        name = byfile[id] = TextureFromFile(bytes, why);
+        bool alpha = false;
+        name = byfile[id] = TextureFromFile(path, bytes, alpha, why);
+        if (alpha) withalpha.insert(name);
       }
       if (!name && !warned)
         Warn(file + ": cannot use texture image \"" + stored + "\": " + why);
       known = byname.emplace(stored, name).first;
     }
     shown.textures[m] = known->second;
+    shown.alpha[m] = withalpha.count(known->second) > 0;
   }
 }
 
@@ -179,8 +188,11 @@ void UseTiling(const Tiling& t) {
   glMatrixMode(GL_MODELVIEW);
 }
 
-bool Transparent(int material) {
-  return material >= 0 && shown.scene.materials[material].transparency > 0;
+// Blended: a transparent material, or a texture whose alpha some pixel uses
+// (on a mesh that shows it).
+bool Transparent(int material, bool hascoords) {
+  return material >= 0 && (shown.scene.materials[material].transparency > 0 ||
+                           (hascoords && shown.alpha[material]));
 }
 
 // A textured face shows its image under the light; any other face the
@@ -285,7 +297,7 @@ int RenderFile() {
     if (!shown.visible[i]) continue;
     const SceneMesh& mesh = Enter(i);
     for (size_t g = 0; g < mesh.groups.size(); ++g) {
-      if (!Transparent(mesh.groups[g].material)) {
+      if (!Transparent(mesh.groups[g].material, !mesh.coords.empty())) {
         Draw(mesh, mesh.groups[g]);
         continue;
       }
