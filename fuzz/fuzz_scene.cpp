@@ -4,11 +4,13 @@
 #include <cmath>
 #include <cstdint>
 #include <cstring>
+#include <nlohmann/json.hpp>
 #include <string>
 #include <vector>
 
 #include "3dsloader.h"
 #include "framing.h"
+#include "info.h"
 #include "scene_check.h"
 #include "scene_import.h"
 
@@ -29,7 +31,14 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, size_t size) {
     PoseScene(scene, frame, matrices, shown);
     if (matrices.size() != scene.placements.size()) __builtin_trap();
   }
-  if (drawable) SceneBox(scene, 0, true, low, high);
+  if (drawable) {
+    SceneBox(scene, 0, true, low, high);
+    // --info=json is one valid JSON document, whatever the names hold.
+    const std::string info = InfoJson(
+        scene, "f", -1, [](const std::string&) { return std::string(); });
+    if (nlohmann::json::parse(info, nullptr, false).is_discarded())
+      __builtin_trap();
+  }
   const Framing f = FrameBox(scene.low, scene.high);
   if (!(f.nearplane > 0 && f.farplane > f.nearplane &&
         std::isfinite(f.farplane)))

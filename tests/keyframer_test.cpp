@@ -5,9 +5,11 @@
 #include <chrono>
 #include <cmath>
 #include <limits>
+#include <nlohmann/json.hpp>
 #include <string>
 #include <vector>
 
+#include "info.h"
 #include "scene_import.h"
 #include "testfile.h"
 #include "writer3ds.h"
@@ -178,4 +180,39 @@ TEST(Keyframer, NodesPlaceInstancesHierarchiesAndCraftedSections) {
         5.0)
         << c.what;
   }
+}
+
+TEST(Info, JsonListsEveryPlacementWithItsBoxInTheFilesCoordinates) {
+  // Two instances of a cube under a dummy moved 10 along x, and a name with
+  // bytes that are not UTF-8.
+  Chunk ed = editor()
+                 .add(Cube("box"))
+                 .add(materialChunk("m\xe9tal", {}, {255, 0, 0})
+                          .add(textureMap("none.png")));
+  Loader3DS loader;
+  Open(loader,
+       file3ds(ed, {objectNode(0, "$$$DUMMY", 0xFFFF, {Moved(10, 0, 0)}),
+                    objectNode(1, "box", 0, {Moved(0, 0, 0)}),
+                    objectNode(2, "box", 0, {Moved(0, 3, 0)})}));
+  Scene scene;
+  std::string why;
+  ASSERT_TRUE(ImportScene(loader, scene, why));
+  const nlohmann::json info = nlohmann::json::parse(InfoJson(
+      scene, "f.3ds", -1, [](const std::string&) { return std::string(); }));
+  for (const char* key : {"file", "models", "frame", "frames", "box", "nodes",
+                          "materials", "cameras", "warnings"})
+    EXPECT_TRUE(info.contains(key)) << key;
+  ASSERT_EQ(2u, info["nodes"].size());
+  const float lows[2][3] = {{10, 0, 0}, {10, 3, 0}};
+  for (int n = 0; n < 2; ++n)
+    for (int k = 0; k < 3; ++k) {
+      EXPECT_FLOAT_EQ(lows[n][k],
+                      info["nodes"][n]["box"]["low"][k].get<float>());
+      EXPECT_FLOAT_EQ(lows[n][k] + 1,
+                      info["nodes"][n]["box"]["high"][k].get<float>());
+    }
+  EXPECT_FLOAT_EQ(4, info["box"]["high"][1].get<float>());
+  EXPECT_EQ("m\xc3\xa9tal", info["materials"][0]["name"]);
+  EXPECT_TRUE(info["materials"][0]["texture"]["file"].is_null());
+  EXPECT_EQ(2, info["materials"][0]["texture"]["scale"].size());
 }

@@ -3,10 +3,12 @@
 #include <dirent.h>
 #include <gtest/gtest.h>
 
+#include <nlohmann/json.hpp>
 #include <string>
 #include <vector>
 
 #include "3dsloader.h"
+#include "info.h"
 #include "scene_check.h"
 #include "scene_import.h"
 #include "walk3ds.h"
@@ -32,5 +34,10 @@ TEST(Regressions, EveryKeptFuzzerInputWalksSafely) {
     std::string why;
     const bool drawable = ImportScene(loader, scene, why);
     EXPECT_TRUE(SceneKeepsItsPromises(scene, drawable)) << name;
+    if (drawable) {  // --info=json parses, whatever the names hold
+      EXPECT_NO_THROW(nlohmann::json::parse(InfoJson(
+          scene, name, -1, [](const std::string&) { return std::string(); })))
+          << name;
+    }
   }
 }

@@ -748,6 +748,7 @@ struct ViewingCase {
   // Shapes or bands along the middle row: runs of one kind of pixel (a hue,
   // dark or bright) between background or another kind.
   int segments = 0;
+  std::string env = "";
 };
 
 // The kind of a pixel on the dark grey background: its hue, "dark" (a black
@@ -1089,6 +1090,23 @@ std::vector<ViewingCase> ViewingCases() {
        0,
        "1\n",
        "cannot use texture image \"TEST.PNG\""},
+      {"--info=json without a display, in both builds",
+       [=](const std::string& w) {
+         WriteIn(w, "models/box.3ds",
+                 file3ds(editor().add(Box("box", 0, all("m")))));
+       },
+       {"--info=json", "models/box.3ds"},
+       0,
+       "*\"models\": 1",
+       "",
+       {},
+       {},
+       0,
+       "",
+       "",
+       false,
+       0,
+       "VIEWER_WRAPPER='env -u DISPLAY'"},
       {"an unknown option",
        nullptr,
        {"--bogus"},
@@ -1118,7 +1136,7 @@ TEST_P(BothBuilds, ViewingModeShowsFilesAndRefusesWhatItCannot) {
     SCOPED_TRACE(c.what);
     std::string dir = TestDir("." + std::to_string(part++));
     if (c.write) c.write(dir + "/work");
-    Outcome run = RunViewer(build, dir, "none", "", 0, c.args);
+    Outcome run = RunViewer(build, dir, "none", c.env, 0, c.args);
     EXPECT_EQ(c.status, run.status) << run.err;
     if (c.out[0] == '*')  // --help and --version speak in both builds
       EXPECT_NE(std::string::npos, run.out.find(c.out + 1)) << run.out;

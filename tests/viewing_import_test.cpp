@@ -58,6 +58,8 @@ TEST(Options, CommandLines) {
        "",
        "a.png"},
       {{""}, Options::kUsageError, "", ""},
+      {{"--info=json"}, Options::kUsageError, "", ""},
+      {{"--frame", "-1", "a.3ds"}, Options::kUsageError, "", ""},
       {{"--", ""}, Options::kUsageError, "", ""},
   };
   for (const auto& c : cases) {

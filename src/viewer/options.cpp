@@ -53,6 +53,10 @@ bool Take(Options& options, char* argv[], int argc, int& i, bool& literal) {
              arg.compare(0, kScreenshotIs.size(), kScreenshotIs) == 0) {
     options.screenshot = arg.substr(kScreenshotIs.size());
     if (options.screenshot.empty()) return Refuse(options, kNoPath);
+  } else if (!literal && (arg == "--info" || arg == "--info=text")) {
+    options.info = Options::kInfoText;
+  } else if (!literal && arg == "--info=json") {
+    options.info = Options::kInfoJson;
   } else if (!literal && arg == "--frame") {
     return TakeFrame(options, i + 1 < argc ? argv[++i] : "");
   } else if (!literal && arg.compare(0, 8, "--frame=") == 0) {
@@ -76,6 +80,9 @@ Options ParseOptions(int argc, char* argv[]) {
   bool literal = false;
   for (int i = 1; i < argc; ++i)
     if (!Take(options, argv, argc, i, literal)) return options;
+  if (options.info != Options::kNoInfo && options.action == Options::kView &&
+      options.file.empty())
+    Refuse(options, "--info needs a FILE");
   return options;
 }
 
@@ -104,6 +111,10 @@ std::string HelpText(const std::string& program) {
          "                      it uses, or not a regular file\n"
          "  --frame N           start the file's animation at frame N (30\n"
          "                      frames a second); the screenshot shows it\n"
+         "  --info[=json]       write what was read from FILE (meshes as "
+         "placed,\n"
+         "                      materials, textures found, cameras) as text\n"
+         "                      or as one JSON document, and end; no window\n"
          "  --help              this text\n"
          "  --version           the version\n"
          "\n"

@@ -10,7 +10,9 @@ struct Options {
   std::string file;        // FILE: viewing mode; empty: the bundled program
   std::string screenshot;  // --screenshot OUT.png: first frame to a PNG
   long frame = -1;         // --frame N: the animation's first frame; -1: start
-  std::string error;       // what is wrong with the command line
+  enum Info { kNoInfo, kInfoText, kInfoJson };
+  Info info = kNoInfo;  // --info[=json]: describe FILE, open no window
+  std::string error;    // what is wrong with the command line
 };
 
 // Reads `modelviewer [--screenshot OUT.png] [FILE]` and `--help`,

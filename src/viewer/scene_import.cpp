@@ -145,6 +145,7 @@ SceneMaterial ReadMaterial(Loader3DS& loader, const chunk_header& chunk) {
 }
 
 const unsigned int kMeshMatrix = 0x4160;
+const unsigned int kCamera = 0x4700;
 
 struct MeshChunks {
   chunk_header vertices, faces, coords, matrix;
@@ -411,7 +412,7 @@ class Importer {
     std::vector<chunk_header> meshes;
     for (const chunk_header& c : Within(loader_, object))
       if (c.id == CHUNK_TRIMESH) meshes.push_back(c);
-    if (meshes.empty()) return;  // a camera, a light: not a model
+    if (meshes.empty()) return Camera(object);  // or a light: not a model
     SceneMesh mesh;
     mesh.model = scene_.models++;
     mesh.name = StringAt(loader_, object);
@@ -419,6 +420,36 @@ class Importer {
   }
 
  private:
+  // A camera whose position is its target, or whose lens is not a positive
+  // number, shows nothing: it is passed over with a warning.
+  void Camera(const chunk_header& object) {
+    for (const chunk_header& c : Within(loader_, object)) {
+      if (c.id != kCamera) continue;
+      SceneCamera camera;
+      camera.name = StringAt(loader_, object);
+      if (c.length < 6 + 32) return;
+      loader_.readpos = c.start + 6;
+      for (float& p : camera.position) p = loader_.ReadFLOAT();
+      for (float& t : camera.target) t = loader_.ReadFLOAT();
+      camera.roll = loader_.ReadFLOAT();
+      camera.lens = loader_.ReadFLOAT();
+      bool finite = std::isfinite(camera.roll) && std::isfinite(camera.lens);
+      bool apart = false;
+      for (int k = 0; k < 3; ++k) {
+        finite = finite && std::isfinite(camera.position[k]) &&
+                 std::isfinite(camera.target[k]);
+        apart = apart || camera.position[k] != camera.target[k];
+      }
+      if (finite && apart && camera.lens > 0)
+        scene_.cameras.push_back(camera);
+      else
+        scene_.warnings.push_back("camera \"" + camera.name +
+                                  "\" is passed over: it looks at itself, or "
+                                  "its lens is not a positive number");
+      return;
+    }
+  }
+
   void LeaveOut(const SceneMesh& mesh, const std::string& why) {
     std::ostringstream line;
     line << "model " << mesh.model << " \"" << mesh.name
@@ -439,6 +470,8 @@ class Importer {
         3 * static_cast<size_t>(loader_.ReadFaces(found.faces, nullptr)));
     loader_.ReadFaces(found.faces, stored.data());
     if (stored.empty()) return;  // nothing to draw, nothing wrong
+    mesh.filevertices = static_cast<size_t>(n);
+    mesh.faces = stored.size() / 3;
     // Split vertices can pass 16-bit indices.
     std::vector<unsigned int> faces(stored.begin(), stored.end());
     std::vector<unsigned short>().swap(stored);

@@ -48,11 +48,20 @@ struct SceneMesh {
   std::vector<float> normals;   // smoothed by groups; unit length, or zero
   std::vector<float> coords;    // u, v per vertex; empty without mapping
   std::vector<FaceGroup> groups;
+  size_t filevertices = 0, faces = 0;  // as the file has them
   // The mesh's own matrix (0x4160: X, Y, Z axes, origin), when it has one.
   bool hasmatrix = false;
   float matrix[12] = {1, 0, 0, 0, 1, 0, 0, 0, 1, 0, 0, 0};
   float low[3] = {0, 0, 0}, high[3] = {0, 0, 0};  // its finite vertices
   bool bounded = false;
+};
+
+// A camera of the file (0x4700): where it stands, what it looks at, its
+// roll in degrees and its lens in mm.
+struct SceneCamera {
+  std::string name;
+  float position[3] = {0, 0, 0}, target[3] = {0, 0, 0};
+  float roll = 0, lens = 0;
 };
 
 // One mesh drawn at one place: by a keyframer node (world at a frame, then
@@ -71,6 +80,7 @@ struct Scene {
   std::vector<std::string> warnings;  // what was left out, and why
   Keyframer keyframer;
   std::vector<Placement> placements;  // in the keyframer's node order
+  std::vector<SceneCamera> cameras;   // those that can be looked through
   // The box around every finite vertex that a face draws; `bounded` is false
   // when there is none.
   bool bounded = false;

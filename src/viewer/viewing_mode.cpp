@@ -15,6 +15,7 @@
 #include "3dsloader.h"
 #include "framing.h"
 #include "image_files.h"
+#include "info.h"
 #include "scene_import.h"
 #include "spin.h"
 #include "viewer.h"
@@ -329,14 +330,15 @@ int RenderFile() {
 }
 
 // Reads and imports the file; the reader's copy of it is gone on return.
-void Import(const std::string& file) {
+void Import(const std::string& file, bool countline) {
   Loader3DS loader;
   FileId id;
   std::string why;
   if (!OpenModelFile(file, loader, id, why)) Fail(why);
   NoteInput(file, id);
   bool drawable = ImportScene(loader, shown.scene, why);
-  if (kDiagnostics && shown.scene.recognised) CountLine(shown.scene.models);
+  if (countline && kDiagnostics && shown.scene.recognised)
+    CountLine(shown.scene.models);
   for (const std::string& warning : shown.scene.warnings)
     Warn(file + ": " + warning);
   if (!drawable) Fail(file + ": " + why);
@@ -344,8 +346,24 @@ void Import(const std::string& file) {
 
 }  // namespace
 
+int RunInfo(const Options& options) {
+  Import(options.file, false);
+  const std::string folder = FolderOf(options.file);
+  const ImageFinder find = [&](const std::string& stored) {
+    std::string path = FindImage(folder, stored);
+    FileId id;
+    return IdentifyFile(path, id) ? path : std::string();
+  };
+  std::cout << (options.info == Options::kInfoJson
+                    ? InfoJson(shown.scene, options.file, options.frame, find)
+                    : InfoText(shown.scene, options.file, options.frame, find))
+            << std::flush;
+  return 0;
+}
+
 int RunViewingMode(const Options& options) {
-  Import(options.file);
+  if (options.info != Options::kNoInfo) return RunInfo(options);
+  Import(options.file, true);
   CheckScreenshotTarget(options.screenshot);
   const Keyframer& kf = shown.scene.keyframer;
   shown.startframe = options.frame >= 0 ? options.frame : kf.start;
