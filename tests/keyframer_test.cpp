@@ -216,3 +216,41 @@ TEST(Info, JsonListsEveryPlacementWithItsBoxInTheFilesCoordinates) {
   EXPECT_TRUE(info["materials"][0]["texture"]["file"].is_null());
   EXPECT_EQ(2, info["materials"][0]["texture"]["scale"].size());
 }
+
+TEST(Info, CamerasMoveWithTheirNodesAndBrokenOnesArePassedOver) {
+  auto camera = [](const std::string& name, float lens) {
+    Chunk c(0x4700);
+    for (float v : {0.0f, -10.0f, 0.0f, 0.0f, 0.0f, 0.0f, 5.0f, lens}) c.f32(v);
+    return object(name).add(c);
+  };
+  auto node = [](std::uint16_t id, const std::string& name,
+                 std::vector<Chunk> tracks) {
+    Chunk c(id);
+    c.add(Chunk(0xB010).str(name).u16(0).u16(0).u16(0xFFFF));
+    for (const Chunk& t : tracks) c.add(t);
+    return c;
+  };
+  const float fov = 2 * std::atan(18.0f / 35) * 180 / std::acos(-1.0f);
+  Chunk ed =
+      editor().add(Cube("box")).add(camera("cam", 50)).add(camera("flat", 0));
+  Loader3DS loader;
+  Open(loader,
+       file3ds(ed, {node(0xB003, "cam",
+                         {track(0xB020, {{0, 0, -20, 0}}),
+                          track(0xB023, {{0, fov}}), track(0xB024, {{0, 30}})}),
+                    node(0xB004, "cam", {track(0xB020, {{0, 1, 0, 0}})})}));
+  Scene scene;
+  std::string why;
+  ASSERT_TRUE(ImportScene(loader, scene, why));
+  const nlohmann::json info = nlohmann::json::parse(InfoJson(
+      scene, "f.3ds", 0, [](const std::string&) { return std::string(); }));
+  ASSERT_EQ(1u, info["cameras"].size());
+  const nlohmann::json& cam = info["cameras"][0];
+  EXPECT_FLOAT_EQ(-20, cam["position"][1].get<float>());
+  EXPECT_FLOAT_EQ(1, cam["target"][0].get<float>());
+  EXPECT_FLOAT_EQ(30, cam["roll"].get<float>());
+  EXPECT_NEAR(35, cam["lens"].get<float>(), 1e-3);
+  ASSERT_EQ(1u, info["warnings"].size());
+  EXPECT_NE(std::string::npos,
+            info["warnings"][0].get<std::string>().find("\"flat\""));
+}

@@ -143,12 +143,14 @@ std::string InfoJson(const Scene& scene, const std::string& file, long frame,
                          {"texture", texture}});
   }
   json cameras = json::array();
-  for (const SceneCamera& c : scene.cameras)
+  for (const SceneCamera& stored : scene.cameras) {
+    const SceneCamera c = CameraAt(scene, stored, f);
     cameras.push_back({{"name", Latin1ToUtf8(c.name)},
                        {"position", Triple(c.position)},
                        {"target", Triple(c.target)},
                        {"roll", c.roll},
                        {"lens", c.lens}});
+  }
   json warnings = json::array();
   for (const std::string& w : scene.warnings)
     warnings.push_back(Latin1ToUtf8(w));
@@ -194,9 +196,11 @@ std::string InfoText(const Scene& scene, const std::string& file, long frame,
     }
     text << "\n";
   }
-  for (const SceneCamera& c : scene.cameras)
+  for (const SceneCamera& stored : scene.cameras) {
+    const SceneCamera c = CameraAt(scene, stored, f);
     text << "  camera \"" << Clean(c.name) << "\": at "
          << Numbers(c.position, 3) << ", looking at " << Numbers(c.target, 3)
          << ", roll " << c.roll << ", lens " << c.lens << " mm\n";
+  }
   return text.str();
 }

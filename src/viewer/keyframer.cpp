@@ -7,6 +7,8 @@
 namespace {
 
 const unsigned int kKeyframer = 0xB000, kObjectNode = 0xB002;
+const unsigned int kCameraNode = 0xB003, kTargetNode = 0xB004;
+const unsigned int kFovTrack = 0xB023, kRollTrack = 0xB024;
 const unsigned int kSegment = 0xB008, kNodeId = 0xB030, kNodeHeader = 0xB010;
 const unsigned int kInstanceName = 0xB011, kPivot = 0xB013;
 const unsigned int kPositionTrack = 0xB020, kRotationTrack = 0xB021;
@@ -123,6 +125,10 @@ KeyframeNode ReadNode(Loader3DS& loader, const chunk_header& chunk, int index,
       node.scale = ReadTrack(loader, c, 3);
     } else if (c.id == kHideTrack) {
       node.hide = ReadTrack(loader, c, 0);
+    } else if (c.id == kFovTrack) {
+      node.fov = ReadTrack(loader, c, 1);
+    } else if (c.id == kRollTrack) {
+      node.roll = ReadTrack(loader, c, 1);
     }
   }
   return node;
@@ -358,6 +364,10 @@ Keyframer ReadKeyframer(Loader3DS& loader, const chunk_header& main) {
       kf.start = loader.ReadUINT();
       kf.end = loader.ReadUINT();
       segment = true;
+    } else if (c.id == kCameraNode || c.id == kTargetNode) {
+      int parentid;
+      (c.id == kCameraNode ? kf.cameras : kf.targets)
+          .push_back(ReadNode(loader, c, 0, parentid));
     } else if (c.id == kObjectNode) {
       int parentid;
       kf.nodes.push_back(
@@ -393,6 +403,14 @@ Keyframer ReadKeyframer(Loader3DS& loader, const chunk_header& main) {
         if (!track->empty()) kf.end = std::max(kf.end, track->back().frame);
   }
   return kf;
+}
+
+void TrackAt(const std::vector<TrackKey>& keys, double frame,
+             const float* otherwise, float* value, int count) {
+  float v[3], other[3] = {0, 0, 0};
+  for (int k = 0; k < count; ++k) other[k] = otherwise[k];
+  Interpolate(keys, frame, other, v);
+  for (int k = 0; k < count; ++k) value[k] = v[k];
 }
 
 void EvaluatePose(const Keyframer& kf, double frame, std::vector<Matrix>& world,

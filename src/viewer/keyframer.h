@@ -31,13 +31,17 @@ struct KeyframeNode {
   std::string name, instance;
   float pivot[3] = {0, 0, 0};
   std::vector<TrackKey> position, rotation, scale, hide;
+  std::vector<TrackKey> fov, roll;  // of a camera node, in degrees
 };
 
 struct Keyframer {
   bool present = false;
-  double start = 0, end = 0;          // the segment, in frames
-  std::vector<KeyframeNode> nodes;    // in file order
-  std::vector<int> order;             // every parent before its children
+  double start = 0, end = 0;        // the segment, in frames
+  std::vector<KeyframeNode> nodes;  // in file order
+  std::vector<int> order;           // every parent before its children
+  // Camera nodes (0xB003) and camera target nodes (0xB004), by the name of
+  // the camera they move.
+  std::vector<KeyframeNode> cameras, targets;
   std::vector<std::string> warnings;  // what was repaired, once each
 };
 
@@ -52,6 +56,11 @@ Keyframer ReadKeyframer(Loader3DS& loader, const chunk_header& main);
 // the last), in node order, and whether it is shown (hide keys toggle).
 void EvaluatePose(const Keyframer& keyframer, double frame,
                   std::vector<Matrix>& world, std::vector<bool>& shown);
+
+// A position-like track's value at `frame` (3 floats; 1 for a field of view
+// or a roll), or `otherwise` without keys.
+void TrackAt(const std::vector<TrackKey>& keys, double frame,
+             const float* otherwise, float* value, int count);
 
 // The inverse of the affine `m`; false, leaving the identity, when it has
 // none.

@@ -607,6 +607,30 @@ bool ImportScene(Loader3DS& loader, Scene& scene, std::string& why) {
   return true;
 }
 
+SceneCamera CameraAt(const Scene& scene, const SceneCamera& camera,
+                     double frame) {
+  SceneCamera at = camera;
+  for (const KeyframeNode& node : scene.keyframer.cameras) {
+    if (node.name != camera.name) continue;
+    TrackAt(node.position, frame, camera.position, at.position, 3);
+    TrackAt(node.roll, frame, &camera.roll, &at.roll, 1);
+    if (!node.fov.empty()) {
+      float fov;
+      TrackAt(node.fov, frame, &fov, &fov, 1);
+      const double half = fov * std::acos(-1.0) / 360;
+      if (half > 0 && half < std::acos(-1.0) / 2)
+        at.lens = static_cast<float>(18 / std::tan(half));
+    }
+    break;
+  }
+  for (const KeyframeNode& node : scene.keyframer.targets)
+    if (node.name == camera.name) {
+      TrackAt(node.position, frame, camera.target, at.target, 3);
+      break;
+    }
+  return at;
+}
+
 void PoseScene(const Scene& scene, double frame, std::vector<Matrix>& matrices,
                std::vector<bool>& shown) {
   std::vector<Matrix> world;

@@ -93,6 +93,12 @@ struct Scene {
 // a 3DS file or hold no face to draw. Linear in the size of the file.
 bool ImportScene(Loader3DS& loader, Scene& scene, std::string& why);
 
+// The camera at `frame`, moved by the keyframer's camera and target nodes of
+// its name where the file animates it: position, target, roll, and the
+// field of view as a lens on a 36 mm film back.
+SceneCamera CameraAt(const Scene& scene, const SceneCamera& camera,
+                     double frame);
+
 // Each placement's matrix at `frame`, and whether it is shown.
 void PoseScene(const Scene& scene, double frame, std::vector<Matrix>& matrices,
                std::vector<bool>& shown);
