@@ -257,12 +257,24 @@ void PlaceModel(const Framing& f) {
 }
 
 // One frame: each material group of each mesh in one call.
-// Placement i's mesh in its place, its vertex arrays set.
+// Whether `m` mirrors what it moves: its faces then wind the other way.
+bool Mirrors(const Matrix& m) {
+  const double det =
+      double(m[0]) * (double(m[5]) * m[10] - double(m[9]) * m[6]) -
+      double(m[4]) * (double(m[1]) * m[10] - double(m[9]) * m[2]) +
+      double(m[8]) * (double(m[1]) * m[6] - double(m[5]) * m[2]);
+  return det < 0;
+}
+
+// Placement i's mesh in its place, its vertex arrays set. A mirrored
+// placement's faces still face out: the winding that counts as the front
+// is turned with it.
 const SceneMesh& Enter(size_t i) {
   const SceneMesh& mesh = shown.scene.meshes[shown.scene.placements[i].mesh];
   glPushMatrix();
-  if (shown.scene.placements[i].node >= 0)
-    glMultMatrixf(shown.matrices[i].data());
+  const bool moved = shown.scene.placements[i].node >= 0;
+  if (moved) glMultMatrixf(shown.matrices[i].data());
+  glFrontFace(moved && Mirrors(shown.matrices[i]) ? GL_CW : GL_CCW);
   glVertexPointer(3, GL_FLOAT, 0, mesh.vertices.data());
   glNormalPointer(GL_FLOAT, 0, mesh.normals.data());
   if (!mesh.coords.empty()) {
