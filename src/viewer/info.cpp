@@ -12,15 +12,7 @@ using nlohmann::json;
 struct Box {
   bool bounded = false;
   float low[3] = {0, 0, 0}, high[3] = {0, 0, 0};
-  void Add(const float* p) {
-    if (!std::isfinite(p[0]) || !std::isfinite(p[1]) || !std::isfinite(p[2]))
-      return;
-    for (int k = 0; k < 3; ++k) {
-      if (!bounded || p[k] < low[k]) low[k] = p[k];
-      if (!bounded || p[k] > high[k]) high[k] = p[k];
-    }
-    bounded = true;
-  }
+  void Add(const float* p) { GrowBox(p, bounded, low, high); }
   void Add(const Box& other) {
     if (other.bounded) Add(other.low), Add(other.high);
   }

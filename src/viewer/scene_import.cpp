@@ -321,31 +321,15 @@ void SmoothByGroups(const std::vector<int>& masks,
 void Centre(FaceGroup& group, const std::vector<float>& vertices) {
   float low[3] = {0, 0, 0}, high[3] = {0, 0, 0};
   bool bounded = false;
-  for (unsigned int v : group.corners) {
-    const float* p = &vertices[3 * size_t(v)];
-    if (!std::isfinite(p[0]) || !std::isfinite(p[1]) || !std::isfinite(p[2]))
-      continue;
-    for (int k = 0; k < 3; ++k) {
-      if (!bounded || p[k] < low[k]) low[k] = p[k];
-      if (!bounded || p[k] > high[k]) high[k] = p[k];
-    }
-    bounded = true;
-  }
+  for (unsigned int v : group.corners)
+    GrowBox(&vertices[3 * size_t(v)], bounded, low, high);
   for (int k = 0; k < 3; ++k) group.centre[k] = 0.5f * (low[k] + high[k]);
 }
 
 // The box around the mesh's finite vertices, all of which faces draw.
 void BoundMesh(SceneMesh& mesh) {
-  for (size_t v = 0; v < mesh.vertices.size(); v += 3) {
-    const float* p = &mesh.vertices[v];
-    if (!std::isfinite(p[0]) || !std::isfinite(p[1]) || !std::isfinite(p[2]))
-      continue;
-    for (int k = 0; k < 3; ++k) {
-      if (!mesh.bounded || p[k] < mesh.low[k]) mesh.low[k] = p[k];
-      if (!mesh.bounded || p[k] > mesh.high[k]) mesh.high[k] = p[k];
-    }
-    mesh.bounded = true;
-  }
+  for (size_t v = 0; v < mesh.vertices.size(); v += 3)
+    GrowBox(&mesh.vertices[v], mesh.bounded, mesh.low, mesh.high);
 }
 
 // T(-pivot) M^-1 of a mesh that a node places; the identity, with a
@@ -502,7 +486,11 @@ class Importer {
     }
     BoundMesh(mesh);
     Group(found.faces, faces, mesh);
-    Bound(faces, mesh.vertices);
+    // Every vertex left is one that a face draws.
+    if (mesh.bounded) {
+      GrowBox(mesh.low, scene_.bounded, scene_.low, scene_.high);
+      GrowBox(mesh.high, scene_.bounded, scene_.low, scene_.high);
+    }
     scene_.meshes.push_back(std::move(mesh));
   }
 
@@ -550,20 +538,6 @@ class Importer {
     for (FaceGroup& g : mesh.groups) Centre(g, mesh.vertices);
   }
 
-  void Bound(const std::vector<unsigned int>& faces,
-             const std::vector<float>& vertices) {
-    for (unsigned int v : faces) {
-      const float* p = &vertices[3 * static_cast<size_t>(v)];
-      if (!std::isfinite(p[0]) || !std::isfinite(p[1]) || !std::isfinite(p[2]))
-        continue;
-      for (int k = 0; k < 3; ++k) {
-        if (!scene_.bounded || p[k] < scene_.low[k]) scene_.low[k] = p[k];
-        if (!scene_.bounded || p[k] > scene_.high[k]) scene_.high[k] = p[k];
-      }
-      scene_.bounded = true;
-    }
-  }
-
   Loader3DS& loader_;
   Scene& scene_;
   std::map<std::string, int> byname_;
@@ -605,6 +579,16 @@ bool ImportScene(Loader3DS& loader, Scene& scene, std::string& why) {
     scene.warnings.push_back(warning);
   Place(scene);
   return true;
+}
+
+void GrowBox(const float* p, bool& bounded, float* low, float* high) {
+  if (!std::isfinite(p[0]) || !std::isfinite(p[1]) || !std::isfinite(p[2]))
+    return;
+  for (int k = 0; k < 3; ++k) {
+    if (!bounded || p[k] < low[k]) low[k] = p[k];
+    if (!bounded || p[k] > high[k]) high[k] = p[k];
+  }
+  bounded = true;
 }
 
 SceneCamera CameraAt(const Scene& scene, const SceneCamera& camera,
@@ -665,14 +649,7 @@ bool SceneBox(const Scene& scene, double frame, bool sweep, float low[3],
                             corner & 4 ? mesh.high[2] : mesh.low[2]};
         float q[3];
         Transform(matrices[i], p, q);
-        if (!std::isfinite(q[0]) || !std::isfinite(q[1]) ||
-            !std::isfinite(q[2]))
-          continue;
-        for (int k = 0; k < 3; ++k) {
-          if (!bounded || q[k] < low[k]) low[k] = q[k];
-          if (!bounded || q[k] > high[k]) high[k] = q[k];
-        }
-        bounded = true;
+        GrowBox(q, bounded, low, high);
       }
     }
   }

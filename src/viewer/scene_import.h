@@ -87,6 +87,10 @@ struct Scene {
   float low[3] = {0, 0, 0}, high[3] = {0, 0, 0};
 };
 
+// Grows the box from `low` to `high` (empty while `bounded` is false) to
+// take in `p`; a point with a coordinate that is not finite is passed over.
+void GrowBox(const float* p, bool& bounded, float* low, float* high);
+
 // Imports every model of the file that `loader` holds. A mesh without a
 // vertex list or a face list, or whose faces name vertices it does not have,
 // is left out with a warning. False, with the reason, when the bytes are not

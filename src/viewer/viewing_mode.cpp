@@ -215,9 +215,11 @@ void UseMaterial(int material, bool hascoords) {
     glDisable(GL_TEXTURE_2D);
     glColor4f(m.diffuse[0], m.diffuse[1], m.diffuse[2], alpha);
   }
-  const GLfloat specular[4] = {m.specular[0] * m.strength,
-                               m.specular[1] * m.strength,
-                               m.specular[2] * m.strength, 1.0f};
+  // A shininess of 0 would make the exponent 0: the "highlight" would then
+  // cover every lit face alike and wash it out, so it means none.
+  const float level = m.shininess > 0 ? m.strength : 0.0f;
+  const GLfloat specular[4] = {m.specular[0] * level, m.specular[1] * level,
+                               m.specular[2] * level, 1.0f};
   const GLfloat glow[4] = {m.diffuse[0] * m.selfillumination,
                            m.diffuse[1] * m.selfillumination,
                            m.diffuse[2] * m.selfillumination, 1.0f};
