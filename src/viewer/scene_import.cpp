@@ -221,11 +221,26 @@ std::vector<unsigned int> CornersByVertex(
   for (size_t v = 0; v < vertices; ++v) first[v + 1] += first[v];
   std::vector<unsigned int> next(first.begin(), first.end() - 1);
   for (unsigned int c = 0; c < faces.size(); ++c) order[next[faces[c]]++] = c;
-  for (size_t v = 0; v < vertices; ++v)
-    std::stable_sort(order.begin() + first[v], order.begin() + first[v + 1],
-                     [&](unsigned int a, unsigned int b) {
-                       return masks[a / 3] < masks[b / 3];
-                     });
+  // The corners of a vertex are mostly few: an insertion sort keeps them in
+  // file order within a mask and allocates nothing; a crafted vertex that
+  // many faces share takes the library's stable sort.
+  auto by_mask = [&](unsigned int a, unsigned int b) {
+    return masks[a / 3] < masks[b / 3];
+  };
+  for (size_t v = 0; v < vertices; ++v) {
+    if (first[v + 1] - first[v] > 16) {
+      std::stable_sort(order.begin() + first[v], order.begin() + first[v + 1],
+                       by_mask);
+      continue;
+    }
+    for (unsigned int i = first[v] + 1; i < first[v + 1]; ++i) {
+      const unsigned int corner = order[i];
+      unsigned int j = i;
+      for (; j > first[v] && by_mask(corner, order[j - 1]); --j)
+        order[j] = order[j - 1];
+      order[j] = corner;
+    }
+  }
   return order;
 }
 
@@ -258,6 +273,7 @@ void SmoothByGroups(const std::vector<int>& masks,
     float sum[3];
   };
   std::vector<Run> runs;
+  runs.reserve(corners);
   for (size_t i = 0; i < corners; ++i) {
     const unsigned int c = order[i];
     if (runs.empty() || masks[c / 3] == 0 || !same(order[i - 1], c))
