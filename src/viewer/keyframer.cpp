@@ -4,6 +4,8 @@
 #include <cmath>
 #include <map>
 
+#include "chunks.h"
+
 namespace {
 
 const unsigned int kKeyframer = 0xB000, kObjectNode = 0xB002;
@@ -14,10 +16,6 @@ const unsigned int kInstanceName = 0xB011, kPivot = 0xB013;
 const unsigned int kPositionTrack = 0xB020, kRotationTrack = 0xB021;
 const unsigned int kScaleTrack = 0xB022, kHideTrack = 0xB029;
 const int kNoParent = 0xFFFF;
-
-unsigned long long EndOf(const chunk_header& chunk) {
-  return static_cast<unsigned long long>(chunk.start) + chunk.length;
-}
 
 // Reads within one chunk: nothing past its end, which the caller checks with
 // Has() before each read.
@@ -42,16 +40,6 @@ struct Cursor {
     return text;
   }
 };
-
-// Children cut to their parent's end, as the scene import reads them.
-std::vector<chunk_header> Within(Loader3DS& loader,
-                                 const chunk_header& parent) {
-  std::vector<chunk_header> children = loader.Children(parent);
-  for (chunk_header& c : children)
-    if (EndOf(c) > EndOf(parent))
-      c.length = static_cast<unsigned int>(EndOf(parent) - c.start);
-  return children;
-}
 
 // A track: flags, 8 unused bytes, a key count, then the keys, each a frame,
 // spline flags, the spline values that the flags name, and `values` floats.

@@ -5,6 +5,8 @@
 #include <map>
 #include <sstream>
 
+#include "chunks.h"
+
 namespace {
 
 const unsigned int kMaterialName = 0xA000;
@@ -19,23 +21,6 @@ const unsigned int kMapRotation = 0xA35C;
 const unsigned int kPercentInt = 0x0030, kPercentFloat = 0x0031;
 const unsigned int kColourFloat = 0x0010, kColourBytes = 0x0011;
 const unsigned int kColourBytesGamma = 0x0012, kColourFloatLinear = 0x0013;
-
-unsigned long long EndOf(const chunk_header& chunk) {
-  return static_cast<unsigned long long>(chunk.start) + chunk.length;
-}
-
-// The children of `parent`, each cut to the parent's end: no chunk reaches
-// into bytes that its parent does not hold, so every byte of the file is
-// read as the data of one chunk at each level, and the import stays linear
-// in the file's size however the lengths are crafted.
-std::vector<chunk_header> Within(Loader3DS& loader,
-                                 const chunk_header& parent) {
-  std::vector<chunk_header> children = loader.Children(parent);
-  const unsigned long long end = EndOf(parent);
-  for (chunk_header& c : children)
-    if (EndOf(c) > end) c.length = static_cast<unsigned int>(end - c.start);
-  return children;
-}
 
 // The C string that starts the chunk's data, ending at the chunk's end.
 std::string StringAt(Loader3DS& loader, const chunk_header& chunk) {
