@@ -24,8 +24,10 @@ struct Cursor {
   unsigned long long end;
   Cursor(Loader3DS& l, const chunk_header& chunk) : loader(l) {
     end = std::min<unsigned long long>(EndOf(chunk), loader.filesize);
-    loader.readpos = chunk.start + 6 < end ? chunk.start + 6
-                                           : static_cast<unsigned int>(end);
+    // In 64 bits: a chunk that starts in the last bytes of a 4 GiB file
+    // must not wrap round to its start.
+    const unsigned long long data = chunk.start + 6ull;
+    loader.readpos = static_cast<unsigned int>(data < end ? data : end);
   }
   bool Has(unsigned long long bytes) const {
     return loader.readpos <= end && end - loader.readpos >= bytes;
