@@ -3,6 +3,11 @@
 #   run_viewer.sh PROGRAM WORKDIR OUTDIR ACTION [SECONDS [ARGUMENT...]]
 # ACTION: key    wait for the window, press a key
 #         close  wait for the window, close it
+#         steps  wait for the window, then run VIEWER_STEPS: shell commands
+#                (xdotool, say) that may call `shot NAME [WxH]` to keep the
+#                window's top left WxH (default 800x600) as OUTDIR/NAME.ppm,
+#                and `alive NAME` to write 1 or 0 to OUTDIR/NAME; $window is
+#                the window's id
 #         none   just wait for the program to end (failure paths, --screenshot)
 # SECONDS: how long the program runs before the screenshot and the action.
 # ARGUMENTs go to the program.
@@ -95,11 +100,15 @@ if [ "$action" != none ]; then
     kill -0 $viewer 2>/dev/null && echo -n 1 > "$outdir/alive_before_key" \
       || echo -n 0 > "$outdir/alive_before_key"
   fi
-  if [ -n "$window" ]; then
-    shot() {
-      xwd -root -silent 2>/dev/null |
-        convert xwd:- -crop 800x600+0+0 +repage "$outdir/screen.ppm" 2>/dev/null
-    }
+  shot() {
+    xwd -root -silent 2>/dev/null |
+      convert xwd:- -crop "${2:-800x600}+0+0" +repage "$outdir/${1:-screen}.ppm" \
+        2>/dev/null
+  }
+  alive() { kill -0 $viewer 2>/dev/null && echo -n 1 > "$outdir/$1" || echo -n 0 > "$outdir/$1"; }
+  if [ "$action" = steps ]; then
+    [ -n "$window" ] && eval "${VIEWER_STEPS:-}"
+  elif [ -n "$window" ]; then
     if [ "${WAIT_FOR_PICTURE:-0}" = 1 ]; then
       # The model spins with every frame, and frames come fast: let the
       # program run in slices of 20 ms until its first picture is up, so the

@@ -795,6 +795,24 @@ void WriteImage(const std::string& work, const std::string& name) {
                   .c_str());
 }
 
+// An upright quad, red above and blue below, 2 x 2 about the origin, and a
+// camera 10 in front of it with a 90 mm lens: through it, the quad is half
+// the window wide.
+void WriteQuadWithCamera(const std::string& work) {
+  std::system(("convert -size 64x32 xc:red -size 64x32 xc:blue -append '" +
+               work + "/rb.png'")
+                  .c_str());
+  Mesh quad{{{-1, 0, -1}, {1, 0, -1}, {1, 0, 1}, {-1, 0, 1}},
+            {{0, 1, 2, 0}, {0, 2, 3, 0}},
+            {{0, 0}, {1, 0}, {1, 1}, {0, 1}}};
+  WriteIn(
+      work, "quad.3ds",
+      file3ds(editor()
+                  .add(materialChunk("q").add(textureMap("rb.png")))
+                  .add(modelObject("quad", quad, "q"))
+                  .add(cameraObject("front", {0, -10, 0}, {0, 0, 0}, 0, 90))));
+}
+
 // A quad standing on the file's xy plane, facing the camera, whose image
 // (of the format `extension` names) is red above and blue below.
 ViewingCase Upright(const std::vector<std::string>& shot,
@@ -1120,6 +1138,19 @@ std::vector<ViewingCase> ViewingCases() {
        "",
        "--screenshot needs the path"},
       {"two files", nullptr, {"a.3ds", "b.3ds"}, 2, "", "one FILE at most"},
+      {"a window too small",
+       nullptr,
+       {"--size", "20x20", "a.3ds"},
+       2,
+       "",
+       "--size needs WIDTHxHEIGHT"},
+      {"a camera the file does not have",
+       [](const std::string& w) { WriteQuadWithCamera(w); },
+       {"--camera", "2", "quad.3ds"},
+       1,
+       "1\n",
+       "quad.3ds: --camera 2: the file has 1 camera that can be looked "
+       "through"},
       {"help", nullptr, {"--help", "--bogus"}, 0, "*usage: ", ""},
       {"version",
        nullptr,
@@ -1202,6 +1233,143 @@ TEST_P(BothBuilds, ViewingModeShowsFilesAndRefusesWhatItCannot) {
     if (c.segments) {
       EXPECT_EQ(c.segments, Segments(shot, (top + bottom) / 2));
     }
+  }
+}
+
+// ---- A person handling the model ------------------------------------------
+
+// Where the red and blue pixels are.
+struct Coloured {
+  int count = 0, left = 1 << 20, right = -1, top = 1 << 20, bottom = -1;
+  std::map<std::string, int> hues;
+  double aspect() const { return double(right - left) / (bottom - top); }
+};
+
+Coloured ColouredOf(const Image& shot) {
+  Coloured c;
+  for (int y = 0; y < shot.h; ++y)
+    for (int x = 0; x < shot.w; ++x) {
+      const std::string hue = Hue(shot.at(x, y));
+      if (hue.empty()) continue;
+      ++c.count, ++c.hues[hue];
+      c.left = std::min(c.left, x), c.right = std::max(c.right, x);
+      c.top = std::min(c.top, y), c.bottom = std::max(c.bottom, y);
+    }
+  return c;
+}
+
+// Pixels of two pictures of one size that differ by more than blending.
+int Differing(const Image& a, const Image& b) {
+  if (a.w != b.w || a.h != b.h) return a.w * a.h + 1;
+  int n = 0;
+  for (size_t i = 0; i < a.rgb.size(); i += 3)
+    n += std::abs(a.rgb[i] - b.rgb[i]) + std::abs(a.rgb[i + 1] - b.rgb[i + 1]) +
+             std::abs(a.rgb[i + 2] - b.rgb[i + 2]) >
+         24;
+  return n;
+}
+
+struct Pictures {
+  std::map<std::string, Image> shots;  // taken by the steps
+  Image reference;                     // --screenshot with `reference` args
+  std::string out;                     // the steps' other records
+};
+
+struct ActionCase {
+  const char* what;
+  std::vector<std::string> args, reference;
+  const char* steps;
+  std::function<void(const Pictures&)> check;
+};
+
+// The pointer rests inside the window, where keys go without a window
+// manager; Space then R stops the spin at its first picture.
+#define STILL "xdotool mousemove 400 300 key space r; sleep 0.7; "
+
+std::vector<ActionCase> ActionCases() {
+  return {
+      {"a drag turns the model, other keys do nothing, R brings back the "
+       "first picture",
+       {"quad.3ds"},
+       {"quad.3ds"},
+       STILL "shot still; xdotool mousedown 1 mousemove 500 340 mouseup 1; "
+             "sleep 0.7; shot dragged; xdotool key x F1 1; sleep 0.5; "
+             "alive alive; xdotool key r; sleep 0.7; shot reset; "
+             "xdotool key Escape",
+       [](const Pictures& p) {
+         EXPECT_LT(Differing(p.shots.at("still"), p.reference), 800 * 6);
+         EXPECT_GT(Differing(p.shots.at("dragged"), p.reference), 5000);
+         EXPECT_EQ("1", p.out);
+         EXPECT_LT(Differing(p.shots.at("reset"), p.reference), 800 * 6);
+       }},
+      {"the wheel brings the model nearer",
+       {"quad.3ds"},
+       {},
+       STILL "shot before; xdotool click 4 click 4; sleep 0.7; shot after; "
+             "xdotool key q",
+       [](const Pictures& p) {
+         // Two notches: (1 / 0.85)^4 = 1.9 times the area, nearly.
+         EXPECT_GT(ColouredOf(p.shots.at("after")).count,
+                   1.6 * ColouredOf(p.shots.at("before")).count);
+       }},
+      {"a resized window shows what --size shows, in proportion",
+       {"quad.3ds"},
+       {"--size", "1000x500", "quad.3ds"},
+       STILL "shot before; xdotool windowsize $window 1000 500; sleep 1; "
+             "shot after 1000x500; xdotool key Escape",
+       [](const Pictures& p) {
+         const Coloured before = ColouredOf(p.shots.at("before"));
+         const Coloured after = ColouredOf(p.shots.at("after"));
+         ASSERT_EQ(1000, p.reference.w);
+         EXPECT_LT(Differing(p.shots.at("after"), p.reference), 1000 * 5);
+         EXPECT_NEAR(before.aspect(), after.aspect(), 0.03 * before.aspect());
+         EXPECT_GE(after.hues.count("r") + after.hues.count("b"), 2u);
+       }},
+      {"--camera 1 looks through the file's camera",
+       {"--camera", "1", "quad.3ds"},
+       {"quad.3ds"},
+       "sleep 0.5; shot camera; xdotool mousemove 400 300 key Escape",
+       [](const Pictures& p) {
+         const Image& shot = p.shots.at("camera");
+         EXPECT_GT(Differing(shot, p.reference), 5000);
+         const Coloured c = ColouredOf(shot);
+         EXPECT_NEAR(400, c.right - c.left + 1, 8);
+         EXPECT_EQ("r", Hue(shot.at(400, c.top + 10)));
+         EXPECT_EQ("b", Hue(shot.at(400, c.bottom - 10)));
+       }},
+  };
+}
+
+TEST_P(BothBuilds, PeopleTurnZoomResizeAndLookThroughCameras) {
+  const Build build = GetParam();
+  int part = 0;
+  for (const ActionCase& c : ActionCases()) {
+    SCOPED_TRACE(c.what);
+    const std::string dir = TestDir("." + std::to_string(part++));
+    WriteQuadWithCamera(dir + "/work");
+    Pictures pictures;
+    if (!c.reference.empty()) {
+      std::vector<std::string> args = {"--screenshot", "ref.png"};
+      args.insert(args.end(), c.reference.begin(), c.reference.end());
+      Outcome ref = RunViewer(build, dir, "none", "", 0, args);
+      ASSERT_EQ(0, ref.status) << ref.err;
+      std::system(
+          ("convert '" + dir + "/work/ref.png' '" + dir + "/work/ref.ppm'")
+              .c_str());
+      pictures.reference = ReadPpm(dir + "/work/ref.ppm");
+    }
+    Outcome run =
+        RunViewer(build, dir, "steps",
+                  std::string("VIEWER_STEPS='") + c.steps + "'", 0.5, c.args);
+    EXPECT_EQ(0, run.status) << run.err;
+    EXPECT_EQ(build.quiet ? "" : "1\n", run.out);
+    EXPECT_EQ("", run.err);
+    for (const char* name :
+         {"still", "dragged", "reset", "before", "after", "camera"})
+      if (std::ifstream(run.dir + "/" + name + ".ppm"))
+        pictures.shots[name] = ReadPpm(run.dir + "/" + name + ".ppm");
+    pictures.out = ReadText(run.dir + "/alive");
+    c.check(pictures);
   }
 }
 

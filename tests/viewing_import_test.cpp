@@ -61,6 +61,16 @@ TEST(Options, CommandLines) {
       {{"--info=json"}, Options::kUsageError, "", ""},
       {{"--frame", "-1", "a.3ds"}, Options::kUsageError, "", ""},
       {{"--", ""}, Options::kUsageError, "", ""},
+      {{"--size=64x8192", "--camera", "3", "a.3ds"},
+       Options::kView,
+       "a.3ds",
+       ""},
+      {{"--size", "63x600", "a.3ds"}, Options::kUsageError, "", ""},
+      {{"--size", "800x8193", "a.3ds"}, Options::kUsageError, "", ""},
+      {{"--size", "800", "a.3ds"}, Options::kUsageError, "", ""},
+      {{"--camera", "0", "a.3ds"}, Options::kUsageError, "", ""},
+      {{"--size", "800x600"}, Options::kUsageError, "", ""},
+      {{"--camera", "1"}, Options::kUsageError, "", ""},
   };
   for (const auto& c : cases) {
     Options o = Parse(c.args);
@@ -71,6 +81,10 @@ TEST(Options, CommandLines) {
     EXPECT_EQ(c.screenshot, o.screenshot) << line;
     EXPECT_EQ(c.action == Options::kUsageError, !o.error.empty()) << line;
   }
+  const Options sized = Parse({"--size=64x8192", "--camera", "3", "a.3ds"});
+  EXPECT_EQ(64, sized.width);
+  EXPECT_EQ(8192, sized.height);
+  EXPECT_EQ(3, sized.camera);
 }
 
 TEST(SceneImport, FacesTakeTheMaterialThatTheFileNamesFirst) {

@@ -159,6 +159,17 @@ inline Chunk materialChunk(const std::string& name, RGB ambient = {0, 0, 0},
       .add(percent(0xA050, transparency));
 }
 
+// A camera object (0x4700): where it stands, what it looks at, its roll in
+// degrees and its lens in mm.
+inline Chunk cameraObject(const std::string& name, Vec3 position, Vec3 target,
+                          float roll, float lens) {
+  Chunk c(0x4700);
+  for (float v : position) c.f32(v);
+  for (float v : target) c.f32(v);
+  c.f32(roll).f32(lens);
+  return object(name).add(c);
+}
+
 // A keyframer track: flags, 8 unused bytes, the stored key count (that of
 // `keys` unless given), then each key: its frame, spline flags 0, the values.
 inline Chunk track(std::uint16_t id,

@@ -125,20 +125,8 @@ static void ChooseVideoDriver() {
     Fail("no display (DISPLAY is not set); use --screenshot under xvfb-run");
 }
 
-void StartUp(bool paced) {
-  ChooseVideoDriver();
-  if (SDL_Init(SDL_INIT_VIDEO) < 0)
-    Fail(std::string("cannot initialise video: ") + SDL_GetError());
-  SDL_GL_SetAttribute(SDL_GL_RED_SIZE, 8);
-  SDL_GL_SetAttribute(SDL_GL_GREEN_SIZE, 8);
-  SDL_GL_SetAttribute(SDL_GL_BLUE_SIZE, 8);
-  SDL_GL_SetAttribute(SDL_GL_DEPTH_SIZE, 16);
-  SDL_GL_SetAttribute(SDL_GL_DOUBLEBUFFER, 1);
-  if (paced) SDL_GL_SetAttribute(SDL_GL_SWAP_CONTROL, 1);
-  screen = SDL_SetVideoMode(width, height, 32, SDL_HWSURFACE | SDL_OPENGL);
-  if (!screen)
-    Fail(std::string("cannot open the OpenGL window: ") + SDL_GetError());
-
+// The document's fixed GL state: viewport, depth test, lights, projection.
+static void SetFixedState() {
   glViewport(0, 0, width, height);
   glMatrixMode(GL_MODELVIEW);
   glLoadIdentity();
@@ -169,6 +157,45 @@ void StartUp(bool paced) {
   glLoadIdentity();
   gluPerspective(45.0, static_cast<double>(width) / static_cast<double>(height),
                  0.1f, 100.0);
+}
+
+// The window's flags: the viewing mode's window can be resized.
+static Uint32 WindowFlags(bool viewing) {
+  return SDL_HWSURFACE | SDL_OPENGL | (viewing ? SDL_RESIZABLE : 0);
+}
+
+static bool viewing_window = false;
+
+void StartUp(bool viewing) {
+  ChooseVideoDriver();
+  if (SDL_Init(SDL_INIT_VIDEO) < 0)
+    Fail(std::string("cannot initialise video: ") + SDL_GetError());
+  SDL_GL_SetAttribute(SDL_GL_RED_SIZE, 8);
+  SDL_GL_SetAttribute(SDL_GL_GREEN_SIZE, 8);
+  SDL_GL_SetAttribute(SDL_GL_BLUE_SIZE, 8);
+  // A person may come close to a model that is large: depth keeps its
+  // precision from near planes much closer than the far one.
+  SDL_GL_SetAttribute(SDL_GL_DEPTH_SIZE, viewing ? 24 : 16);
+  SDL_GL_SetAttribute(SDL_GL_DOUBLEBUFFER, 1);
+  if (viewing) SDL_GL_SetAttribute(SDL_GL_SWAP_CONTROL, 1);
+  viewing_window = viewing;
+  screen = SDL_SetVideoMode(width, height, 32, WindowFlags(viewing));
+  if (!screen)
+    Fail(std::string("cannot open the OpenGL window: ") + SDL_GetError());
+  SetFixedState();
+}
+
+bool ResizeWindow(int w, int h) {
+  width = w;
+  height = h;
+  screen = SDL_SetVideoMode(width, height, 32, WindowFlags(viewing_window));
+  if (!screen) Fail(std::string("cannot resize the window: ") + SDL_GetError());
+  // Where the platform gives a new GL context, the state set at start-up
+  // is gone with the old one (lighting is on in ours from the start).
+  const bool fresh = !glIsEnabled(GL_LIGHTING);
+  if (fresh) SetFixedState();
+  glViewport(0, 0, width, height);
+  return fresh;
 }
 
 // Refuses the file over model i. The model's name is looked up only when
@@ -487,17 +514,27 @@ void Present() {
   SDL_GL_SwapBuffers();
 }
 
-// Waits out the rest of a 1/60 s frame that began at `start`, where the swap
-// did not wait for the display (as under a virtual X server).
-static void Pace(Uint32 start) {
+bool Stopping() { return stopping != 0; }
+
+bool DrawAndWrite(int (*render)(), const std::string& screenshot) {
+  std::vector<unsigned char> pixels;
+  capture = &pixels;
+  render();
+  capture = nullptr;
+  CheckScreenshotTarget(screenshot);
+  std::string why;
+  if (WritePng(screenshot, width, height, pixels.data(), why)) return true;
+  Warn("cannot write the screenshot " + screenshot + ": " + why);
+  return false;
+}
+
+void Pace(Uint32 start) {
   const Uint32 kFrameMs = 17;
   Uint32 spent = SDL_GetTicks() - start;
   if (spent < kFrameMs) SDL_Delay(kFrameMs - spent);
 }
 
 bool RunFrames(int (*render)(), const std::string& screenshot, bool paced) {
-  std::vector<unsigned char> pixels;
-  if (!screenshot.empty()) capture = &pixels;
   bool running = true;
   SDL_Event event;
   while (running) {
@@ -506,15 +543,8 @@ bool RunFrames(int (*render)(), const std::string& screenshot, bool paced) {
         (event.type == SDL_KEYDOWN || event.type == SDL_QUIT))
       running = false;
     if (stopping) running = false;
+    if (!screenshot.empty()) return DrawAndWrite(render, screenshot);
     render();
-    if (capture) {
-      capture = nullptr;
-      CheckScreenshotTarget(screenshot);
-      std::string why;
-      if (WritePng(screenshot, width, height, pixels.data(), why)) return true;
-      Warn("cannot write the screenshot " + screenshot + ": " + why);
-      return false;
-    }
     if (paced) Pace(start);
   }
   return true;

@@ -12,13 +12,17 @@ struct Options {
   long frame = -1;         // --frame N: the animation's first frame; -1: start
   enum Info { kNoInfo, kInfoText, kInfoJson };
   Info info = kNoInfo;  // --info[=json]: describe FILE, open no window
-  std::string error;    // what is wrong with the command line
+  int width = 800, height = 600;  // --size WxH: the window and screenshot
+  bool sized = false;             // --size was given
+  int camera = 0;     // --camera N: start looking through the N-th; 0: none
+  std::string error;  // what is wrong with the command line
 };
 
-// Reads `modelviewer [--screenshot OUT.png] [FILE]` and `--help`,
-// `--version`. "--" ends the options. An empty FILE, or a second
-// --screenshot, is a usage error. The first of --help, --version or an
-// error decides the action.
+// Reads `modelviewer [--screenshot OUT.png] [--frame N] [--size WxH]
+// [--camera N] [FILE]` and `--help`, `--version`. "--" ends the options. An
+// empty FILE, a second --screenshot, or --info, --size or --camera without a
+// FILE is a usage error. The first of --help, --version or an error decides
+// the action.
 Options ParseOptions(int argc, char* argv[]);
 
 // The usage lines of `program`, and the --help text that adds what each

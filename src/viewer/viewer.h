@@ -47,8 +47,13 @@ void CountLine(int models);
 [[noreturn]] void Fail(const std::string& reason);
 
 // SDL video, the OpenGL window and the fixed state, lights and projection.
-// `paced` also asks for buffer swaps in step with the display.
-void StartUp(bool paced);
+// `viewing` asks for the viewing mode's window: resizable, with buffer swaps
+// in step with the display and a finer depth buffer.
+void StartUp(bool viewing);
+// Makes the window `w` x `h` and the viewport with it. True when the GL
+// context is a new one, whose fixed state has been set again: textures and
+// state set after start-up are gone.
+bool ResizeWindow(int w, int h);
 // Uploads `image` (released here) as texture `name` in the build's pixel
 // layout; `viewing` scales it down to what the GL takes, puts its bottom
 // row at t = 0, and keeps an alpha channel that some pixel uses (`alpha`
@@ -71,6 +76,14 @@ void Present();
 // second. SIGINT and SIGTERM end it as closing the window does. False when
 // the screenshot could not be written (reason on stderr).
 bool RunFrames(int (*render)(), const std::string& screenshot, bool paced);
+// Draws one frame with `render` and writes it to `screenshot` as a PNG;
+// false, with the reason on stderr, when it cannot be written.
+bool DrawAndWrite(int (*render)(), const std::string& screenshot);
+// Waits out the rest of a 1/60 s frame that began at `start`, where the swap
+// did not wait for the display (as under a virtual X server).
+void Pace(Uint32 start);
+// Whether SIGINT or SIGTERM asked the run to end.
+bool Stopping();
 
 // The image file that a 3DS file names, looked up from `folder` (empty: the
 // working directory): exactly as stored, then DOS-style. False, with the

@@ -13,11 +13,11 @@
 #include <vector>
 
 #include "3dsloader.h"
+#include "controls.h"
 #include "framing.h"
 #include "image_files.h"
 #include "info.h"
 #include "scene_import.h"
-#include "spin.h"
 #include "viewer.h"
 
 namespace {
@@ -31,8 +31,7 @@ struct Shown {
   Framing framing;
   std::vector<GLuint> textures;  // per material; 0: drawn in its colour
   std::vector<bool> alpha;       // per material: its texture has alpha
-  bool started = false;
-  Uint32 firstframe = 0;
+  Controls controls;             // the view and the clocks
   double startframe = 0;         // of the file's animation, at the first frame
   std::vector<Matrix> matrices;  // the placements' at this frame
   std::vector<bool> visible;
@@ -90,8 +89,8 @@ GLuint TextureFromFile(const std::string& path,
 
 // Each image file once, however many materials or names lead to it; one
 // warning per image that cannot be used, whose faces then keep their
-// material's colour.
-void LoadTextures(const std::string& file) {
+// material's colour. `again`: into a new GL context, without the warnings.
+void LoadTextures(const std::string& file, bool again = false) {
   const Scene& scene = shown.scene;
   const std::string folder = FolderOf(file);
   const std::vector<bool> wanted = MaterialsWithTexture(scene);
@@ -122,7 +121,7 @@ void LoadTextures(const std::string& file) {
         name = byfile[id] = TextureFromFile(path, bytes, alpha, why);
         if (alpha) withalpha.insert(name);
       }
-      if (!name && !warned)
+      if (!name && !warned && !again)
         Warn(file + ": cannot use texture image \"" + stored + "\": " + why);
       known = byname.emplace(stored, name).first;
     }
@@ -131,16 +130,10 @@ void LoadTextures(const std::string& file) {
   }
 }
 
-// The GL state of this mode, set once after the shared start-up: projection
-// from the scene's size, lights that move with the camera, colours from the
-// materials, vertex arrays.
-void SetUpView(const Framing& framing) {
-  glMatrixMode(GL_PROJECTION);
-  glLoadIdentity();
-  gluPerspective(kFieldOfView,
-                 static_cast<double>(width) / static_cast<double>(height),
-                 framing.nearplane, framing.farplane);
-
+// The GL state of this mode, set after the shared start-up: lights that
+// move with the camera, colours from the materials, vertex arrays. The
+// projection is set with each frame.
+void SetUpView() {
   // Given under the identity, so they stay put in eye space; directional,
   // so they light a model of any size alike. A key light from above and a
   // little to the right, a faint fill from the left, and some ambient light
@@ -228,9 +221,10 @@ void UseMaterial(int material, bool hascoords) {
   glMaterialfv(GL_FRONT_AND_BACK, GL_EMISSION, glow);
 }
 
-// The file's animation frame, `elapsed` milliseconds after the first one:
-// 30 frames a second from the frame asked for, looping over the segment.
-double AnimationFrame(const Keyframer& kf, Uint32 elapsed) {
+// The file's animation frame, `elapsed` milliseconds of animation after the
+// first one: 30 frames a second from the frame asked for, looping over the
+// segment.
+double AnimationFrame(const Keyframer& kf, double elapsed) {
   double frame = shown.startframe + elapsed * 0.03;
   const double span = kf.end - kf.start;
   if (frame > kf.end && span > 0)
@@ -238,27 +232,30 @@ double AnimationFrame(const Keyframer& kf, Uint32 elapsed) {
   return frame;
 }
 
-// The camera looks at the box's centre from above; the model turns about
-// the vertical axis through it, a turn every 30 seconds.
-void PlaceModel(const Framing& f) {
-  Uint32 now = SDL_GetTicks();
-  if (!shown.started) {
-    shown.started = true;
-    shown.firstframe = now;
-  }
-  PoseScene(shown.scene,
-            AnimationFrame(shown.scene.keyframer, now - shown.firstframe),
-            shown.matrices, shown.visible);
-  glMatrixMode(GL_MODELVIEW);
+// The scene posed at this frame, seen from the controls' view: the turntable
+// looking down at the box's centre, a person's orbit, or a file's camera
+// where it stands at this frame (one that shows nothing then keeps the last
+// view). Near and far planes hold the whole scene.
+void PlaceModel() {
+  const Scene& scene = shown.scene;
+  Controls& controls = shown.controls;
+  const double frame = AnimationFrame(scene.keyframer, controls.animation);
+  PoseScene(scene, frame, shown.matrices, shown.visible);
+  if (controls.camera >= 0)
+    CameraView(CameraAt(scene, scene.cameras[controls.camera], frame),
+               controls.view);
+  double nearplane, farplane;
+  ClipPlanes(controls.view, shown.framing.centre, shown.framing.radius,
+             nearplane, farplane);
+  const double aspect = static_cast<double>(width) / height;
+  glMatrixMode(GL_PROJECTION);
   glLoadIdentity();
-  glTranslatef(0.0f, 0.0f, -f.distance);
-  glRotatef(static_cast<GLfloat>(kElevation), 1.0f, 0.0f, 0.0f);
-  glRotatef(TimedAngle(now - shown.firstframe), 0.0f, 1.0f, 0.0f);
-  glRotatef(90.0f, -1.0f, 0.0f, 0.0f);  // the file's z up, looking along +y
-  glTranslatef(-f.centre[0], -f.centre[1], -f.centre[2]);
+  gluPerspective(VerticalFov(controls.view, aspect), aspect, nearplane,
+                 farplane);
+  glMatrixMode(GL_MODELVIEW);
+  glLoadMatrixf(ViewMatrix(controls.view).data());
 }
 
-// One frame: each material group of each mesh in one call.
 // Whether `m` mirrors what it moves: its faces then wind the other way.
 bool Mirrors(const Matrix& m) {
   const double det =
@@ -300,7 +297,9 @@ void Draw(const SceneMesh& mesh, const FaceGroup& group) {
 int RenderFile() {
   glClearColor(kBackground, kBackground, kBackground, 1.0f);
   glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
-  PlaceModel(shown.framing);
+  glPolygonMode(GL_FRONT_AND_BACK,
+                shown.controls.wireframe ? GL_LINE : GL_FILL);
+  PlaceModel();
   Matrix view;
   glGetFloatv(GL_MODELVIEW_MATRIX, view.data());
   struct Later {
@@ -375,9 +374,178 @@ int RunInfo(const Options& options) {
   return 0;
 }
 
+namespace {
+
+// The command of a key; a key held down (repeating) only turns and zooms.
+Command CommandOf(SDLKey key, bool repeat) {
+  switch (key) {
+    case SDLK_LEFT:
+      return Command::kTurnLeft;
+    case SDLK_RIGHT:
+      return Command::kTurnRight;
+    case SDLK_UP:
+      return Command::kTurnUp;
+    case SDLK_DOWN:
+      return Command::kTurnDown;
+    case SDLK_PLUS:
+    case SDLK_EQUALS:
+    case SDLK_KP_PLUS:
+      return Command::kZoomIn;
+    case SDLK_MINUS:
+    case SDLK_KP_MINUS:
+      return Command::kZoomOut;
+    default:
+      break;
+  }
+  if (repeat) return Command::kNone;
+  switch (key) {
+    case SDLK_ESCAPE:
+    case SDLK_q:
+      return Command::kQuit;
+    case SDLK_SPACE:
+      return Command::kPause;
+    case SDLK_r:
+      return Command::kReset;
+    case SDLK_c:
+      return Command::kNextCamera;
+    case SDLK_w:
+      return Command::kWireframe;
+    default:
+      return Command::kNone;
+  }
+}
+
+// What the events waiting at one frame ask for. Pointer moves are summed,
+// and only the last size the window was given counts, so that a flood of
+// events costs one frame.
+struct Input {
+  bool redraw = false;
+  double turn[2] = {0, 0}, pan[2] = {0, 0};
+  bool resized = false;
+  int w = 0, h = 0;
+};
+
+void TakeEvent(const SDL_Event& event, std::set<int>& held, Input& in) {
+  Controls& controls = shown.controls;
+  switch (event.type) {
+    case SDL_QUIT:
+      controls.quit = true;
+      break;
+    case SDL_KEYDOWN: {
+      const SDLKey key = event.key.keysym.sym;
+      Apply(controls, CommandOf(key, !held.insert(key).second));
+      in.redraw = true;
+      break;
+    }
+    case SDL_KEYUP:
+      held.erase(event.key.keysym.sym);
+      break;
+    case SDL_MOUSEMOTION: {
+      const Uint8 buttons = event.motion.state;
+      const bool shift = (SDL_GetModState() & KMOD_SHIFT) != 0;
+      double* sum = nullptr;
+      if (buttons & (SDL_BUTTON_RMASK | SDL_BUTTON_MMASK) ||
+          (buttons & SDL_BUTTON_LMASK && shift))
+        sum = in.pan;
+      else if (buttons & SDL_BUTTON_LMASK)
+        sum = in.turn;
+      if (sum) {
+        sum[0] += event.motion.xrel;
+        sum[1] += event.motion.yrel;
+      }
+      break;
+    }
+    case SDL_MOUSEBUTTONDOWN:
+      if (event.button.button == SDL_BUTTON_WHEELUP) Wheel(controls, 1);
+      if (event.button.button == SDL_BUTTON_WHEELDOWN) Wheel(controls, -1);
+      in.redraw = true;
+      break;
+    case SDL_VIDEORESIZE:
+      in.resized = true;
+      in.w = event.resize.w;
+      in.h = event.resize.h;
+      break;
+    case SDL_VIDEOEXPOSE:
+    case SDL_ACTIVEEVENT:
+      in.redraw = true;
+      break;
+  }
+}
+
+// Every event waiting now.
+Input TakeEvents(std::set<int>& held) {
+  Input in;
+  SDL_Event event;
+  while (SDL_PollEvent(&event)) TakeEvent(event, held, in);
+  Controls& controls = shown.controls;
+  if (in.turn[0] || in.turn[1])
+    Drag(controls, in.turn[0], in.turn[1], false, width, height);
+  if (in.pan[0] || in.pan[1])
+    Drag(controls, in.pan[0], in.pan[1], true, width, height);
+  in.redraw = in.redraw || in.turn[0] || in.turn[1] || in.pan[0] || in.pan[1] ||
+              in.resized;
+  return in;
+}
+
+// The window at the size asked for, within what it can be; in a new GL
+// context, the state and textures again.
+void Resize(const Input& in, const std::string& file) {
+  const int w = std::min(std::max(in.w, 64), 8192);
+  const int h = std::min(std::max(in.h, 64), 8192);
+  if (ResizeWindow(w, h)) {
+    SetUpView();
+    LoadTextures(file, true);
+  }
+}
+
+// Until nothing waits: a little sleep at a time, so that a stop signal is
+// seen too.
+void WaitForEvents() {
+  SDL_Event event;
+  while (!Stopping()) {
+    SDL_PumpEvents();
+    if (SDL_PeepEvents(&event, 1, SDL_PEEKEVENT, SDL_ALLEVENTS) > 0) return;
+    SDL_Delay(10);
+  }
+}
+
+// Frames while something moves or a person acts, at most about 60 a second;
+// nothing drawn, and the processor left alone, while the picture stands.
+void RunControls(const std::string& file) {
+  const Keyframer& kf = shown.scene.keyframer;
+  const bool animated = kf.present && kf.end > kf.start;
+  SDL_EnableKeyRepeat(SDL_DEFAULT_REPEAT_DELAY, SDL_DEFAULT_REPEAT_INTERVAL);
+  std::set<int> held;
+  bool redraw = true;
+  Uint32 last = SDL_GetTicks();
+  while (!shown.controls.quit && !Stopping()) {
+    const Uint32 start = SDL_GetTicks();
+    Advance(shown.controls, start - last);
+    last = start;
+    const Input in = TakeEvents(held);
+    if (in.resized) Resize(in, file);
+    if (shown.controls.quit || Stopping()) break;
+    if (redraw || in.redraw || Moving(shown.controls, animated)) {
+      RenderFile();
+      redraw = false;
+      Pace(start);
+    } else {
+      WaitForEvents();
+    }
+  }
+}
+
+}  // namespace
+
 int RunViewingMode(const Options& options) {
   if (options.info != Options::kNoInfo) return RunInfo(options);
   Import(options.file, true);
+  const int cameras = static_cast<int>(shown.scene.cameras.size());
+  if (options.camera > cameras)
+    Fail(options.file + ": --camera " + std::to_string(options.camera) +
+         ": the file has " + std::to_string(cameras) +
+         (cameras == 1 ? " camera" : " cameras") +
+         " that can be looked through");
   CheckScreenshotTarget(options.screenshot);
   const Keyframer& kf = shown.scene.keyframer;
   shown.startframe = options.frame >= 0 ? options.frame : kf.start;
@@ -387,10 +555,18 @@ int RunViewingMode(const Options& options) {
     shown.framing = FrameBox(low, high);
   else
     shown.framing = FrameBox(shown.scene.low, shown.scene.high);
+  shown.controls =
+      StartControls(TurntableView(shown.framing), cameras, options.camera - 1);
+  width = options.width;
+  height = options.height;
   StartUp(true);
-  SetUpView(shown.framing);
+  SetUpView();
   LoadTextures(options.file);
-  bool ok = RunFrames(RenderFile, options.screenshot, true);
+  bool ok = true;
+  if (options.screenshot.empty())
+    RunControls(options.file);
+  else
+    ok = DrawAndWrite(RenderFile, options.screenshot);
   SDL_Quit();
   return ok ? 0 : 1;
 }
