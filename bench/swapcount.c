@@ -3,7 +3,8 @@
  * frames, the milliseconds from $START_NS (the launch, in ns since the epoch)
  * to the first presented frame, and the frames per second after it. With
  * SWAPCOUNT_NODELAY=1, SDL_Delay returns at once, so that a paced viewer
- * shows how fast it could draw. */
+ * shows how fast it could draw. With $SWAPCOUNT_TIMES, the time of each
+ * presented frame (ns since the epoch) is written there, a line each. */
 #define _GNU_SOURCE
 #include <dlfcn.h>
 #include <stdio.h>
@@ -12,6 +13,7 @@
 
 static long long frames;
 static double first, last;
+static FILE* times;
 
 static double Now(void) {
   struct timespec t;
@@ -24,7 +26,13 @@ void SDL_GL_SwapBuffers(void) {
   if (!next) next = (void (*)(void))dlsym(RTLD_NEXT, "SDL_GL_SwapBuffers");
   next();
   last = Now();
-  if (frames++ == 0) first = last;
+  if (frames++ == 0) {
+    first = last;
+    const char* path = getenv("SWAPCOUNT_TIMES");
+    if (path) times = fopen(path, "w");
+    if (times) setvbuf(times, NULL, _IOLBF, 0);  // kept if the run is killed
+  }
+  if (times) fprintf(times, "%.0f\n", last * 1e9);
 }
 
 void SDL_Delay(unsigned int ms) {
@@ -37,6 +45,7 @@ void SDL_Delay(unsigned int ms) {
 }
 
 __attribute__((destructor)) static void Report(void) {
+  if (times) fclose(times);
   const char* out = getenv("SWAPCOUNT_OUT");
   const char* start = getenv("START_NS");
   FILE* f = out ? fopen(out, "w") : NULL;
