@@ -425,8 +425,21 @@ struct Input {
   int w = 0, h = 0;
 };
 
+// The pointer's moves summed so far, applied before anything after them.
+void Move(Input& in) {
+  Controls& controls = shown.controls;
+  for (int pan = 0; pan < 2; ++pan) {
+    double* sum = pan ? in.pan : in.turn;
+    if (!sum[0] && !sum[1]) continue;
+    Drag(controls, sum[0], sum[1], pan == 1, width, height);
+    sum[0] = sum[1] = 0;
+    in.redraw = true;
+  }
+}
+
 void TakeEvent(const SDL_Event& event, std::set<int>& held, Input& in) {
   Controls& controls = shown.controls;
+  if (event.type == SDL_KEYDOWN || event.type == SDL_MOUSEBUTTONDOWN) Move(in);
   switch (event.type) {
     case SDL_QUIT:
       controls.quit = true;
@@ -461,12 +474,17 @@ void TakeEvent(const SDL_Event& event, std::set<int>& held, Input& in) {
       in.redraw = true;
       break;
     case SDL_VIDEORESIZE:
-      in.resized = true;
+      in.resized = in.redraw = true;
       in.w = event.resize.w;
       in.h = event.resize.h;
       break;
-    case SDL_VIDEOEXPOSE:
     case SDL_ACTIVEEVENT:
+      // Keys let go of elsewhere send no release here.
+      if (!event.active.gain && (event.active.state & SDL_APPINPUTFOCUS))
+        held.clear();
+      in.redraw = true;
+      break;
+    case SDL_VIDEOEXPOSE:
       in.redraw = true;
       break;
   }
@@ -477,13 +495,7 @@ Input TakeEvents(std::set<int>& held) {
   Input in;
   SDL_Event event;
   while (SDL_PollEvent(&event)) TakeEvent(event, held, in);
-  Controls& controls = shown.controls;
-  if (in.turn[0] || in.turn[1])
-    Drag(controls, in.turn[0], in.turn[1], false, width, height);
-  if (in.pan[0] || in.pan[1])
-    Drag(controls, in.pan[0], in.pan[1], true, width, height);
-  in.redraw = in.redraw || in.turn[0] || in.turn[1] || in.pan[0] || in.pan[1] ||
-              in.resized;
+  Move(in);
   return in;
 }
 
