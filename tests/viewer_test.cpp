@@ -795,6 +795,14 @@ void WriteImage(const std::string& work, const std::string& name) {
                   .c_str());
 }
 
+// A 2 x 2 quad standing on the file's xz plane about the origin, facing -y,
+// mapped whole with v up.
+Mesh UprightQuad() {
+  return {{{-1, 0, -1}, {1, 0, -1}, {1, 0, 1}, {-1, 0, 1}},
+          {{0, 1, 2, 0}, {0, 2, 3, 0}},
+          {{0, 0}, {1, 0}, {1, 1}, {0, 1}}};
+}
+
 // An upright quad, red above and blue below, 2 x 2 about the origin, and a
 // camera 10 in front of it with a 90 mm lens: through it, the quad is half
 // the window wide.
@@ -802,9 +810,7 @@ void WriteQuadWithCamera(const std::string& work) {
   std::system(("convert -size 64x32 xc:red -size 64x32 xc:blue -append '" +
                work + "/rb.png'")
                   .c_str());
-  Mesh quad{{{-1, 0, -1}, {1, 0, -1}, {1, 0, 1}, {-1, 0, 1}},
-            {{0, 1, 2, 0}, {0, 2, 3, 0}},
-            {{0, 0}, {1, 0}, {1, 1}, {0, 1}}};
+  const Mesh quad = UprightQuad();
   WriteIn(
       work, "quad.3ds",
       file3ds(editor()
@@ -824,9 +830,7 @@ ViewingCase Upright(const std::vector<std::string>& shot,
                          "xc:red -size 64x32 xc:blue -append '" + w +
                          "/models/" + image + "'")
                             .c_str());
-            Mesh quad{{{-1, 0, -1}, {1, 0, -1}, {1, 0, 1}, {-1, 0, 1}},
-                      {{0, 1, 2, 0}, {0, 2, 3, 0}},
-                      {{0, 0}, {1, 0}, {1, 1}, {0, 1}}};
+            const Mesh quad = UprightQuad();
             WriteIn(w, "models/box.3ds",
                     file3ds(editor()
                                 .add(materialChunk("q").add(textureMap(image)))
@@ -938,9 +942,7 @@ std::vector<ViewingCase> ViewingCases() {
          std::system(("convert -size 16x16 xc:'rgba(255,0,0,0.5)' '" + w +
                       "/models/half.png'")
                          .c_str());
-         Mesh quad{{{-1, 0, -1}, {1, 0, -1}, {1, 0, 1}, {-1, 0, 1}},
-                   {{0, 1, 2, 0}, {0, 2, 3, 0}},
-                   {{0, 0}, {1, 0}, {1, 1}, {0, 1}}};
+         const Mesh quad = UprightQuad();
          Mesh behind = quad;
          for (Vec3& v : behind.vertices) v = {v[0] + 3, 2, v[2]};
          Mesh before = quad;
@@ -967,9 +969,7 @@ std::vector<ViewingCase> ViewingCases() {
                       "xc:black -size 32x64 xc:white +append '" + w +
                       "/models/bw.png'")
                          .c_str());
-         Mesh quad{{{-1, 0, -1}, {1, 0, -1}, {1, 0, 1}, {-1, 0, 1}},
-                   {{0, 1, 2, 0}, {0, 2, 3, 0}},
-                   {{0, 0}, {1, 0}, {1, 1}, {0, 1}}};
+         const Mesh quad = UprightQuad();
          WriteIn(
              w, "models/box.3ds",
              file3ds(editor()
