@@ -64,6 +64,23 @@ int main(int argc, char* argv[]) {
                            Chunk(0x0010).f32(0).f32(1).f32(0)))
                        .add(Chunk(0xA000).str("b")))
               .add(named)));
+  // A camera that the keyframer moves, turns and zooms, and its target.
+  auto cameraNode = [](std::uint16_t id, std::vector<Chunk> tracks) {
+    Chunk node(id);
+    node.add(Chunk(0xB010).str("cam").u16(0).u16(0).u16(0xFFFF));
+    for (const Chunk& t : tracks) node.add(t);
+    return node;
+  };
+  ok &= writeFile(
+      dir + "/camera-that-moves.3ds",
+      file3ds(
+          editor()
+              .add(modelObject("tri", tri, "a"))
+              .add(cameraObject("cam", {0, -10, 0}, {0, 0, 0}, 0, 35)),
+          {cameraNode(0xB003, {track(0xB020, {{0, 0, -10, 0}, {9, 5, 0, 2}}),
+                               track(0xB023, {{0, 45}, {9, 10}}),
+                               track(0xB024, {{0, 0}, {9, 90}})}),
+           cameraNode(0xB004, {track(0xB020, {{0, 0, 0, 0}})})}));
   // Meshes whose lengths run past their objects to one shared vertex list
   // (for the pass with large inputs).
   ok &= writeFile(dir + "/overlapping-meshes.3ds",

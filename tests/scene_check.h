@@ -5,17 +5,37 @@
 
 #include <cmath>
 
+#include "framing.h"
 #include "scene_import.h"
+#include "view.h"
 
 inline bool Unit(const float* n) {
   const float length = std::sqrt(n[0] * n[0] + n[1] * n[1] + n[2] * n[2]);
   return std::fabs(length - 1.0f) < 1e-3f;
 }
 
+// Every camera kept gives, wherever the keyframer takes it, either no view
+// or one that can be drawn: a finite matrix, and clipping planes in front
+// of the eye and apart.
+inline bool CamerasGiveViews(const Scene& scene) {
+  const Framing f = FrameBox(scene.low, scene.high);
+  for (const SceneCamera& camera : scene.cameras)
+    for (double frame : {0.0, 37.25}) {
+      View view;
+      if (!CameraView(CameraAt(scene, camera, frame), view)) continue;
+      double nearplane, farplane;
+      ClipPlanes(view, f.centre, f.radius, nearplane, farplane);
+      if (!(nearplane > 0 && farplane > nearplane)) return false;
+      for (float m : ViewMatrix(view))
+        if (!std::isfinite(m)) return false;
+    }
+  return true;
+}
+
 // Every corner names a vertex of its mesh, every normal is finite and unit
 // (none is zero: each vertex is drawn), coordinates are one pair per vertex
-// or none, groups name known materials, and there is something to draw
-// exactly when the import says so.
+// or none, groups name known materials, there is something to draw exactly
+// when the import says so, and the cameras give views.
 inline bool SceneKeepsItsPromises(const Scene& scene, bool drawable) {
   if (drawable == scene.meshes.empty()) return false;
   for (const SceneMesh& mesh : scene.meshes) {
@@ -34,7 +54,7 @@ inline bool SceneKeepsItsPromises(const Scene& scene, bool drawable) {
         if (c >= vertices) return false;
     }
   }
-  return true;
+  return CamerasGiveViews(scene);
 }
 
 #endif

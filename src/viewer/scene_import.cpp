@@ -420,17 +420,20 @@ class Importer {
       camera.lens = loader_.ReadFLOAT();
       bool finite = std::isfinite(camera.roll) && std::isfinite(camera.lens);
       bool apart = false;
+      // Numbers past 1e30 are as good as infinite to a view.
       for (int k = 0; k < 3; ++k) {
-        finite = finite && std::isfinite(camera.position[k]) &&
-                 std::isfinite(camera.target[k]);
+        finite = finite && std::fabs(camera.position[k]) <= 1e30f &&
+                 std::fabs(camera.target[k]) <= 1e30f;
         apart = apart || camera.position[k] != camera.target[k];
       }
       if (finite && apart && camera.lens > 0)
         scene_.cameras.push_back(camera);
       else
         scene_.warnings.push_back("camera \"" + camera.name +
-                                  "\" is passed over: it looks at itself, or "
-                                  "its lens is not a positive number");
+                                  "\" is passed over: it looks at itself, "
+                                  "its lens is not a positive number, or a "
+                                  "number of it is not finite or is beyond "
+                                  "1e30");
       return;
     }
   }

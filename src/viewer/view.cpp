@@ -41,10 +41,14 @@ Rotation EyeAxes(const View& v) {
                Times(About(1, v.yaw), About(0, -90)));
 }
 
+// The farthest the eye goes from the target, and the farthest a camera's
+// numbers go: squares and sums of them stay finite.
+const double kFar = 1e30;
+
 // The distance is kept where squaring it and taking planes from it stay
 // finite, whatever a person does.
 double Bounded(double distance) {
-  return std::min(std::max(distance, 1e-30), 1e30);
+  return std::min(std::max(distance, 1 / kFar), kFar);
 }
 
 }  // namespace
@@ -62,12 +66,12 @@ bool CameraView(const SceneCamera& camera, View& view) {
   for (int k = 0; k < 3; ++k) {
     offset[k] = double(camera.position[k]) - camera.target[k];
     squared += offset[k] * offset[k];
-    finite = finite && std::isfinite(camera.target[k]);
+    // Beyond this, the eye's matrix would not hold in floats.
+    finite = finite && std::fabs(camera.target[k]) <= kFar &&
+             std::fabs(camera.position[k]) <= kFar;
   }
   const double distance = std::sqrt(squared);
-  if (!finite || !(camera.lens > 0) || !(distance > 0) ||
-      !std::isfinite(distance))
-    return false;
+  if (!finite || !(camera.lens > 0) || !(distance > 0)) return false;
   View v;
   for (int k = 0; k < 3; ++k) v.target[k] = camera.target[k];
   v.distance = Bounded(distance);
@@ -102,8 +106,10 @@ void Pan(View& view, double dx, double dy, int width, int height) {
                        std::tan(Radians(VerticalFov(view, aspect)) / 2) /
                        height;
   const Rotation axes = EyeAxes(view);
-  for (int k = 0; k < 3; ++k)
+  for (int k = 0; k < 3; ++k) {
     view.target[k] += pixel * (-dx * axes.m[0][k] + dy * axes.m[1][k]);
+    view.target[k] = std::min(std::max(view.target[k], -kFar), kFar);
+  }
 }
 
 double VerticalFov(const View& view, double aspect) {
@@ -142,4 +148,7 @@ void ClipPlanes(const View& view, const float centre[3], double radius,
   const double apart = std::sqrt(squared);
   farplane = apart + 1.05 * radius;
   nearplane = std::max(apart - 1.05 * radius, farplane / 4096);
+  // Far from a small scene, the two planes meet in rounding; a projection
+  // needs them apart.
+  nearplane = std::min(nearplane, farplane * 0.999);
 }

@@ -27,8 +27,9 @@ const double kMaxElevation = 85;
 View TurntableView(const Framing& framing);
 // Through `camera`: from its position at its target, turned by its roll,
 // with the horizontal field of view of its lens on a 36 mm film back,
-// 2 atan(18 / lens). False when the camera shows nothing (its position is
-// its target, or its lens or a coordinate is not a finite positive number).
+// 2 atan(18 / lens). False when the camera shows nothing: its position is
+// its target, its lens is not a positive number, or a number is not finite
+// or beyond 1e30.
 bool CameraView(const SceneCamera& camera, View& view);
 
 // Turns the eye about the target: `yaw` degrees about the up axis and
