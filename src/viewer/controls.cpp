@@ -2,6 +2,8 @@
 
 #include <cmath>
 
+#include "spin.h"
+
 namespace {
 
 const double kStep = 5;  // degrees an arrow key turns the model
@@ -94,11 +96,11 @@ void Wheel(Controls& c, int notches) {
   Zoom(c.view, notches);
 }
 
-void Advance(Controls& c, double milliseconds) {
-  if (c.paused || !(milliseconds > 0)) return;
+void Advance(Controls& c, unsigned long long milliseconds) {
+  if (c.paused) return;
   c.animation += milliseconds;
   if (c.spinning && c.camera < 0)
-    c.view.yaw = std::fmod(c.view.yaw + 0.012 * milliseconds, 360.0);
+    c.view.yaw = std::fmod(c.view.yaw + TimedAngle(milliseconds), 360.0);
 }
 
 bool Moving(const Controls& c, bool animated) {

@@ -47,7 +47,7 @@ void Drag(Controls& controls, double dx, double dy, bool pan, int width,
 void Wheel(Controls& controls, int notches);
 // Time passes: the spin turns 12 degrees a second and the animation runs,
 // unless paused.
-void Advance(Controls& controls, double milliseconds);
+void Advance(Controls& controls, unsigned long long milliseconds);
 // Whether the picture changes without input: something turns, or the file
 // is `animated` and the clock runs.
 bool Moving(const Controls& controls, bool animated);

@@ -235,8 +235,9 @@ double AnimationFrame(const Keyframer& kf, double elapsed) {
 // The scene posed at this frame, seen from the controls' view: the turntable
 // looking down at the box's centre, a person's orbit, or a file's camera
 // where it stands at this frame (one that shows nothing then keeps the last
-// view). Near and far planes hold the whole scene.
-void PlaceModel() {
+// view). Near and far planes hold the whole scene. Returns the view's
+// matrix, as loaded.
+Matrix PlaceModel() {
   const Scene& scene = shown.scene;
   Controls& controls = shown.controls;
   const double frame = AnimationFrame(scene.keyframer, controls.animation);
@@ -252,8 +253,10 @@ void PlaceModel() {
   glLoadIdentity();
   gluPerspective(VerticalFov(controls.view, aspect), aspect, nearplane,
                  farplane);
+  const Matrix view = ViewMatrix(controls.view);
   glMatrixMode(GL_MODELVIEW);
-  glLoadMatrixf(ViewMatrix(controls.view).data());
+  glLoadMatrixf(view.data());
+  return view;
 }
 
 // Whether `m` mirrors what it moves: its faces then wind the other way.
@@ -299,9 +302,7 @@ int RenderFile() {
   glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
   glPolygonMode(GL_FRONT_AND_BACK,
                 shown.controls.wireframe ? GL_LINE : GL_FILL);
-  PlaceModel();
-  Matrix view;
-  glGetFloatv(GL_MODELVIEW_MATRIX, view.data());
+  const Matrix view = PlaceModel();
   struct Later {
     float depth;
     size_t placement, group;
