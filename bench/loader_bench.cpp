@@ -16,13 +16,14 @@
 #include <vector>
 
 #include "3dsloader.h"
+#include "document_model.h"
 #include "hostile3ds.h"
+#include "import.h"
 #include "input_files.h"
 #include "keyframer.h"
 #include "meshes.h"
 #include "peak.h"
-#include "scene_import.h"
-#include "viewer_import.h"
+#include "pose.h"
 
 namespace {
 
@@ -48,11 +49,11 @@ void BM_ReadFileBytes(benchmark::State& state) {
 BENCHMARK(BM_ReadFileBytes)->Unit(benchmark::kMicrosecond);
 
 // Open and decode as the viewer does, without the normals.
-ImportedModel OpenAndDecode(Loader3DS& loader, const std::string& path) {
-  ImportedModel m;
+DocumentModel OpenAndDecode(Loader3DS& loader, const std::string& path) {
+  DocumentModel m;
   loader.OpenFile(path);
   loader.ModelsCount();
-  ImportModel(loader, 0, m, false);
+  ReadDocumentModel(loader, 0, m);
   return m;
 }
 
@@ -67,10 +68,9 @@ BENCHMARK(BM_OpenAndDecode)->Unit(benchmark::kMicrosecond);
 
 void BM_SmoothNormals(benchmark::State& state) {
   Loader3DS loader;
-  ImportedModel m = OpenAndDecode(loader, BigMesh());
+  DocumentModel m = OpenAndDecode(loader, BigMesh());
   for (auto _ : state)
-    loader.SmoothNormals(m.faces.size() / 3, m.faces.data(), m.vertices.data(),
-                         m.normals.data());
+    loader.SmoothNormals(m.facecount, m.faces, m.vertices, m.normals);
 }
 BENCHMARK(BM_SmoothNormals)->Unit(benchmark::kMicrosecond);
 
@@ -80,11 +80,11 @@ void BM_Import(benchmark::State& state) {
   std::string path = MakeMesh(static_cast<int>(state.range(0)));
   for (auto _ : state) {
     Loader3DS loader;
-    ImportedModel m;
+    DocumentModel m;
     loader.OpenFile(path);
     loader.ModelsCount();
-    ImportModel(loader, 0, m);
-    benchmark::DoNotOptimize(m.normals.data());
+    ImportDocumentModel(loader, 0, m);
+    benchmark::DoNotOptimize(m.normals);
   }
   state.SetComplexityN(state.range(0));
 }

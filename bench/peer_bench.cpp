@@ -15,9 +15,9 @@
 #include <vector>
 
 #include "3dsloader.h"
+#include "document_model.h"
 #include "meshes.h"
 #include "peak.h"
-#include "viewer_import.h"
 
 namespace {
 
@@ -28,10 +28,11 @@ const std::string& File() {
 
 // The viewer's whole import, without the GL upload.
 void Import(Loader3DS& loader, const std::string& path,
-            std::vector<ImportedModel>& models) {
+            std::vector<DocumentModel>& models) {
   loader.OpenFile(path);
   models.resize(loader.ModelsCount());
-  for (size_t i = 0; i < models.size(); ++i) ImportModel(loader, i, models[i]);
+  for (size_t i = 0; i < models.size(); ++i)
+    ImportDocumentModel(loader, i, models[i]);
 }
 
 void BM_BareRead(benchmark::State& state) {
@@ -48,7 +49,7 @@ BENCHMARK(BM_BareRead)->Unit(benchmark::kMicrosecond);
 void BM_ViewerImport(benchmark::State& state) {
   for (auto _ : state) {
     Loader3DS loader;
-    std::vector<ImportedModel> models;
+    std::vector<DocumentModel> models;
     Import(loader, File(), models);
     benchmark::DoNotOptimize(models.data());
   }
@@ -74,7 +75,7 @@ int main(int argc, char** argv) {
   if (argc == 3 && std::strcmp(argv[1], "--peak") == 0) {
     PrintPeak("import", argv[2], [](const std::string& path) {
       Loader3DS loader;
-      std::vector<ImportedModel> models;
+      std::vector<DocumentModel> models;
       Import(loader, path, models);
     });
     return 0;

@@ -11,9 +11,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, size_t size) {
   // The reader's buffer is public: the bytes go in as OpenFile would put
   // them, without a file written for every input.
   Loader3DS loader;
-  loader.filebuffer = new unsigned char[size ? size : 1];
-  std::memcpy(loader.filebuffer, data, size);
-  loader.filesize = static_cast<unsigned int>(size);
+  unsigned char* bytes = new unsigned char[size ? size : 1];
+  std::memcpy(bytes, data, size);
+  loader.TakeBytes(bytes, static_cast<unsigned int>(size));
   WalkSummary summary = WalkAll(loader, false);
   if (summary.broken) __builtin_trap();  // counts of the two calls differ
   return 0;

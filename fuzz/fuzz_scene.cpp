@@ -10,15 +10,16 @@
 
 #include "3dsloader.h"
 #include "framing.h"
+#include "import.h"
 #include "info.h"
+#include "pose.h"
 #include "scene_check.h"
-#include "scene_import.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, size_t size) {
   Loader3DS loader;
-  loader.filebuffer = new unsigned char[size ? size : 1];
-  std::memcpy(loader.filebuffer, data, size);
-  loader.filesize = static_cast<unsigned int>(size);
+  unsigned char* bytes = new unsigned char[size ? size : 1];
+  std::memcpy(bytes, data, size);
+  loader.TakeBytes(bytes, static_cast<unsigned int>(size));
   Scene scene;
   std::string why;
   const bool drawable = ImportScene(loader, scene, why);

@@ -9,8 +9,9 @@
 #include <string>
 #include <vector>
 
+#include "import.h"
 #include "info.h"
-#include "scene_import.h"
+#include "pose.h"
 #include "testfile.h"
 #include "writer3ds.h"
 

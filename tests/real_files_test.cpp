@@ -5,7 +5,7 @@
 #include <vector>
 
 #include "3dsloader.h"
-#include "viewer_import.h"
+#include "document_model.h"
 #include "walk3ds.h"
 
 #ifndef TEST_DATA_DIR
@@ -24,12 +24,11 @@ TEST(RealFile, RifleChunksHoldWhatTheToolWrote) {
   EXPECT_EQ("m_rifle", name);
 
   // What the viewer's import takes from it.
-  ImportedModel m;
-  ASSERT_EQ(nullptr, ImportModel(loader, 0, m));
-  EXPECT_EQ(3u * 421, m.vertices.size());
-  EXPECT_EQ(3u * 572, m.faces.size());
-  EXPECT_EQ(2u * 421, m.coords.size());
-  for (size_t i = 0; i < m.normals.size(); i += 3) {
+  DocumentModel m;
+  ASSERT_EQ("", ImportDocumentModel(loader, 0, m));
+  EXPECT_EQ(421, m.vertexcount);
+  EXPECT_EQ(572, m.facecount);
+  for (int i = 0; i < 3 * m.vertexcount; i += 3) {
     const float* n = &m.normals[i];
     float len = std::sqrt(n[0] * n[0] + n[1] * n[1] + n[2] * n[2]);
     EXPECT_TRUE(len == 0 || std::fabs(len - 1) < 1e-5) << i / 3 << " " << len;

@@ -8,9 +8,10 @@
 #include <vector>
 
 #include "3dsloader.h"
+#include "import.h"
 #include "info.h"
+#include "pose.h"
 #include "scene_check.h"
-#include "scene_import.h"
 #include "walk3ds.h"
 
 #ifndef REGRESSIONS_DIR

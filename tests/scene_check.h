@@ -6,7 +6,8 @@
 #include <cmath>
 
 #include "framing.h"
-#include "scene_import.h"
+#include "import.h"
+#include "pose.h"
 #include "view.h"
 
 inline bool Unit(const float* n) {

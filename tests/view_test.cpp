@@ -13,7 +13,6 @@
 
 namespace {
 
-const double kPi = std::acos(-1.0);
 const int kW = 800, kH = 600;
 
 // Where `p` falls in a kW x kH window, in pixels from the top left.

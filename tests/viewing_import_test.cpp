@@ -7,8 +7,9 @@
 #include <vector>
 
 #include "framing.h"
+#include "import.h"
 #include "options.h"
-#include "scene_import.h"
+#include "pose.h"
 #include "testfile.h"
 #include "writer3ds.h"
 

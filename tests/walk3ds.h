@@ -10,7 +10,7 @@
 #include <vector>
 
 #include "3dsloader.h"
-#include "viewer_import.h"
+#include "document_model.h"
 
 struct WalkSummary {
   int models = 0;
@@ -51,8 +51,8 @@ inline WalkSummary WalkAll(Loader3DS& loader, bool spare = true) {
   loader.MaterialsCount();
   summary.models = loader.ModelsCount();
   for (int i = 0; i < summary.models; ++i) {
-    ImportedModel imported;
-    ImportModel(loader, i, imported);
+    DocumentModel imported;
+    ImportDocumentModel(loader, i, imported);
     std::string name;
     loader.ModelName(i, name);
     chunk_header object;

@@ -98,6 +98,13 @@ bool Loader3DS::OpenFile(const std::string& filename) {
   return true;
 }
 
+void Loader3DS::TakeBytes(unsigned char* bytes, unsigned int size) {
+  delete[] filebuffer;
+  filebuffer = bytes;
+  filesize = bytes ? size : 0;
+  readpos = 0;
+}
+
 // The one place that hands out file bytes: `count` bytes at `readpos`, or null
 // (with `readpos` at the end) when the file does not hold that many.
 const unsigned char* Loader3DS::Take(unsigned int count) {

@@ -73,6 +73,11 @@ class Loader3DS {
   // file (it is never waited for), cannot be sized, allocated or read in
   // full, or is 4 GiB or larger. A 0-byte file opens.
   bool OpenFile(const std::string& filename);
+  // Holds `size` bytes already in memory as the file, in place of any file
+  // held before: `bytes` must come from new[], and the loader owns it from
+  // here on (null with size 0 holds no file). For callers that read the file
+  // their own way, and for bytes that never were a file.
+  void TakeBytes(unsigned char* bytes, unsigned int size);
 
   // Primitive readers: read at `readpos` and advance by the width read.
   // Without a file they return 0 and move nothing; past the end of the file

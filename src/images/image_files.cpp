@@ -1,0 +1,335 @@
+#include "image_files.h"
+
+#include <SDL.h>
+#include <SDL_image.h>
+#include <fcntl.h>
+#include <png.h>
+#include <stb/stb_image.h>
+#include <strings.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+
+#include "file_names.h"
+
+namespace {
+
+SDL_RWops* ReaderOf(const std::vector<unsigned char>& bytes) {
+  return SDL_RWFromConstMem(bytes.data(), static_cast<int>(bytes.size()));
+}
+
+// Masks of red, green, blue, alpha bytes in this order in memory.
+#if SDL_BYTEORDER == SDL_LIL_ENDIAN
+const Uint32 kRgbaMasks[4] = {0x000000FF, 0x0000FF00, 0x00FF0000, 0xFF000000};
+#else
+const Uint32 kRgbaMasks[4] = {0xFF000000, 0x00FF0000, 0x0000FF00, 0x000000FF};
+#endif
+
+// libpng's own reader: its errors and warnings come back as text instead of
+// lines on standard error.
+bool DecodePng(const std::vector<unsigned char>& bytes, Image& out,
+               std::string& why) {
+  png_image image;
+  std::memset(&image, 0, sizeof image);
+  image.version = PNG_IMAGE_VERSION;
+  bool decoded = false;
+  if (png_image_begin_read_from_memory(&image, bytes.data(), bytes.size())) {
+    out.alphachannel = true;  // whether any pixel uses it is seen later
+    image.format = PNG_FORMAT_RGBA;
+    out.width = static_cast<int>(image.width);
+    out.height = static_cast<int>(image.height);
+    out.rgba.resize(4 * static_cast<size_t>(out.width) * out.height);
+    decoded = png_image_finish_read(&image, nullptr, out.rgba.data(), 0,
+                                    nullptr) != 0;
+  }
+  if (!decoded) why = image.message;
+  png_image_free(&image);
+  return decoded;
+}
+
+// The surface's pixels, released here, as red, green, blue, alpha bytes.
+bool FromSurface(SDL_Surface* surface, Image& image, std::string& why) {
+  const bool alpha = surface->format->Amask != 0;
+  SDL_Surface* rgba =
+      SDL_CreateRGBSurface(SDL_SWSURFACE, 1, 1, 32, kRgbaMasks[0],
+                           kRgbaMasks[1], kRgbaMasks[2], kRgbaMasks[3]);
+  SDL_Surface* converted =
+      rgba ? SDL_ConvertSurface(surface, rgba->format, SDL_SWSURFACE) : nullptr;
+  SDL_FreeSurface(rgba);
+  SDL_FreeSurface(surface);
+  if (!converted) {
+    why = SDL_GetError();
+    return false;
+  }
+  image.width = converted->w;
+  image.height = converted->h;
+  image.alphachannel = alpha;
+  const size_t row = 4 * static_cast<size_t>(converted->w);
+  image.rgba.resize(row * converted->h);
+  for (int y = 0; y < converted->h; ++y) {
+    unsigned char* out = &image.rgba[row * y];
+    std::memcpy(out,
+                static_cast<Uint8*>(converted->pixels) +
+                    static_cast<size_t>(y) * converted->pitch,
+                row);
+    if (!alpha)
+      for (size_t x = 3; x < row; x += 4) out[x] = 255;
+  }
+  SDL_FreeSurface(converted);
+  return true;
+}
+
+// SDL_image hands a four-component JPEG over as its raw C, M, Y, K bytes,
+// stored inverted as Adobe's writers do (and libjpeg turns YCCK into the
+// same): each colour is its byte times K. The surface is released here.
+bool FromInvertedCmyk(SDL_Surface* cmyk, Image& image) {
+  image.width = cmyk->w;
+  image.height = cmyk->h;
+  image.alphachannel = false;
+  image.rgba.resize(4 * static_cast<size_t>(cmyk->w) * cmyk->h);
+  unsigned char* out = image.rgba.data();
+  for (int y = 0; y < cmyk->h; ++y) {
+    const Uint8* in = static_cast<const Uint8*>(cmyk->pixels) +
+                      static_cast<size_t>(y) * cmyk->pitch;
+    for (int x = 0; x < cmyk->w; ++x, in += 4, out += 4) {
+      for (int k = 0; k < 3; ++k)
+        out[k] = static_cast<unsigned char>(in[k] * in[3] / 255);
+      out[3] = 255;
+    }
+  }
+  SDL_FreeSurface(cmyk);
+  return true;
+}
+
+void FlipRows(Image& image) {
+  const size_t row = 4 * static_cast<size_t>(image.width);
+  for (int top = 0, bottom = image.height - 1; top < bottom; ++top, --bottom)
+    std::swap_ranges(image.rgba.begin() + row * top,
+                     image.rgba.begin() + row * (top + 1),
+                     image.rgba.begin() + row * bottom);
+}
+
+}  // namespace
+
+namespace {
+
+// The size in a PNG's header, read by libpng as the decoder will read it.
+bool PngSize(const std::vector<unsigned char>& bytes, long long& w,
+             long long& h, std::string& why) {
+  png_image image;
+  std::memset(&image, 0, sizeof image);
+  image.version = PNG_IMAGE_VERSION;
+  const bool read =
+      png_image_begin_read_from_memory(&image, bytes.data(), bytes.size());
+  if (!read) why = image.message;
+  w = image.width;
+  h = image.height;
+  png_image_free(&image);
+  return read;
+}
+
+const unsigned char kPngSignature[8] = {0x89, 'P',  'N',  'G',
+                                        '\r', '\n', 0x1A, '\n'};
+
+bool IsPng(const std::vector<unsigned char>& bytes) {
+  return bytes.size() >= 8 && std::memcmp(bytes.data(), kPngSignature, 8) == 0;
+}
+
+}  // namespace
+
+// The sizes of other formats come from stb_image's header readers: one call
+// for BMP, JPEG and the rest, which reads no pixel and writes no message.
+bool ImageSizeIsSafe(const std::vector<unsigned char>& bytes,
+                     std::string& why) {
+  long long w = 0, h = 0;
+  if (IsPng(bytes)) {
+    if (!PngSize(bytes, w, h, why)) return false;
+  } else {
+    int iw = 0, ih = 0, components = 0;
+    if (bytes.size() > 0x7FFFFFFF ||
+        !stbi_info_from_memory(bytes.data(), static_cast<int>(bytes.size()),
+                               &iw, &ih, &components)) {
+      why =
+          "not a BMP, PNG, JPEG, TGA, GIF or PNM image whose size can be "
+          "read";
+      return false;
+    }
+    w = iw;
+    h = ih;
+  }
+  if (w > kMaxImageSide || h > kMaxImageSide || w * h > kMaxImagePixels) {
+    why = "it is " + std::to_string(w) + " x " + std::to_string(h) +
+          " pixels; the most taken is " + std::to_string(kMaxImageSide) +
+          " on a side and " + std::to_string(kMaxImagePixels >> 20) +
+          " megapixels";
+    return false;
+  }
+  return true;
+}
+
+namespace {
+
+bool NamedTga(const std::string& name) {
+  return name.size() >= 4 &&
+         strcasecmp(name.c_str() + name.size() - 4, ".tga") == 0;
+}
+
+}  // namespace
+
+bool Image::Translucent() const {
+  if (!alphachannel) return false;
+  for (size_t p = 3; p < rgba.size(); p += 4)
+    if (rgba[p] != 255) return true;
+  return false;
+}
+
+bool DecodeImage(const std::string& name,
+                 const std::vector<unsigned char>& bytes, Image& image,
+                 std::string& why) {
+  if (IsPng(bytes)) return DecodePng(bytes, image, why);
+  SDL_RWops* file = ReaderOf(bytes);
+  if (!file) {
+    why = SDL_GetError();
+    return false;
+  }
+  SDL_Surface* surface = nullptr;
+  bool cmyk = false, bottomup = false;
+  if (IMG_isBMP(file)) {
+    surface = SDL_LoadBMP_RW(file, 0);
+  } else if (IMG_isJPG(file)) {
+    surface = IMG_LoadJPG_RW(file);
+    cmyk = surface && surface->format->BitsPerPixel == 32;
+  } else if (NamedTga(name)) {
+    // SDL_image stores the rows as they come, whichever corner the file
+    // starts from; most files start from the bottom (bit 5 of byte 17).
+    surface = IMG_LoadTGA_RW(file);
+    bottomup = bytes.size() > 17 && !(bytes[17] & 0x20);
+  } else {
+    surface = IMG_Load_RW(file, 0);
+  }
+  SDL_RWclose(file);
+  if (!surface) {
+    why = SDL_GetError();
+    return false;
+  }
+  if (cmyk) return FromInvertedCmyk(surface, image);
+  if (!FromSurface(surface, image, why)) return false;
+  if (bottomup) FlipRows(image);
+  return true;
+}
+
+bool DecodeBmp(const std::vector<unsigned char>& bytes, Image& image,
+               std::string& why) {
+  SDL_Surface* surface = SDL_LoadBMP_RW(ReaderOf(bytes), 1);
+  if (!surface) {
+    why = SDL_GetError();
+    return false;
+  }
+  return FromSurface(surface, image, why);
+}
+
+namespace {
+
+struct PngFailure {
+  char message[200];
+};
+
+void OnPngError(png_structp png, png_const_charp message) {
+  PngFailure* failure = static_cast<PngFailure*>(png_get_error_ptr(png));
+  std::snprintf(failure->message, sizeof failure->message, "%s", message);
+  png_longjmp(png, 1);
+}
+
+void OnPngWarning(png_structp, png_const_charp) {}
+
+// Kept apart from anything with a destructor: libpng reports errors by
+// jumping back to the setjmp here.
+bool WriteRows(std::FILE* out, int width, int height, png_bytep* rows,
+               PngFailure* failure) {
+  png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, failure,
+                                            OnPngError, OnPngWarning);
+  if (!png) return false;
+  png_infop info = png_create_info_struct(png);
+  if (!info || setjmp(png_jmpbuf(png))) {
+    png_destroy_write_struct(&png, &info);
+    return false;
+  }
+  png_init_io(png, out);
+  // A third of the default effort for files a few percent larger: the
+  // default adaptive filters and zlib level take 20 to 30 ms a screenshot.
+  png_set_compression_level(png, 3);
+  png_set_filter(png, PNG_FILTER_TYPE_BASE, PNG_FILTER_SUB);
+  png_set_IHDR(png, info, width, height, 8, PNG_COLOR_TYPE_RGB,
+               PNG_INTERLACE_NONE, PNG_COMPRESSION_TYPE_DEFAULT,
+               PNG_FILTER_TYPE_DEFAULT);
+  png_write_info(png, info);
+  png_write_image(png, rows);
+  png_write_end(png, nullptr);
+  png_destroy_write_struct(&png, &info);
+  return true;
+}
+
+// A new file beside `path`, readable as a file made with fopen would be.
+std::FILE* CreateBeside(const std::string& path, std::string& temporary) {
+  const std::string folder = FolderOf(path);
+  std::string name = (folder.empty() ? "." : folder) + "/.modelviewer-XXXXXX";
+  const int fd = mkstemp(&name[0]);
+  if (fd < 0) return nullptr;
+  const mode_t mask = umask(0);
+  umask(mask);
+  fchmod(fd, 0666 & ~mask);
+  std::FILE* out = fdopen(fd, "wb");
+  if (!out) {
+    close(fd);
+    unlink(name.c_str());
+    return nullptr;
+  }
+  temporary = name;
+  return out;
+}
+
+}  // namespace
+
+bool WritePng(const std::string& path, int width, int height,
+              const unsigned char* rgb, std::string& why) {
+  const bool console = path == "-";
+  std::string temporary;
+  std::FILE* out = console ? stdout : CreateBeside(path, temporary);
+  if (!out) {
+    why = std::strerror(errno);
+    return false;
+  }
+  std::vector<png_bytep> rows(height);
+  for (int y = 0; y < height; ++y)
+    rows[y] = const_cast<png_bytep>(rgb + 3 * static_cast<size_t>(width) *
+                                              (height - 1 - y));
+  PngFailure failure = {"cannot encode the image"};
+  bool written = WriteRows(out, width, height, rows.data(), &failure);
+  const int closed = console ? std::fflush(out) : std::fclose(out);
+  if (written && closed != 0) {
+    written = false;
+    std::snprintf(failure.message, sizeof failure.message, "%s",
+                  std::strerror(errno));
+  }
+  if (written && !console &&
+      std::rename(temporary.c_str(), path.c_str()) != 0) {
+    written = false;
+    std::snprintf(failure.message, sizeof failure.message, "%s",
+                  std::strerror(errno));
+  }
+  if (!written) {
+    why = failure.message;
+    if (!console) unlink(temporary.c_str());  // only what this run made
+  }
+  return written;
+}
+
+bool WriteScreenshot(const std::string& path, int width, int height,
+                     const std::vector<unsigned char>& rgb,
+                     const InputFiles& inputs, std::string& why) {
+  return inputs.SafeTarget(path, why) &&
+         WritePng(path, width, height, rgb.data(), why);
+}

@@ -1,0 +1,64 @@
+// The images room: image files in and out. Textures are decoded from BMP,
+// PNG, JPEG, TGA, GIF and PNM files into plain pixels, and screenshots are
+// written as PNG. It may use SDL_image and SDL's surfaces as the decoders'
+// output (never SDL's video or events), libpng and stb's header reader, and
+// the scene library; never OpenGL.
+#ifndef MODELVIEWER_IMAGE_FILES_H
+#define MODELVIEWER_IMAGE_FILES_H
+
+#include <string>
+#include <vector>
+
+#include "input_files.h"
+
+// The largest texture image taken, checked from its header before a pixel
+// is decoded.
+const int kMaxImageSide = 8192;
+const long long kMaxImagePixels = 64ll << 20;
+
+// Decoded pixels: red, green, blue, alpha bytes, top row first.
+struct Image {
+  int width = 0, height = 0;
+  std::vector<unsigned char> rgba;
+  bool alphachannel = false;  // the file has one; otherwise alpha is 255
+
+  // Whether some pixel is not opaque.
+  bool Translucent() const;
+};
+
+// The width and height that the image's header declares. False, with the
+// reason, when there is no header to read or the image is larger than the
+// limits above.
+bool ImageSizeIsSafe(const std::vector<unsigned char>& bytes, std::string& why);
+
+// Decodes the image file `name`'s bytes, once ImageSizeIsSafe has passed
+// them: a BMP (through SDL), PNG (libpng), TGA (which has no signature, by
+// its name's extension, the right way up whichever corner it starts from),
+// or any other format that SDL_image recognises by content (JPEG, GIF,
+// PNM). CMYK and YCCK JPEGs are turned into RGB. False, with the reason,
+// for another format or an image that fails to decode. Nothing is written
+// to standard error.
+bool DecodeImage(const std::string& name,
+                 const std::vector<unsigned char>& bytes, Image& image,
+                 std::string& why);
+
+// A BMP file only, through SDL's own reader: the bundled program's images.
+bool DecodeBmp(const std::vector<unsigned char>& bytes, Image& image,
+               std::string& why);
+
+// Writes `height` rows of `width` red, green, blue bytes, stored bottom row
+// first as OpenGL reads them, as an 8-bit RGB PNG, top row first, to `path`
+// or, for "-", to standard output. The picture goes to a new file in the
+// same folder that then replaces `path`, so a failed write leaves `path`
+// as it was. False, with the reason, when it cannot be written.
+bool WritePng(const std::string& path, int width, int height,
+              const unsigned char* rgb, std::string& why);
+
+// A frame read back from the GL (bottom row first) written as WritePng
+// does, once `inputs` say that it may replace what is at `path`. False,
+// with the reason, otherwise.
+bool WriteScreenshot(const std::string& path, int width, int height,
+                     const std::vector<unsigned char>& rgb,
+                     const InputFiles& inputs, std::string& why);
+
+#endif

@@ -1,0 +1,51 @@
+// The platform room: the one room that knows SDL's video and events. It
+// opens the OpenGL window, turns its events into the viewing mode's steps,
+// shows frames, catches stop signals, and holds the console and the process
+// entry. Its files may use SDL, OpenGL for the window's context, and the
+// scene library.
+//
+// This header: the OpenGL window.
+#ifndef MODELVIEWER_PLATFORM_H
+#define MODELVIEWER_PLATFORM_H
+
+#include <SDL.h>
+
+#include <string>
+
+// The window both programs draw in.
+struct WindowSpec {
+  int width = 800, height = 600;
+  int depthbits = 16;
+  // The viewing mode's window: resizable, with buffer swaps in step with
+  // the display.
+  bool resizable = false;
+};
+
+// SDL's video (the X11 driver unless another is asked for) and an OpenGL
+// window of 8 bits a colour, double-buffered, as `spec` says. The window's
+// surface, or null with the reason.
+SDL_Surface* OpenGlWindow(const WindowSpec& spec, std::string& why);
+
+// The window, made `width` x `height`. False, with the reason, when it
+// cannot be; `fresh` says whether the GL context is a new one, whose state
+// and textures are gone.
+bool ResizeGlWindow(const WindowSpec& spec, bool& fresh, std::string& why);
+
+// Closes the window and SDL's video.
+inline void CloseGlWindow() { SDL_Quit(); }
+
+// Shows the frame just drawn.
+inline void ShowFrame() { SDL_GL_SwapBuffers(); }
+
+// Milliseconds since SDL started.
+inline unsigned int Ticks() { return SDL_GetTicks(); }
+
+// Waits out the rest of a frame of at most about 60 a second that began at
+// `start`, where the swap did not wait for the display (as under a virtual
+// X server).
+void PaceFrame(unsigned int start);
+
+// Makes standard output and error visible where the platform needs it.
+void OpenConsole();
+
+#endif

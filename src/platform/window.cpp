@@ -1,0 +1,68 @@
+#include <GL/gl.h>
+
+#include <cstdlib>
+#include <cstring>
+
+#include "platform.h"
+
+namespace {
+
+// A frame's share of a second at about 60 a second.
+const unsigned int kFrameMs = 17;
+
+Uint32 WindowFlags(const WindowSpec& spec) {
+  return SDL_HWSURFACE | SDL_OPENGL | (spec.resizable ? SDL_RESIZABLE : 0);
+}
+
+// SDL falls back to drivers that draw on a text console, writing escape
+// codes to the terminal; the X11 driver is taken unless one is asked for.
+bool ChooseVideoDriver(std::string& why) {
+  const char* driver = std::getenv("SDL_VIDEODRIVER");
+  if (!driver || !*driver) {
+    setenv("SDL_VIDEODRIVER", "x11", 1);
+    driver = "x11";
+  }
+  const char* display = std::getenv("DISPLAY");
+  if (std::strcmp(driver, "x11") == 0 && (!display || !*display)) {
+    why = "no display (DISPLAY is not set); use --screenshot under xvfb-run";
+    return false;
+  }
+  return true;
+}
+
+}  // namespace
+
+SDL_Surface* OpenGlWindow(const WindowSpec& spec, std::string& why) {
+  if (!ChooseVideoDriver(why)) return nullptr;
+  if (SDL_Init(SDL_INIT_VIDEO) < 0) {
+    why = std::string("cannot initialise video: ") + SDL_GetError();
+    return nullptr;
+  }
+  SDL_GL_SetAttribute(SDL_GL_RED_SIZE, 8);
+  SDL_GL_SetAttribute(SDL_GL_GREEN_SIZE, 8);
+  SDL_GL_SetAttribute(SDL_GL_BLUE_SIZE, 8);
+  SDL_GL_SetAttribute(SDL_GL_DEPTH_SIZE, spec.depthbits);
+  SDL_GL_SetAttribute(SDL_GL_DOUBLEBUFFER, 1);
+  if (spec.resizable) SDL_GL_SetAttribute(SDL_GL_SWAP_CONTROL, 1);
+  SDL_Surface* surface =
+      SDL_SetVideoMode(spec.width, spec.height, 32, WindowFlags(spec));
+  if (!surface)
+    why = std::string("cannot open the OpenGL window: ") + SDL_GetError();
+  return surface;
+}
+
+bool ResizeGlWindow(const WindowSpec& spec, bool& fresh, std::string& why) {
+  if (!SDL_SetVideoMode(spec.width, spec.height, 32, WindowFlags(spec))) {
+    why = std::string("cannot resize the window: ") + SDL_GetError();
+    return false;
+  }
+  // Where the platform gives a new GL context, the state set before is
+  // gone with the old one (lighting is on in ours from the start).
+  fresh = !glIsEnabled(GL_LIGHTING);
+  return true;
+}
+
+void PaceFrame(unsigned int start) {
+  const Uint32 spent = SDL_GetTicks() - start;
+  if (spent < kFrameMs) SDL_Delay(kFrameMs - spent);
+}

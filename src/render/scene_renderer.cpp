@@ -1,0 +1,201 @@
+#include "scene_renderer.h"
+
+#include <algorithm>
+
+namespace {
+
+// The GL's shininess exponent that a material's full shininess gives.
+const GLfloat kMaxShininessExponent = 128.0f;
+
+// Given under the identity, so they stay put in eye space; directional, so
+// they light a model of any size alike. A key light from above and a
+// little to the right, a faint fill from the left, and some ambient light
+// (with OpenGL's own 0.2): a box shows its top brightest, then its front,
+// then its sides, and nothing is washed out.
+void SetUpLights() {
+  glMatrixMode(GL_MODELVIEW);
+  glLoadIdentity();
+  static const GLfloat key[4] = {0.3f, 0.5f, 0.8f, 0.0f};
+  static const GLfloat fill[4] = {-0.8f, -0.1f, 0.4f, 0.0f};
+  static const GLfloat keycolour[4] = {0.7f, 0.7f, 0.7f, 1.0f};
+  static const GLfloat fillcolour[4] = {0.25f, 0.25f, 0.25f, 1.0f};
+  static const GLfloat ambient[4] = {0.05f, 0.05f, 0.05f, 1.0f};
+  glLightfv(GL_LIGHT0, GL_POSITION, key);
+  glLightfv(GL_LIGHT0, GL_DIFFUSE, keycolour);
+  glLightfv(GL_LIGHT1, GL_POSITION, fill);
+  glLightfv(GL_LIGHT1, GL_DIFFUSE, fillcolour);
+  glLightfv(GL_LIGHT1, GL_AMBIENT, ambient);
+  for (GLenum light : {GL_LIGHT0, GL_LIGHT1})
+    glLightf(light, GL_LINEAR_ATTENUATION, 0.0f);
+}
+
+// The texture matrix of a map's tiling: scaled, turned about the image's
+// centre, then offset; the image repeats beyond its edges.
+void UseTiling(const Tiling& t) {
+  glMatrixMode(GL_TEXTURE);
+  glLoadIdentity();
+  glTranslatef(t.offset[0], t.offset[1], 0.0f);
+  glTranslatef(0.5f, 0.5f, 0.0f);
+  glRotatef(t.rotation, 0.0f, 0.0f, 1.0f);
+  glTranslatef(-0.5f, -0.5f, 0.0f);
+  glScalef(t.scale[0], t.scale[1], 1.0f);
+  glMatrixMode(GL_MODELVIEW);
+}
+
+void UseProjection(const Projection& p, const Matrix& view) {
+  glMatrixMode(GL_PROJECTION);
+  glLoadIdentity();
+  gluPerspective(p.fovy, p.aspect, p.nearplane, p.farplane);
+  glMatrixMode(GL_MODELVIEW);
+  glLoadMatrixf(view.data());
+}
+
+}  // namespace
+
+void SceneRenderer::SetUpState() {
+  // The state that the bundled program starts from, as far as it counts
+  // here: wireframe lines are smoothed.
+  glEnable(GL_DEPTH_TEST);
+  glDepthFunc(GL_LEQUAL);
+  glHint(GL_PERSPECTIVE_CORRECTION_HINT, GL_NICEST);
+  glEnable(GL_LINE_SMOOTH);
+  glHint(GL_POLYGON_SMOOTH_HINT, GL_NICEST);
+  glEnable(GL_LIGHTING);
+  glEnable(GL_LIGHT0);
+  glEnable(GL_LIGHT1);
+  SetUpLights();
+  // Faces seen from behind (open meshes, faces wound either way) are lit
+  // as well as those seen from the front.
+  glLightModeli(GL_LIGHT_MODEL_TWO_SIDE, GL_TRUE);
+  glEnable(GL_COLOR_MATERIAL);
+  glColorMaterial(GL_FRONT_AND_BACK, GL_AMBIENT_AND_DIFFUSE);
+  // Highlights on textured faces too: the specular term is added after the
+  // texture.
+  glLightModeli(GL_LIGHT_MODEL_COLOR_CONTROL, GL_SEPARATE_SPECULAR_COLOR);
+  glBlendFunc(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA);
+  glTexEnvi(GL_TEXTURE_ENV, GL_TEXTURE_ENV_MODE, GL_MODULATE);
+  glEnableClientState(GL_VERTEX_ARRAY);
+  glEnableClientState(GL_NORMAL_ARRAY);
+  // The keyframer's scales would change the normals' length.
+  glEnable(GL_NORMALIZE);
+}
+
+// Blended: a transparent material, or a texture whose alpha some pixel uses
+// (on a mesh that shows it).
+bool SceneRenderer::Transparent(int material, bool hascoords) const {
+  return material >= 0 && (scene_.materials[material].transparency > 0 ||
+                           (hascoords && textures_.Alpha(material)));
+}
+
+// A textured face shows its image under the light; any other face the
+// diffuse colour of its material, or the neutral grey. Highlights come from
+// the specular colour times its strength, added after the texture; a
+// transparent material lets 1 - transparency of what is behind through.
+void SceneRenderer::UseMaterial(int material, bool hascoords) {
+  const GLuint texture = hascoords ? textures_.Of(material) : 0;
+  static const SceneMaterial kNone;
+  const SceneMaterial& m = material >= 0 ? scene_.materials[material] : kNone;
+  const float alpha = 1.0f - m.transparency;
+  if (texture) {
+    glEnable(GL_TEXTURE_2D);
+    glBindTexture(GL_TEXTURE_2D, texture);
+    UseTiling(m.tiling);
+    glColor4f(1.0f, 1.0f, 1.0f, alpha);
+  } else {
+    glDisable(GL_TEXTURE_2D);
+    glColor4f(m.diffuse[0], m.diffuse[1], m.diffuse[2], alpha);
+  }
+  // A shininess of 0 would make the exponent 0: the "highlight" would then
+  // cover every lit face alike and wash it out, so it means none.
+  const float level = m.shininess > 0 ? m.strength : 0.0f;
+  const GLfloat specular[4] = {m.specular[0] * level, m.specular[1] * level,
+                               m.specular[2] * level, 1.0f};
+  const GLfloat glow[4] = {m.diffuse[0] * m.selfillumination,
+                           m.diffuse[1] * m.selfillumination,
+                           m.diffuse[2] * m.selfillumination, 1.0f};
+  glMaterialfv(GL_FRONT_AND_BACK, GL_SPECULAR, specular);
+  glMaterialf(GL_FRONT_AND_BACK, GL_SHININESS,
+              kMaxShininessExponent * m.shininess);
+  glMaterialfv(GL_FRONT_AND_BACK, GL_EMISSION, glow);
+}
+
+// Placement i's mesh in its place, its vertex arrays set. A mirrored
+// placement's faces still face out: the winding that counts as the front
+// is turned with it.
+const SceneMesh& SceneRenderer::Enter(const FrameView& frame, size_t i) {
+  const Placement& placement = scene_.placements[i];
+  const SceneMesh& mesh = scene_.meshes[placement.mesh];
+  const Matrix& matrix = (*frame.matrices)[i];
+  glPushMatrix();
+  const bool moved = placement.node >= 0;
+  if (moved) glMultMatrixf(matrix.data());
+  glFrontFace(moved && Mirrors(matrix) ? GL_CW : GL_CCW);
+  glVertexPointer(3, GL_FLOAT, 0, mesh.vertices.data());
+  glNormalPointer(GL_FLOAT, 0, mesh.normals.data());
+  if (!mesh.coords.empty()) {
+    glEnableClientState(GL_TEXTURE_COORD_ARRAY);
+    glTexCoordPointer(2, GL_FLOAT, 0, mesh.coords.data());
+  } else {
+    glDisableClientState(GL_TEXTURE_COORD_ARRAY);
+  }
+  return mesh;
+}
+
+void SceneRenderer::DrawGroup(const SceneMesh& mesh, const FaceGroup& group) {
+  UseMaterial(group.material, !mesh.coords.empty());
+  glDrawElements(GL_TRIANGLES, static_cast<GLsizei>(group.corners.size()),
+                 GL_UNSIGNED_INT, group.corners.data());
+}
+
+// The opaque groups, drawn; the transparent ones, with the depth of their
+// box's centre, for later.
+std::vector<SceneRenderer::Later> SceneRenderer::DrawOpaque(
+    const FrameView& frame) {
+  std::vector<Later> later;
+  for (size_t i = 0; i < scene_.placements.size(); ++i) {
+    if (!(*frame.visible)[i]) continue;
+    const SceneMesh& mesh = Enter(frame, i);
+    for (size_t g = 0; g < mesh.groups.size(); ++g) {
+      if (!Transparent(mesh.groups[g].material, !mesh.coords.empty())) {
+        DrawGroup(mesh, mesh.groups[g]);
+        continue;
+      }
+      float eye[3];
+      const Matrix to_eye = scene_.placements[i].node >= 0
+                                ? Multiply(frame.view, (*frame.matrices)[i])
+                                : frame.view;
+      Transform(to_eye, mesh.groups[g].centre, eye);
+      later.push_back({eye[2], i, g});
+    }
+    glPopMatrix();
+  }
+  return later;
+}
+
+// From far to near, blended, without writing depth.
+void SceneRenderer::DrawTransparent(const FrameView& frame,
+                                    std::vector<Later>& later) {
+  if (later.empty()) return;
+  std::stable_sort(
+      later.begin(), later.end(),
+      [](const Later& a, const Later& b) { return a.depth < b.depth; });
+  glEnable(GL_BLEND);
+  glDepthMask(GL_FALSE);
+  for (const Later& l : later) {
+    const SceneMesh& mesh = Enter(frame, l.placement);
+    DrawGroup(mesh, mesh.groups[l.group]);
+    glPopMatrix();
+  }
+  glDepthMask(GL_TRUE);
+  glDisable(GL_BLEND);
+}
+
+void SceneRenderer::Draw(const FrameView& frame) {
+  glViewport(0, 0, frame.width, frame.height);
+  glClearColor(kBackground, kBackground, kBackground, 1.0f);
+  glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+  glPolygonMode(GL_FRONT_AND_BACK, frame.wireframe ? GL_LINE : GL_FILL);
+  UseProjection(frame.projection, frame.view);
+  std::vector<Later> later = DrawOpaque(frame);
+  DrawTransparent(frame, later);
+}

@@ -1,0 +1,63 @@
+// Draws a posed scene (scene.h, pose.h) the way the viewing mode shows it:
+// each material group of each placed mesh in one call with vertex arrays,
+// lit by two lights fixed to the eye, the transparent groups last.
+#ifndef MODELVIEWER_SCENE_RENDERER_H
+#define MODELVIEWER_SCENE_RENDERER_H
+
+#include <vector>
+
+#include "render.h"
+#include "scene.h"
+#include "textures.h"
+
+// A dark neutral grey, against which both black and white materials show.
+const GLfloat kBackground = 0.2f;
+
+// How the eye sees: a vertical field of view in degrees, the picture's
+// width over its height, and the clipping planes.
+struct Projection {
+  double fovy, aspect, nearplane, farplane;
+};
+
+// One frame's pose and view: each placement's matrix and whether it is
+// shown (PoseScene), and the matrix from the file's coordinates to the
+// eye's.
+struct FrameView {
+  int width, height;  // of the picture, in pixels
+  const std::vector<Matrix>* matrices;
+  const std::vector<bool>* visible;
+  Matrix view;
+  Projection projection;
+  bool wireframe;
+};
+
+class SceneRenderer {
+ public:
+  explicit SceneRenderer(const Scene& scene) : scene_(scene) {}
+
+  SceneTextures& textures() { return textures_; }
+
+  // The GL state this renderer draws with, once in each GL context: lights
+  // that move with the eye, colours from the materials, vertex arrays.
+  void SetUpState();
+  // Clears and draws one frame; the caller shows it.
+  void Draw(const FrameView& frame);
+
+ private:
+  struct Later {
+    float depth;
+    size_t placement, group;
+  };
+
+  bool Transparent(int material, bool hascoords) const;
+  void UseMaterial(int material, bool hascoords);
+  const SceneMesh& Enter(const FrameView& frame, size_t i);
+  void DrawGroup(const SceneMesh& mesh, const FaceGroup& group);
+  std::vector<Later> DrawOpaque(const FrameView& frame);
+  void DrawTransparent(const FrameView& frame, std::vector<Later>& later);
+
+  const Scene& scene_;
+  SceneTextures textures_;
+};
+
+#endif

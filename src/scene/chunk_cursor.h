@@ -1,0 +1,56 @@
+// How the scene library reads a file's chunks: every read within one chunk,
+// and every chunk's children cut to its end, so that no crafted length makes
+// a read reach into bytes that the chunk does not hold.
+#ifndef MODELVIEWER_CHUNK_CURSOR_H
+#define MODELVIEWER_CHUNK_CURSOR_H
+
+#include <string>
+#include <vector>
+
+#include "3dsloader.h"
+
+// Every chunk starts with its identifier (2 bytes) and length (4 bytes).
+const unsigned int kChunkHeaderSize = 6;
+
+// Where the chunk ends, in 64 bits: a chunk near the end of a 4 GiB file
+// cannot wrap round to its start.
+inline unsigned long long EndOf(const chunk_header& chunk) {
+  return static_cast<unsigned long long>(chunk.start) + chunk.length;
+}
+
+// The children of `parent`, each cut to the parent's end: every byte of the
+// file is read as the data of one chunk at each level, so a walk stays linear
+// in the file's size however the lengths are crafted.
+std::vector<chunk_header> Within(Loader3DS& loader, const chunk_header& parent);
+
+// The first child of `parent` with identifier `id`; false when there is none.
+bool FirstWithin(Loader3DS& loader, const chunk_header& parent, unsigned int id,
+                 chunk_header& found);
+
+// Reads the data of one chunk, from just behind its header to its end (or
+// the file's), through the reader's own bounds-checked readers. Has() says
+// whether a read of that many bytes fits; a read that does not fit yields 0
+// (or an empty string) and leaves the cursor at the end.
+class ChunkCursor {
+ public:
+  ChunkCursor(Loader3DS& loader, const chunk_header& chunk);
+
+  bool Has(unsigned long long bytes) const { return end_ - pos_ >= bytes; }
+  unsigned char Byte();
+  unsigned int Short();
+  unsigned int Uint();
+  float Float();
+  // A float that is not finite reads as `otherwise`.
+  float Finite(float otherwise = 0.0f);
+  // The bytes up to the first zero byte, or to the chunk's end.
+  std::string String();
+  void Skip(unsigned long long bytes);
+
+ private:
+  bool Take(unsigned long long bytes);
+
+  Loader3DS& loader_;
+  unsigned long long pos_, end_;
+};
+
+#endif

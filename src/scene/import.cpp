@@ -1,0 +1,321 @@
+#include "import.h"
+
+#include <map>
+
+#include "chunk_cursor.h"
+#include "messages.h"
+#include "smoothing.h"
+
+namespace {
+
+const unsigned int kMeshMatrix = 0x4160;
+const unsigned int kCamera = 0x4700;
+const unsigned int kMeshMatrixBytes = 48;  // X, Y, Z axes and origin
+
+struct MeshChunks {
+  chunk_header vertices, faces, coords, matrix;
+  bool hasvertices = false, hasfaces = false, hascoords = false;
+  bool hasmatrix = false;
+};
+
+// The first of each kind, and a matrix that is whole.
+MeshChunks FindMeshChunks(Loader3DS& loader, const chunk_header& mesh) {
+  MeshChunks found;
+  auto take = [](const chunk_header& c, chunk_header& into, bool& has) {
+    if (!has) into = c, has = true;
+  };
+  for (const chunk_header& c : Within(loader, mesh)) {
+    if (c.id == CHUNK_VERTEXLIST) take(c, found.vertices, found.hasvertices);
+    if (c.id == CHUNK_FACELIST) take(c, found.faces, found.hasfaces);
+    if (c.id == CHUNK_MAPPINGCOORDS) take(c, found.coords, found.hascoords);
+    if (c.id == kMeshMatrix && ChunkCursor(loader, c).Has(kMeshMatrixBytes))
+      take(c, found.matrix, found.hasmatrix);
+  }
+  return found;
+}
+
+// The smoothing group masks of the faces, one per face (0 where the chunk
+// holds fewer); without a smoothing group chunk, all faces form one group:
+// every face at a vertex is smoothed into its normal.
+std::vector<int> ReadSmoothing(Loader3DS& loader, const chunk_header& facelist,
+                               size_t faces) {
+  std::vector<int> masks;
+  chunk_header chunk;
+  if (!loader.FindSmoothingGroup(facelist, chunk))
+    return std::vector<int>(faces, 1);
+  masks.resize(loader.ReadSmoothingGroup(chunk, nullptr));
+  loader.ReadSmoothingGroup(chunk, masks.data());
+  masks.resize(faces, 0);
+  return masks;
+}
+
+// The centre of the box around the group's finite vertices.
+void Centre(FaceGroup& group, const std::vector<float>& vertices) {
+  float low[3] = {0, 0, 0}, high[3] = {0, 0, 0};
+  bool bounded = false;
+  for (unsigned int v : group.corners)
+    GrowBox(&vertices[3 * size_t(v)], bounded, low, high);
+  for (int k = 0; k < 3; ++k) group.centre[k] = 0.5f * (low[k] + high[k]);
+}
+
+// The box around the mesh's finite vertices, all of which faces draw.
+void BoundMesh(SceneMesh& mesh) {
+  for (size_t v = 0; v < mesh.vertices.size(); v += 3)
+    GrowBox(&mesh.vertices[v], mesh.bounded, mesh.low, mesh.high);
+}
+
+// T(-pivot) M^-1 of a mesh that a node places; the identity, with a
+// warning, where the mesh has no matrix or one without an inverse.
+Matrix NodeLocal(const SceneMesh& mesh, const KeyframeNode& node,
+                 bool& unusable) {
+  Matrix m = Identity(), inverse = Identity();
+  for (int axis = 0; axis < 4; ++axis)
+    for (int k = 0; k < 3; ++k) m[4 * axis + k] = mesh.matrix[3 * axis + k];
+  if (!mesh.hasmatrix || !InvertAffine(m, inverse)) unusable = true;
+  Matrix pivot = Identity();
+  for (int k = 0; k < 3; ++k) pivot[12 + k] = -node.pivot[k];
+  return Multiply(pivot, inverse);
+}
+
+// Where each mesh is drawn: once for every node that names it (a dummy node
+// or one that names no mesh draws nothing), and as stored where no node
+// names it.
+void Place(Scene& scene) {
+  std::multimap<std::string, int> byname;
+  for (size_t m = 0; m < scene.meshes.size(); ++m)
+    byname.emplace(scene.meshes[m].name, static_cast<int>(m));
+  std::vector<bool> placed(scene.meshes.size(), false);
+  bool unusable = false;
+  const Keyframer& kf = scene.keyframer;
+  for (size_t n = 0; n < kf.nodes.size(); ++n) {
+    if (kf.nodes[n].name == kDummyNode) continue;
+    auto range = byname.equal_range(kf.nodes[n].name);
+    for (auto it = range.first; it != range.second; ++it) {
+      Placement p;
+      p.mesh = it->second;
+      p.node = static_cast<int>(n);
+      p.local = NodeLocal(scene.meshes[p.mesh], kf.nodes[n], unusable);
+      scene.placements.push_back(p);
+      placed[p.mesh] = true;
+    }
+  }
+  for (size_t m = 0; m < scene.meshes.size(); ++m)
+    if (!placed[m]) {
+      Placement p;
+      p.mesh = static_cast<int>(m);
+      scene.placements.push_back(p);
+    }
+  if (unusable)
+    scene.warnings.push_back(
+        "a mesh that the keyframer places has no matrix (0x4160) that can be "
+        "inverted; it is placed as stored");
+}
+
+class Importer {
+ public:
+  Importer(Loader3DS& loader, Scene& scene) : loader_(loader), scene_(scene) {}
+
+  void Materials(const std::vector<chunk_header>& chunks) {
+    for (const chunk_header& c : chunks) {
+      scene_.materials.push_back(ReadMaterial(loader_, c));
+      // A name given twice means its first material.
+      byname_.emplace(scene_.materials.back().name,
+                      static_cast<int>(scene_.materials.size()) - 1);
+    }
+  }
+
+  // An object with triangle meshes is a model; one with a camera is a
+  // camera (lights are passed over).
+  void Object(const chunk_header& object) {
+    std::vector<chunk_header> meshes;
+    for (const chunk_header& c : Within(loader_, object))
+      if (c.id == CHUNK_TRIMESH) meshes.push_back(c);
+    if (meshes.empty()) return Camera(object);
+    SceneMesh mesh;
+    mesh.model = scene_.models++;
+    mesh.name = ChunkCursor(loader_, object).String();
+    for (const chunk_header& chunk : meshes) Mesh(chunk, mesh);
+  }
+
+ private:
+  // A camera that shows nothing is passed over with a warning.
+  void Camera(const chunk_header& object) {
+    chunk_header c;
+    SceneCamera camera;
+    const std::string name = ChunkCursor(loader_, object).String();
+    if (!FirstWithin(loader_, object, kCamera, c) ||
+        !ReadCamera(loader_, c, name, camera))
+      return;
+    if (CameraShowsSomething(camera))
+      scene_.cameras.push_back(camera);
+    else
+      scene_.warnings.push_back(
+          "camera \"" + camera.name +
+          "\" is passed over: it looks at itself, its lens is not a positive "
+          "number, or a number of it is not finite or is beyond 1e30");
+  }
+
+  void LeaveOut(const SceneMesh& mesh, const std::string& why) {
+    scene_.warnings.push_back("model " + std::to_string(mesh.model) + " \"" +
+                              mesh.name + "\" is left out: " + why);
+  }
+
+  void Mesh(const chunk_header& chunk, SceneMesh mesh) {
+    const MeshChunks found = FindMeshChunks(loader_, chunk);
+    if (!found.hasvertices)
+      return LeaveOut(mesh, "no vertex list chunk (0x4110)");
+    if (!found.hasfaces) return LeaveOut(mesh, "no face list chunk (0x4120)");
+    std::vector<unsigned int> faces;
+    std::string why;
+    if (!ReadGeometry(found, mesh, faces, why)) return LeaveOut(mesh, why);
+    if (faces.empty()) return;  // nothing to draw, nothing wrong
+    if (found.hascoords) ReadCoords(found.coords, mesh);
+    SmoothByGroups(ReadSmoothing(loader_, found.faces, faces.size() / 3), faces,
+                   mesh.vertices, mesh.coords, mesh.normals);
+    if (found.hasmatrix) ReadMeshMatrix(found.matrix, mesh);
+    BoundMesh(mesh);
+    Group(found.faces, faces, mesh);
+    // Every vertex left is one that a face draws.
+    if (mesh.bounded) {
+      GrowBox(mesh.low, scene_.bounded, scene_.low, scene_.high);
+      GrowBox(mesh.high, scene_.bounded, scene_.low, scene_.high);
+    }
+    scene_.meshes.push_back(std::move(mesh));
+  }
+
+  // The vertices and the faces, in 32-bit indices since split vertices can
+  // pass 16 bits; false, with the reason, when a face names a vertex that
+  // the list does not have.
+  bool ReadGeometry(const MeshChunks& found, SceneMesh& mesh,
+                    std::vector<unsigned int>& faces, std::string& why) {
+    const int n = loader_.ReadVertices(found.vertices, nullptr);
+    mesh.vertices.resize(3 * static_cast<size_t>(n));
+    loader_.ReadVertices(found.vertices, mesh.vertices.data());
+    std::vector<unsigned short> stored(
+        3 * static_cast<size_t>(loader_.ReadFaces(found.faces, nullptr)));
+    loader_.ReadFaces(found.faces, stored.data());
+    mesh.filevertices = static_cast<size_t>(n);
+    mesh.faces = stored.size() / 3;
+    for (size_t c = 0; c < stored.size(); ++c)
+      if (stored[c] >= n) {
+        why = FaceNamesMissingVertex(c / 3, stored[c], mesh.filevertices);
+        return false;
+      }
+    faces.assign(stored.begin(), stored.end());
+    return true;
+  }
+
+  // One pair per vertex; vertices without one get (0, 0).
+  void ReadCoords(const chunk_header& chunk, SceneMesh& mesh) {
+    const size_t n = mesh.vertices.size() / 3;
+    const size_t k =
+        static_cast<size_t>(loader_.ReadMappingCoords(chunk, nullptr));
+    mesh.coords.assign(2 * (k > n ? k : n), 0.0f);
+    loader_.ReadMappingCoords(chunk, mesh.coords.data());
+    mesh.coords.resize(2 * n);
+  }
+
+  void ReadMeshMatrix(const chunk_header& chunk, SceneMesh& mesh) {
+    ChunkCursor in(loader_, chunk);
+    for (float& m : mesh.matrix) m = in.Float();
+    mesh.hasmatrix = true;
+  }
+
+  // The material of each face: the first reference that names the face.
+  std::vector<int> FaceMaterials(const chunk_header& facelist, size_t count) {
+    const int kNone = -1;
+    std::vector<int> materials(count, kNone);
+    std::vector<bool> named(count, false);
+    std::vector<unsigned short> indices;
+    for (const chunk_header& c : Within(loader_, facelist)) {
+      if (c.id != CHUNK_MATERIALREF) continue;
+      std::string name;
+      const int n = loader_.ReadMaterialRef(c, name, nullptr);
+      indices.resize(n > 0 ? n : 0);
+      loader_.ReadMaterialRef(c, name, indices.data());
+      auto known = byname_.find(name);
+      const int material = known == byname_.end() ? kNone : known->second;
+      for (unsigned short f : indices)
+        if (f < count && !named[f]) {
+          named[f] = true;
+          materials[f] = material;
+        }
+    }
+    return materials;
+  }
+
+  // One group per material in use, in material order; unnamed faces first.
+  void Group(const chunk_header& facelist,
+             const std::vector<unsigned int>& faces, SceneMesh& mesh) {
+    const size_t count = faces.size() / 3;
+    std::vector<int> material = FaceMaterials(facelist, count);
+    std::map<int, size_t> group;  // material -> corners, then group index
+    for (int m : material) group[m] += 3;
+    for (auto& entry : group) {
+      const size_t corners = entry.second;
+      entry.second = mesh.groups.size();
+      mesh.groups.emplace_back();
+      mesh.groups.back().material = entry.first;
+      mesh.groups.back().corners.reserve(corners);
+    }
+    for (size_t f = 0; f < count; ++f) {
+      std::vector<unsigned int>& out = mesh.groups[group[material[f]]].corners;
+      out.insert(out.end(), faces.begin() + 3 * f, faces.begin() + 3 * f + 3);
+    }
+    for (FaceGroup& g : mesh.groups) Centre(g, mesh.vertices);
+  }
+
+  Loader3DS& loader_;
+  Scene& scene_;
+  std::map<std::string, int> byname_;
+};
+
+// Writers that leave out the version chunk put the editor chunk first: it
+// is looked for among all the main chunk's children.
+void ImportEditor(Loader3DS& loader, const chunk_header& main, Scene& scene) {
+  chunk_header editor;
+  if (!FirstWithin(loader, main, CHUNK_EDITOR, editor)) return;
+  std::vector<chunk_header> objects, materials;
+  for (const chunk_header& c : Within(loader, editor)) {
+    if (c.id == CHUNK_OBJECT) objects.push_back(c);
+    if (c.id == CHUNK_MATERIAL) materials.push_back(c);
+  }
+  Importer importer(loader, scene);
+  importer.Materials(materials);
+  for (const chunk_header& object : objects) importer.Object(object);
+}
+
+}  // namespace
+
+bool ImportScene(Loader3DS& loader, Scene& scene, std::string& why) {
+  chunk_header main;
+  scene.recognised = loader.ReadMainHeader(&main) == CHUNK_MAIN;
+  if (!scene.recognised) {
+    why = "not a 3DS file (no main chunk 0x4D4D)";
+    return false;
+  }
+  ImportEditor(loader, main, scene);
+  if (scene.meshes.empty()) {
+    why = "no model that can be drawn";
+    return false;
+  }
+  scene.keyframer = ReadKeyframer(loader, main);
+  for (const std::string& warning : scene.keyframer.warnings)
+    scene.warnings.push_back(warning);
+  Place(scene);
+  return true;
+}
+
+void LoadScene(const std::string& path, bool countline,
+               const Messages& messages, InputFiles& inputs, Scene& scene) {
+  Loader3DS loader;
+  FileId id;
+  std::string why;
+  if (!OpenModelFile(path, loader, id, why)) messages.Fail(why);
+  inputs.Note(path, id);
+  const bool drawable = ImportScene(loader, scene, why);
+  if (countline && scene.recognised) messages.CountLine(scene.models);
+  for (const std::string& warning : scene.warnings)
+    messages.Warn(path + ": " + warning);
+  if (!drawable) messages.Fail(path + ": " + why);
+}

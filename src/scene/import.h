@@ -1,0 +1,27 @@
+// Reads a 3DS file's scene (scene.h): meshes, materials, the keyframer's
+// placements and the cameras. Linear in the size of the file.
+#ifndef MODELVIEWER_IMPORT_H
+#define MODELVIEWER_IMPORT_H
+
+#include <string>
+
+#include "3dsloader.h"
+#include "input_files.h"
+#include "messages.h"
+#include "scene.h"
+
+// Imports every model of the file that `loader` holds. A mesh without a
+// vertex list or a face list, or whose faces name vertices it does not have,
+// is left out with a warning. False, with the reason, when the bytes are not
+// a 3DS file or hold no face to draw.
+bool ImportScene(Loader3DS& loader, Scene& scene, std::string& why);
+
+// Reads the file at `path` (a regular file, noted in `inputs`) and imports
+// its scene; the reader's copy of the file is gone on return. Writes the
+// model count line of a file that starts as a 3DS file when `countline`
+// asks, and a line per warning; a file that is refused ends the run with
+// its reason and status 1.
+void LoadScene(const std::string& path, bool countline,
+               const Messages& messages, InputFiles& inputs, Scene& scene);
+
+#endif

@@ -1,0 +1,149 @@
+#include "input_files.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
+#include <new>
+
+#include "chunk_cursor.h"
+
+namespace {
+
+const unsigned long long kLargest3ds = 0xFFFFFFFFull;  // 32-bit lengths
+
+FileId IdOf(const struct stat& info) {
+  FileId id;
+  id.device = info.st_dev;
+  id.inode = info.st_ino;
+  return id;
+}
+
+// What is wrong with reading something of this type, or "" for a regular
+// file.
+const char* NotRegular(mode_t mode) {
+  if (S_ISREG(mode)) return "";
+  return S_ISDIR(mode) ? "is a directory" : "is not a regular file";
+}
+
+// Opens without waiting: a FIFO with no writer, or a device, would
+// otherwise hold the open (or the first read) for ever. -1, with the
+// reason, for anything but a regular file.
+int OpenRegular(const std::string& path, struct stat& info, std::string& why) {
+  const int fd =
+      open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
+  if (fd < 0) {
+    why = std::strerror(errno);
+    return -1;
+  }
+  if (fstat(fd, &info) != 0) {
+    why = std::strerror(errno);
+  } else {
+    why = NotRegular(info.st_mode);
+    if (why.empty()) return fd;
+  }
+  close(fd);
+  return -1;
+}
+
+// Reads exactly `count` bytes; false, with the reason, otherwise.
+bool ReadExactly(int fd, unsigned char* dest, unsigned long long count,
+                 std::string& why) {
+  while (count > 0) {
+    const size_t step = count < (1u << 30) ? count : (1u << 30);
+    const ssize_t got = read(fd, dest, step);
+    if (got < 0 && errno == EINTR) continue;
+    if (got <= 0) {
+      why = got < 0 ? std::strerror(errno) : "the file became shorter";
+      return false;
+    }
+    dest += got;
+    count -= static_cast<unsigned long long>(got);
+  }
+  return true;
+}
+
+std::string TooLarge(unsigned long long limit) {
+  return "is larger than " + std::to_string(limit) + " bytes";
+}
+
+}  // namespace
+
+bool ReadRegularFile(const std::string& path, unsigned long long limit,
+                     std::vector<unsigned char>& bytes, FileId& id,
+                     std::string& why) {
+  struct stat info;
+  const int fd = OpenRegular(path, info, why);
+  if (fd < 0) return false;
+  id = IdOf(info);
+  const unsigned long long size = static_cast<unsigned long long>(info.st_size);
+  bool read = false;
+  if (size > limit) {
+    why = TooLarge(limit);
+  } else {
+    bytes.resize(size);
+    read = ReadExactly(fd, bytes.data(), size, why);
+  }
+  close(fd);
+  return read;
+}
+
+bool OpenModelFile(const std::string& path, Loader3DS& loader, FileId& id,
+                   std::string& why) {
+  struct stat info;
+  const int fd = OpenRegular(path, info, why);
+  if (fd < 0) {
+    why = "cannot read " + path + ": " + why;
+    return false;
+  }
+  id = IdOf(info);
+  const unsigned long long size = static_cast<unsigned long long>(info.st_size);
+  const unsigned int kHeader = kChunkHeaderSize;  // the main chunk's
+  unsigned char head[kHeader];
+  unsigned char* buffer = nullptr;
+  bool opened = false;
+  if (size > kLargest3ds) {
+    why = "cannot read " + path + ": " + TooLarge(kLargest3ds) +
+          ", the most a 3DS file can hold";
+  } else if (size < kHeader || !ReadExactly(fd, head, kHeader, why) ||
+             (head[0] | head[1] << 8) != CHUNK_MAIN) {
+    // Nothing more is read of a file that does not start as a 3DS file.
+    why = path + ": not a 3DS file (no main chunk 0x4D4D)";
+  } else if (!(buffer = new (std::nothrow) unsigned char[size])) {
+    why = "out of memory";
+  } else {
+    std::memcpy(buffer, head, kHeader);
+    opened = ReadExactly(fd, buffer + kHeader, size - kHeader, why);
+    if (!opened) why = "cannot read " + path + ": " + why;
+  }
+  close(fd);
+  if (!opened) {
+    delete[] buffer;
+    return false;
+  }
+  loader.TakeBytes(buffer, static_cast<unsigned int>(size));
+  return true;
+}
+
+bool IdentifyFile(const std::string& path, FileId& id) {
+  struct stat info;
+  if (stat(path.c_str(), &info) != 0) return false;
+  id = IdOf(info);
+  return true;
+}
+
+bool InputFiles::SafeTarget(const std::string& path, std::string& why) const {
+  if (path == "-") return true;
+  struct stat info;
+  if (stat(path.c_str(), &info) != 0) return true;  // nothing there yet
+  why = NotRegular(info.st_mode);
+  if (!why.empty()) return false;
+  for (const Input& input : inputs_)
+    if (input.id == IdOf(info)) {
+      why = "it is " + input.path + ", which this run reads";
+      return false;
+    }
+  return true;
+}

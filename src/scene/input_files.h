@@ -1,0 +1,63 @@
+// The files the viewer reads: only regular files, opened so that a FIFO or a
+// device can never block the program, read within a size limit, and known by
+// their identity on disk so that nothing the viewer writes can replace them.
+#ifndef MODELVIEWER_INPUT_FILES_H
+#define MODELVIEWER_INPUT_FILES_H
+
+#include <string>
+#include <vector>
+
+#include "3dsloader.h"
+
+// A file as the file system knows it, whatever name led to it.
+struct FileId {
+  unsigned long long device = 0, inode = 0;
+  bool operator<(const FileId& other) const {
+    return device != other.device ? device < other.device : inode < other.inode;
+  }
+  bool operator==(const FileId& other) const {
+    return device == other.device && inode == other.inode;
+  }
+};
+
+// Reads the regular file at `path` whole into `bytes`. False, with the
+// reason ("is a directory", "is not a regular file", "is larger than ...",
+// the system's word), for anything else or a file over `limit` bytes.
+bool ReadRegularFile(const std::string& path, unsigned long long limit,
+                     std::vector<unsigned char>& bytes, FileId& id,
+                     std::string& why);
+
+// Opens a 3DS file into `loader`: a regular file of at most 4 GiB - 1 bytes
+// (the format's 32-bit lengths) whose first 6 bytes are a main chunk header,
+// checked before the rest is read. False, with the reason, otherwise.
+bool OpenModelFile(const std::string& path, Loader3DS& loader, FileId& id,
+                   std::string& why);
+
+// The identity of the file at `path` (links followed); false when there is
+// none.
+bool IdentifyFile(const std::string& path, FileId& id);
+
+// The largest image file read.
+const unsigned long long kMaxImageFileBytes = 1ull << 30;
+
+// The files a run has read, by identity, which nothing it writes may
+// replace.
+class InputFiles {
+ public:
+  void Note(const std::string& path, const FileId& id) {
+    inputs_.push_back({id, path});
+  }
+  // Where a screenshot may go: "-" (standard output), a path where nothing
+  // is, or a regular file that is none of the inputs. False, with the
+  // reason, otherwise.
+  bool SafeTarget(const std::string& path, std::string& why) const;
+
+ private:
+  struct Input {
+    FileId id;
+    std::string path;
+  };
+  std::vector<Input> inputs_;
+};
+
+#endif

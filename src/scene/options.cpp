@@ -1,0 +1,187 @@
+#include "options.h"
+
+namespace {
+
+const std::string kScreenshot = "--screenshot";
+const std::string kScreenshotIs = "--screenshot=";
+const char kNoPath[] = "--screenshot needs the path of the PNG to write";
+const char kTwice[] = "--screenshot given twice";
+
+bool Refuse(Options& options, const std::string& error) {
+  options.action = Options::kUsageError;
+  options.error = error;
+  return false;
+}
+
+// A whole number from 0 to a million, or -1.
+long WholeNumber(const std::string& text) {
+  if (text.empty() || text.size() > 7 ||
+      text.find_first_not_of("0123456789") != std::string::npos)
+    return -1;
+  const long n = std::stol(text);
+  return n <= 1000000 ? n : -1;
+}
+
+bool TakeFrame(Options& options, const std::string& value) {
+  options.frame = WholeNumber(value);
+  if (options.frame < 0)
+    return Refuse(options, "--frame needs a whole number of frames, 0 or more");
+  return true;
+}
+
+// WxH, each side from 64 to 8192.
+bool TakeSize(Options& options, const std::string& value) {
+  const size_t x = value.find('x');
+  const long w = x == std::string::npos ? -1 : WholeNumber(value.substr(0, x));
+  const long h = x == std::string::npos ? -1 : WholeNumber(value.substr(x + 1));
+  if (w < kMinSide || w > kMaxSide || h < kMinSide || h > kMaxSide)
+    return Refuse(options,
+                  "--size needs WIDTHxHEIGHT, each from 64 to 8192 pixels");
+  options.sized = true;
+  options.width = static_cast<int>(w);
+  options.height = static_cast<int>(h);
+  return true;
+}
+
+bool TakeCamera(Options& options, const std::string& value) {
+  const long n = WholeNumber(value);
+  if (n < 1)
+    return Refuse(options, "--camera needs a camera number, 1 or more");
+  options.camera = static_cast<int>(n);
+  return true;
+}
+
+// `--name VALUE` or `--name=VALUE`: the value, when `arg` is that option.
+bool Valued(const std::string& name, const std::string& arg, char* argv[],
+            int argc, int& i, std::string& value) {
+  if (arg == name) {
+    value = i + 1 < argc ? argv[++i] : "";
+    return true;
+  }
+  if (arg.compare(0, name.size() + 1, name + "=") != 0) return false;
+  value = arg.substr(name.size() + 1);
+  return true;
+}
+
+// Takes one argument; false once the action is decided.
+bool Take(Options& options, char* argv[], int argc, int& i, bool& literal) {
+  const std::string arg = argv[i];
+  std::string value;
+  if (!literal && arg == "--") {
+    literal = true;
+  } else if (!literal && arg == "--help") {
+    options.action = Options::kHelp;
+    return false;
+  } else if (!literal && arg == "--version") {
+    options.action = Options::kVersion;
+    return false;
+  } else if (!literal && !options.screenshot.empty() &&
+             arg.compare(0, kScreenshot.size(), kScreenshot) == 0) {
+    return Refuse(options, kTwice);
+  } else if (!literal && arg == kScreenshot) {
+    // The next argument, unless it is missing or an option.
+    if (i + 1 >= argc || argv[i + 1][0] == '\0' ||
+        (argv[i + 1][0] == '-' && argv[i + 1][1] != '\0'))
+      return Refuse(options, kNoPath);
+    options.screenshot = argv[++i];
+  } else if (!literal &&
+             arg.compare(0, kScreenshotIs.size(), kScreenshotIs) == 0) {
+    options.screenshot = arg.substr(kScreenshotIs.size());
+    if (options.screenshot.empty()) return Refuse(options, kNoPath);
+  } else if (!literal && (arg == "--info" || arg == "--info=text")) {
+    options.info = Options::kInfoText;
+  } else if (!literal && arg == "--info=json") {
+    options.info = Options::kInfoJson;
+  } else if (!literal && Valued("--frame", arg, argv, argc, i, value)) {
+    return TakeFrame(options, value);
+  } else if (!literal && Valued("--size", arg, argv, argc, i, value)) {
+    return TakeSize(options, value);
+  } else if (!literal && Valued("--camera", arg, argv, argc, i, value)) {
+    return TakeCamera(options, value);
+  } else if (!literal && arg.size() > 1 && arg[0] == '-') {
+    return Refuse(options, "unknown option " + arg);
+  } else if (!options.file.empty()) {
+    return Refuse(options, "one FILE at most (also given: " + arg + ")");
+  } else if (arg.empty()) {
+    return Refuse(options, "FILE is empty");
+  } else {
+    options.file = arg;
+  }
+  return true;
+}
+
+}  // namespace
+
+Options ParseOptions(int argc, char* argv[]) {
+  Options options;
+  bool literal = false;
+  for (int i = 1; i < argc; ++i)
+    if (!Take(options, argv, argc, i, literal)) return options;
+  // The bundled program's window and view are fixed.
+  if (options.action == Options::kView && options.file.empty()) {
+    if (options.info != Options::kNoInfo)
+      Refuse(options, "--info needs a FILE");
+    if (options.sized || options.camera)
+      Refuse(options, "--size and --camera need a FILE");
+  }
+  return options;
+}
+
+std::string UsageLines(const std::string& program) {
+  return "usage: " + program +
+         " [--screenshot OUT.png] [--frame N] [--size WxH] [--camera N]\n"
+         "       " +
+         std::string(program.size(), ' ') +
+         " [FILE.3ds]\n"
+         "       " +
+         program +
+         " --info[=json] FILE.3ds\n"
+         "       " +
+         program + " --help | --version\n";
+}
+
+std::string HelpText(const std::string& program) {
+  return UsageLines(program) +
+         "\n"
+         "Shows a 3DS model lit, textured and spinning.\n"
+         "\n"
+         "  FILE.3ds            the model to show, framed to fit the window,\n"
+         "                      in the materials its faces name; textures\n"
+         "                      (BMP, PNG, JPEG, TGA, GIF) are looked up\n"
+         "                      beside it. Without FILE: monster.3ds in the\n"
+         "                      working directory, shown as the bundled\n"
+         "                      sample is, until any key is pressed\n"
+         "  --screenshot OUT.png  write the first frame as a PNG and end; -\n"
+         "                      writes it to standard output. OUT is replaced\n"
+         "                      only once the picture is whole, and never\n"
+         "                      when it is the model or an image it uses, or\n"
+         "                      not a regular file\n"
+         "  --frame N           start the file's animation at frame N (30\n"
+         "                      frames a second); the screenshot shows it\n"
+         "  --size WxH          the window's and the screenshot's size, each\n"
+         "                      side from 64 to 8192 (default 800x600)\n"
+         "  --camera N          start looking through the file's N-th camera\n"
+         "  --info[=json]       write what was read from FILE (meshes as "
+         "placed,\n"
+         "                      materials, textures found, cameras) as text\n"
+         "                      or as one JSON document, and end; no window\n"
+         "  --help              this text\n"
+         "  --version           the version\n"
+         "\n"
+         "Controls, with FILE:\n"
+         "  left drag           turn the model; a window's width is a turn\n"
+         "  right or middle drag  move the model with the pointer (also\n"
+         "                      Shift + left drag)\n"
+         "  wheel, + and -      nearer and farther, 15 % a step\n"
+         "  arrow keys          turn the model 5 degrees the way they point\n"
+         "  Space               pause, or start what is stopped\n"
+         "  R                   back to the first picture\n"
+         "  C                   the file's cameras in turn, then the "
+         "turntable\n"
+         "  W                   wireframe on and off\n"
+         "  Esc or Q            end\n"
+         "The window can be resized. Dragging or turning stops the spin.\n"
+         "\n"
+         "Exit status: 0 shown or written, 1 refused or failed, 2 wrong "
+         "usage.\n";
+}

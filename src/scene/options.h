@@ -1,0 +1,36 @@
+// The command line, read once into one record before anything starts.
+#ifndef MODELVIEWER_OPTIONS_H
+#define MODELVIEWER_OPTIONS_H
+
+#include <string>
+
+// The sides a window or screenshot may have, in pixels.
+const int kMinSide = 64, kMaxSide = 8192;
+
+struct Options {
+  enum Action { kView, kHelp, kVersion, kUsageError };
+  Action action = kView;
+  std::string file;        // FILE: viewing mode; empty: the bundled program
+  std::string screenshot;  // --screenshot OUT.png: first frame to a PNG
+  long frame = -1;         // --frame N: the animation's first frame; -1: start
+  enum Info { kNoInfo, kInfoText, kInfoJson };
+  Info info = kNoInfo;  // --info[=json]: describe FILE, open no window
+  int width = 800, height = 600;  // --size WxH: the window and screenshot
+  bool sized = false;             // --size was given
+  int camera = 0;     // --camera N: start looking through the N-th; 0: none
+  std::string error;  // what is wrong with the command line
+};
+
+// Reads `modelviewer [--screenshot OUT.png] [--frame N] [--size WxH]
+// [--camera N] [FILE]` and `--help`, `--version`. "--" ends the options. An
+// empty FILE, a second --screenshot, or --info, --size or --camera without a
+// FILE is a usage error. The first of --help, --version or an error decides
+// the action.
+Options ParseOptions(int argc, char* argv[]);
+
+// The usage lines of `program`, and the --help text that adds what each
+// argument does.
+std::string UsageLines(const std::string& program);
+std::string HelpText(const std::string& program);
+
+#endif

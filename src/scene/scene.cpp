@@ -1,0 +1,24 @@
+#include "scene.h"
+
+#include <cmath>
+
+void GrowBox(const float* p, bool& bounded, float* low, float* high) {
+  if (!std::isfinite(p[0]) || !std::isfinite(p[1]) || !std::isfinite(p[2]))
+    return;
+  for (int k = 0; k < 3; ++k) {
+    if (!bounded || p[k] < low[k]) low[k] = p[k];
+    if (!bounded || p[k] > high[k]) high[k] = p[k];
+  }
+  bounded = true;
+}
+
+std::vector<bool> MaterialsWithTexture(const Scene& scene) {
+  std::vector<bool> wanted(scene.materials.size(), false);
+  for (const SceneMesh& mesh : scene.meshes)
+    if (!mesh.coords.empty())
+      for (const FaceGroup& group : mesh.groups)
+        if (group.material >= 0 &&
+            !scene.materials[group.material].image.empty())
+          wanted[group.material] = true;
+  return wanted;
+}

@@ -1,0 +1,75 @@
+// The scene library: what the programs know about a 3DS file and about
+// looking at it, with no window and no OpenGL. Its files may use the
+// standard library, POSIX file calls, the reader (src/loader) and the JSON
+// library; the build links neither SDL nor GL into it, so nothing here can
+// reach them. Tests, tools and the fuzzers use it directly.
+//
+// This header: a file's scene as the viewing mode draws it, in plain data.
+// Every triangle mesh of every model, its faces grouped by the material that
+// the file names for them, where the keyframer places each mesh, the file's
+// cameras, and the box around everything drawn. import.h fills it.
+#ifndef MODELVIEWER_SCENE_H
+#define MODELVIEWER_SCENE_H
+
+#include <string>
+#include <vector>
+
+#include "cameras.h"
+#include "keyframer.h"
+#include "materials.h"
+#include "matrix.h"
+
+// Faces of one mesh that share a material: one draw call.
+struct FaceGroup {
+  int material = -1;  // index into Scene::materials; -1: none named
+  std::vector<unsigned int> corners;  // three vertex indices per face
+  float centre[3] = {0, 0, 0};        // of the box around its vertices
+};
+
+struct SceneMesh {
+  int model = 0;                // the model's index among the file's models
+  std::string name;             // the model's name
+  std::vector<float> vertices;  // x, y, z per vertex
+  std::vector<float> normals;   // smoothed by groups; unit length
+  std::vector<float> coords;    // u, v per vertex; empty without mapping
+  std::vector<FaceGroup> groups;
+  size_t filevertices = 0, faces = 0;  // as the file has them
+  // The mesh's own matrix (0x4160: X, Y, Z axes, origin), when it has one.
+  bool hasmatrix = false;
+  float matrix[12] = {1, 0, 0, 0, 1, 0, 0, 0, 1, 0, 0, 0};
+  float low[3] = {0, 0, 0}, high[3] = {0, 0, 0};  // its finite vertices
+  bool bounded = false;
+};
+
+// One mesh drawn at one place: by a keyframer node (world at a frame, then
+// `local`, which is T(-pivot) M^-1), or as stored (node -1).
+struct Placement {
+  int mesh = 0;
+  int node = -1;
+  Matrix local = Identity();
+};
+
+struct Scene {
+  bool recognised = false;  // the bytes start with a 3DS main chunk
+  int models = 0;           // objects with a triangle mesh, as the file has
+  std::vector<SceneMaterial> materials;
+  std::vector<SceneMesh> meshes;      // those with faces to draw
+  std::vector<std::string> warnings;  // what was left out, and why
+  Keyframer keyframer;
+  std::vector<Placement> placements;  // in the keyframer's node order
+  std::vector<SceneCamera> cameras;   // those that can be looked through
+  // The box around every finite vertex that a face draws; `bounded` is false
+  // when there is none.
+  bool bounded = false;
+  float low[3] = {0, 0, 0}, high[3] = {0, 0, 0};
+};
+
+// Grows the box from `low` to `high` (empty while `bounded` is false) to
+// take in `p`; a point with a coordinate that is not finite is passed over.
+void GrowBox(const float* p, bool& bounded, float* low, float* high);
+
+// Materials whose texture some face can show: named by a group of a mesh
+// with mapping coordinates.
+std::vector<bool> MaterialsWithTexture(const Scene& scene);
+
+#endif
