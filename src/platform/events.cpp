@@ -142,7 +142,7 @@ FrameInput WindowEvents::Take() {
   return in;
 }
 
-void WindowEvents::WaitForEvents(bool (*stop)()) {
+void WindowEvents::WaitForEvents(const std::function<bool()>& stop) {
   SDL_Event event;
   while (!stop()) {
     SDL_PumpEvents();

@@ -4,6 +4,7 @@
 
 #include <SDL.h>
 
+#include <functional>
 #include <set>
 #include <vector>
 
@@ -36,7 +37,7 @@ class WindowEvents {
   FrameInput Take();
   // Until an event waits, a little sleep at a time, so that `stop` is seen
   // too.
-  void WaitForEvents(bool (*stop)());
+  void WaitForEvents(const std::function<bool()>& stop);
 
  private:
   void TakeEvent(const SDL_Event& event, FrameInput& in);

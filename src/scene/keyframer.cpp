@@ -60,8 +60,9 @@ std::vector<TrackKey> ReadTrack(Loader3DS& loader, const chunk_header& chunk,
                                 int values) {
   std::vector<TrackKey> keys;
   ChunkCursor in(loader, chunk);
-  if (!in.Has(14)) return keys;
-  in.Skip(10);
+  const unsigned int kTrackHeader = 2 + 8 + 4;  // flags, unused, key count
+  if (!in.Has(kTrackHeader)) return keys;
+  in.Skip(kTrackHeader - 4);
   unsigned int count = in.Uint();
   TrackKey key;
   while (count-- > 0 && ReadKey(in, values, key)) keys.push_back(key);

@@ -37,6 +37,13 @@ Rotation EyeAxes(const View& v) {
                Times(About(1, v.yaw), About(0, -90)));
 }
 
+// Each wheel notch takes the eye this share of its distance nearer.
+const double kNotchNearer = 0.15;
+
+// The far plane stays within this many near planes, so that depth keeps its
+// precision.
+const double kDepthRatio = 4096;
+
 // The distance is kept where squaring it and taking planes from it stay
 // finite, whatever a person does.
 double Bounded(double distance) {
@@ -84,7 +91,7 @@ void Orbit(View& view, double yaw, double elevation) {
 }
 
 void Zoom(View& view, int notches) {
-  view.distance = Bounded(view.distance * std::pow(0.85, notches));
+  view.distance = Bounded(view.distance * std::pow(1 - kNotchNearer, notches));
 }
 
 void Pan(View& view, double dx, double dy, int width, int height) {
@@ -136,7 +143,7 @@ void ClipPlanes(const View& view, const float centre[3], double radius,
     squared += (eye[k] - centre[k]) * (eye[k] - centre[k]);
   const double apart = std::sqrt(squared);
   farplane = apart + kClipMargin * radius;
-  nearplane = std::max(apart - kClipMargin * radius, farplane / 4096);
+  nearplane = std::max(apart - kClipMargin * radius, farplane / kDepthRatio);
   // Far from a small scene, the two planes meet in rounding; a projection
   // needs them apart.
   nearplane = std::min(nearplane, farplane * 0.999);
