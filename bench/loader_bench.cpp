@@ -111,18 +111,16 @@ void BM_ViewingImport(benchmark::State& state) {
 BENCHMARK(BM_ViewingImport)->Unit(benchmark::kMicrosecond);
 
 // A pose of 1 000 nodes, each with 1 000 keys in each of its position,
-// rotation and scale tracks, a child of the one before: per node and frame.
-void BM_EvaluatePose(benchmark::State& state) {
+// rotation and scale tracks, a child of the one before, each placing a
+// triangle: per node and frame.
+void BM_PoseScene(benchmark::State& state) {
   using namespace w3ds;
   Chunk kf(0xB000);
   for (int n = 0; n < 1000; ++n) {
     Chunk node(0xB002);
     node.add(Chunk(0xB030).u16(std::uint16_t(n)));
-    node.add(Chunk(0xB010)
-                 .str("$$$DUMMY")
-                 .u16(0)
-                 .u16(0)
-                 .u16(std::uint16_t(n == 0 ? 0xFFFF : n - 1)));
+    node.add(Chunk(0xB010).str("a").u16(0).u16(0).u16(
+        std::uint16_t(n == 0 ? 0xFFFF : n - 1)));
     for (std::uint16_t id : {0xB020, 0xB021, 0xB022}) {
       Chunk track(id);
       track.u16(0).u32(0).u32(0).u32(1000);
@@ -135,23 +133,27 @@ void BM_EvaluatePose(benchmark::State& state) {
     }
     kf.add(node);
   }
+  const Chunk triangle =
+      object("a").add(trimesh()
+                          .add(vertexList({{0, 0, 0}, {1, 0, 0}, {0, 0, 1}}))
+                          .add(faceList({{0, 1, 2, 0}})));
   const std::string path = "/tmp/loader_bench_pose.3ds";
-  writeFile(path, Chunk(0x4D4D).add(kf).bytes());
+  writeFile(path, Chunk(0x4D4D).add(editor().add(triangle)).add(kf).bytes());
   Loader3DS loader;
   loader.OpenFile(path);
-  chunk_header main;
-  loader.ReadMainHeader(&main);
-  const Keyframer keyframer = ReadKeyframer(loader, main);
-  std::vector<Matrix> world;
+  Scene scene;
+  std::string why;
+  ImportScene(loader, scene, why);
+  std::vector<Matrix> matrices;
   std::vector<bool> shown;
   double frame = 0;
   for (auto _ : state) {
-    EvaluatePose(keyframer, frame, world, shown);
+    PoseScene(scene, frame, matrices, shown);
     frame = frame > 998 ? 0 : frame + 1.37;
   }
   state.SetItemsProcessed(state.iterations() * 1000);
 }
-BENCHMARK(BM_EvaluatePose)->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_PoseScene)->Unit(benchmark::kMicrosecond);
 
 }  // namespace
 

@@ -71,7 +71,7 @@ TEST(Keyframer, RotatingCubeReturnsToItsStoredVerticesFromItsLastKey) {
   Scene scene;
   std::string why;
   ASSERT_TRUE(ImportScene(loader, scene, why));
-  ASSERT_EQ(182u, scene.keyframer.nodes[0].rotation.size());
+  ASSERT_EQ(182u, scene.keyframer.nodes[0].rotation.count);
   ASSERT_EQ(1u, scene.placements.size());
   const SceneMesh& mesh = scene.meshes[0];
   for (double frame : {0.0, 90.0, 181.0, 240.0}) {

@@ -23,7 +23,9 @@ inline bool CamerasGiveViews(const Scene& scene) {
   for (const SceneCamera& camera : scene.cameras)
     for (double frame : {0.0, 37.25}) {
       View view;
-      if (!CameraView(CameraAt(scene, camera, frame), view)) continue;
+      SceneCamera at;
+      if (!CameraAt(scene, camera, frame, at) || !CameraView(at, view))
+        continue;
       double nearplane, farplane;
       ClipPlanes(view, f.centre, f.radius, nearplane, farplane);
       if (!(nearplane > 0 && farplane > nearplane)) return false;

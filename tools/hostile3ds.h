@@ -95,6 +95,85 @@ inline std::vector<std::string> LongNames(int count, size_t length,
   return names;
 }
 
+// ---- Scenes that ask for far more work than their bytes -------------------
+
+// `meshes` one-triangle meshes all named "a", and `nodes` object nodes that
+// each name "a": every node places every mesh.
+inline Bytes SharedNames(int meshes, int nodes) {
+  Chunk ed = editor();
+  for (int i = 0; i < meshes; ++i) ed.add(Triangle("a", float(i)));
+  std::vector<Chunk> kf;
+  for (int n = 0; n < nodes; ++n)
+    kf.push_back(objectNode(std::uint16_t(n), "a", 0xFFFF));
+  return file3ds(ed, kf);
+}
+
+// One mesh of `faces` faces in no smoothing group (so every corner is a
+// vertex of its own: three drawn vertices a face), placed by `nodes` nodes.
+inline Bytes InstancedMesh(int faces, int nodes) {
+  std::vector<Vec3> vertices = {{0, 0, 0}, {1, 0, 0}, {0, 0, 1}};
+  std::vector<Face> list(static_cast<size_t>(faces), Face{0, 1, 2, 0});
+  std::vector<std::uint32_t> groups(list.size(), 0);
+  Chunk ed = editor().add(
+      object("big").add(trimesh()
+                            .add(vertexList(vertices))
+                            .add(faceList(list).add(smoothingGroup(groups)))));
+  std::vector<Chunk> kf;
+  for (int n = 0; n < nodes; ++n)
+    kf.push_back(objectNode(std::uint16_t(n), "big", 0xFFFF,
+                            {track(0xB020, {{0, float(n), 0, 0}})}));
+  return file3ds(ed, kf);
+}
+
+// `count` empty object node chunks (6 bytes each).
+inline Bytes EmptyNodes(int count) {
+  Bytes body;
+  for (int n = 0; n < count; ++n) Chunk(0xB002).appendTo(body);
+  Bytes file = Chunk(0x4D4D)
+                   .add(Chunk(0x0002).u32(3))
+                   .add(editor().add(Triangle("a")))
+                   .bytes();
+  // The keyframer chunk: a segment, then the nodes.
+  Chunk kf(0xB000);
+  kf.add(Chunk(0xB008).u32(0).u32(100));
+  Bytes head = kf.bytes();
+  const std::uint32_t length = std::uint32_t(head.size() + body.size());
+  for (int i = 0; i < 4; ++i) head[2 + i] = (length >> (8 * i)) & 0xFF;
+  file.insert(file.end(), head.begin(), head.end());
+  file.insert(file.end(), body.begin(), body.end());
+  const std::uint32_t total = std::uint32_t(file.size());
+  for (int i = 0; i < 4; ++i) file[2 + i] = (total >> (8 * i)) & 0xFF;
+  return file;
+}
+
+// A node of the triangle with `count` hide keys of 6 bytes each.
+inline Bytes ManyHideKeys(std::uint32_t count) {
+  Chunk hide(0xB029);
+  hide.u16(0).u32(0).u32(0).u32(count);
+  hide.data.reserve(hide.data.size() + 6ull * count);
+  for (std::uint32_t k = 0; k < count; ++k) hide.u32(k).u16(0);
+  Chunk node = objectNode(0, "a", 0xFFFF);
+  node.add(hide);
+  return file3ds(editor().add(Triangle("a")), {node});
+}
+
+// `cameras` cameras and `nodes` camera nodes, none of which names one of
+// them but the last.
+inline Bytes ManyCameraNodes(int cameras, int nodes) {
+  Chunk ed = editor().add(Triangle("a"));
+  for (int c = 0; c < cameras; ++c)
+    ed.add(
+        cameraObject("c" + std::to_string(c), {0, -10, 0}, {0, 0, 0}, 0, 35));
+  std::vector<Chunk> kf;
+  for (int n = 0; n < nodes; ++n)
+    kf.push_back(Chunk(0xB003).add(Chunk(0xB010)
+                                       .str(n + 1 == nodes ? "c0" : "x")
+                                       .u16(0)
+                                       .u16(0)
+                                       .u16(0xFFFF)));
+  return file3ds(ed, kf);
+}
+
 }  // namespace hostile
 
 #endif

@@ -14,6 +14,7 @@
 #include <cstring>
 
 #include "file_names.h"
+#include "stop.h"
 
 namespace {
 
@@ -235,6 +236,7 @@ namespace {
 
 struct PngFailure {
   char message[200];
+  bool stopped;  // the run was asked to end
 };
 
 void OnPngError(png_structp png, png_const_charp message) {
@@ -246,7 +248,7 @@ void OnPngError(png_structp png, png_const_charp message) {
 void OnPngWarning(png_structp, png_const_charp) {}
 
 // Kept apart from anything with a destructor: libpng reports errors by
-// jumping back to the setjmp here.
+// jumping back to the setjmp here. A stop request ends it between rows.
 bool WriteRows(std::FILE* out, int width, int height, png_bytep* rows,
                PngFailure* failure) {
   png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, failure,
@@ -266,21 +268,50 @@ bool WriteRows(std::FILE* out, int width, int height, png_bytep* rows,
                PNG_INTERLACE_NONE, PNG_COMPRESSION_TYPE_DEFAULT,
                PNG_FILTER_TYPE_DEFAULT);
   png_write_info(png, info);
-  png_write_image(png, rows);
-  png_write_end(png, nullptr);
+  for (int y = 0; y < height && !failure->stopped; ++y) {
+    png_write_row(png, rows[y]);
+    failure->stopped = StopRequested();
+  }
+  if (!failure->stopped) png_write_end(png, nullptr);
   png_destroy_write_struct(&png, &info);
-  return true;
+  return !failure->stopped;
 }
 
-// A new file beside `path`, readable as a file made with fopen would be.
-std::FILE* CreateBeside(const std::string& path, std::string& temporary) {
-  const std::string folder = FolderOf(path);
+// The file that writing to `path` replaces: where its links lead, to the
+// last name (which need not exist yet).
+std::string FinalTarget(std::string path) {
+  for (int hops = 0; hops < 40; ++hops) {
+    struct stat info;
+    if (lstat(path.c_str(), &info) != 0 || !S_ISLNK(info.st_mode)) break;
+    std::vector<char> link(static_cast<size_t>(info.st_size) + 1);
+    const ssize_t length = readlink(path.c_str(), link.data(), link.size());
+    if (length <= 0 || static_cast<size_t>(length) >= link.size()) break;
+    const std::string to(link.data(), static_cast<size_t>(length));
+    const std::string folder = FolderOf(path);
+    path = to[0] == '/' || folder.empty() ? to : folder + "/" + to;
+  }
+  return path;
+}
+
+// A new file beside `target`, with the permissions (and, where the process
+// may set them, the owner and group) of the file it will replace, or those
+// of a file made with fopen.
+std::FILE* CreateBeside(const std::string& target, std::string& temporary) {
+  const std::string folder = FolderOf(target);
   std::string name = (folder.empty() ? "." : folder) + "/.modelviewer-XXXXXX";
   const int fd = mkstemp(&name[0]);
   if (fd < 0) return nullptr;
-  const mode_t mask = umask(0);
-  umask(mask);
-  fchmod(fd, 0666 & ~mask);
+  struct stat old;
+  if (stat(target.c_str(), &old) == 0) {
+    fchmod(fd, old.st_mode & 07777);
+    if (fchown(fd, old.st_uid, old.st_gid) != 0) {
+      // Another owner takes privileges the run does not have.
+    }
+  } else {
+    const mode_t mask = umask(0);
+    umask(mask);
+    fchmod(fd, 0666 & ~mask);
+  }
   std::FILE* out = fdopen(fd, "wb");
   if (!out) {
     close(fd);
@@ -291,39 +322,33 @@ std::FILE* CreateBeside(const std::string& path, std::string& temporary) {
   return out;
 }
 
+std::string Reason(int error) { return std::strerror(error); }
+
 }  // namespace
 
 bool WritePng(const std::string& path, int width, int height,
               const unsigned char* rgb, std::string& why) {
   const bool console = path == "-";
+  const std::string target = console ? path : FinalTarget(path);
   std::string temporary;
-  std::FILE* out = console ? stdout : CreateBeside(path, temporary);
+  std::FILE* out = console ? stdout : CreateBeside(target, temporary);
   if (!out) {
-    why = std::strerror(errno);
+    why = Reason(errno);
     return false;
   }
   std::vector<png_bytep> rows(height);
   for (int y = 0; y < height; ++y)
     rows[y] = const_cast<png_bytep>(rgb + 3 * static_cast<size_t>(width) *
                                               (height - 1 - y));
-  PngFailure failure = {"cannot encode the image"};
+  PngFailure failure = {"cannot encode the image", false};
   bool written = WriteRows(out, width, height, rows.data(), &failure);
   const int closed = console ? std::fflush(out) : std::fclose(out);
-  if (written && closed != 0) {
-    written = false;
-    std::snprintf(failure.message, sizeof failure.message, "%s",
-                  std::strerror(errno));
-  }
-  if (written && !console &&
-      std::rename(temporary.c_str(), path.c_str()) != 0) {
-    written = false;
-    std::snprintf(failure.message, sizeof failure.message, "%s",
-                  std::strerror(errno));
-  }
-  if (!written) {
-    why = failure.message;
-    if (!console) unlink(temporary.c_str());  // only what this run made
-  }
+  why = failure.message;
+  if (written && closed != 0) written = false, why = Reason(errno);
+  if (written && !console && std::rename(temporary.c_str(), target.c_str()))
+    written = false, why = Reason(errno);
+  if (!written && !console) unlink(temporary.c_str());  // only what it made
+  if (failure.stopped) StopPoint();
   return written;
 }
 

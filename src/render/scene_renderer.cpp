@@ -2,6 +2,8 @@
 
 #include <algorithm>
 
+#include "stop.h"
+
 namespace {
 
 // The GL's shininess exponent that a material's full shininess gives.
@@ -122,10 +124,9 @@ void SceneRenderer::UseMaterial(int material, bool hascoords) {
 // Placement i's mesh in its place, its vertex arrays set. A mirrored
 // placement's faces still face out: the winding that counts as the front
 // is turned with it.
-const SceneMesh& SceneRenderer::Enter(const FrameView& frame, size_t i) {
+const SceneMesh& SceneRenderer::Enter(size_t i, const Matrix& matrix) {
   const Placement& placement = scene_.placements[i];
   const SceneMesh& mesh = scene_.meshes[placement.mesh];
-  const Matrix& matrix = (*frame.matrices)[i];
   glPushMatrix();
   const bool moved = placement.node >= 0;
   if (moved) glMultMatrixf(matrix.data());
@@ -152,9 +153,11 @@ void SceneRenderer::DrawGroup(const SceneMesh& mesh, const FaceGroup& group) {
 std::vector<SceneRenderer::Later> SceneRenderer::DrawOpaque(
     const FrameView& frame) {
   std::vector<Later> later;
+  Matrix matrix;
   for (size_t i = 0; i < scene_.placements.size(); ++i) {
-    if (!(*frame.visible)[i]) continue;
-    const SceneMesh& mesh = Enter(frame, i);
+    StopPoint();
+    if (!frame.pose->Place(i, matrix)) continue;
+    const SceneMesh& mesh = Enter(i, matrix);
     for (size_t g = 0; g < mesh.groups.size(); ++g) {
       if (!Transparent(mesh.groups[g].material, !mesh.coords.empty())) {
         DrawGroup(mesh, mesh.groups[g]);
@@ -162,7 +165,7 @@ std::vector<SceneRenderer::Later> SceneRenderer::DrawOpaque(
       }
       float eye[3];
       const Matrix to_eye = scene_.placements[i].node >= 0
-                                ? Multiply(frame.view, (*frame.matrices)[i])
+                                ? Multiply(frame.view, matrix)
                                 : frame.view;
       Transform(to_eye, mesh.groups[g].centre, eye);
       later.push_back({eye[2], i, g});
@@ -181,8 +184,11 @@ void SceneRenderer::DrawTransparent(const FrameView& frame,
       [](const Later& a, const Later& b) { return a.depth < b.depth; });
   glEnable(GL_BLEND);
   glDepthMask(GL_FALSE);
+  Matrix matrix;
   for (const Later& l : later) {
-    const SceneMesh& mesh = Enter(frame, l.placement);
+    StopPoint();
+    frame.pose->Place(l.placement, matrix);
+    const SceneMesh& mesh = Enter(l.placement, matrix);
     DrawGroup(mesh, mesh.groups[l.group]);
     glPopMatrix();
   }

@@ -6,6 +6,7 @@
 
 #include <vector>
 
+#include "pose.h"
 #include "render.h"
 #include "scene.h"
 #include "textures.h"
@@ -19,13 +20,11 @@ struct Projection {
   double fovy, aspect, nearplane, farplane;
 };
 
-// One frame's pose and view: each placement's matrix and whether it is
-// shown (PoseScene), and the matrix from the file's coordinates to the
-// eye's.
+// One frame's pose and view: where each placement is and whether it is
+// shown, and the matrix from the file's coordinates to the eye's.
 struct FrameView {
   int width, height;  // of the picture, in pixels
-  const std::vector<Matrix>* matrices;
-  const std::vector<bool>* visible;
+  const ScenePose* pose;
   Matrix view;
   Projection projection;
   bool wireframe;
@@ -51,7 +50,7 @@ class SceneRenderer {
 
   bool Transparent(int material, bool hascoords) const;
   void UseMaterial(int material, bool hascoords);
-  const SceneMesh& Enter(const FrameView& frame, size_t i);
+  const SceneMesh& Enter(size_t i, const Matrix& matrix);
   void DrawGroup(const SceneMesh& mesh, const FaceGroup& group);
   std::vector<Later> DrawOpaque(const FrameView& frame);
   void DrawTransparent(const FrameView& frame, std::vector<Later>& later);

@@ -6,6 +6,7 @@
 #include <set>
 
 #include "file_names.h"
+#include "stop.h"
 
 namespace {
 
@@ -166,10 +167,12 @@ void SceneTextures::Load(const Scene& scene, const std::string& file,
   alpha_.assign(scene.materials.size(), false);
   for (size_t m = 0; m < scene.materials.size(); ++m) {
     if (!wanted[m]) continue;
+    StopPoint();
     const std::string& stored = scene.materials[m].image;
     auto known = byname.find(stored);
     if (known == byname.end()) {
-      const std::string path = names.FindImage(stored);
+      std::string path;
+      names.FindImage(stored, path);
       std::vector<unsigned char> bytes;
       FileId id;
       std::string why;

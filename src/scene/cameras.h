@@ -12,6 +12,8 @@ struct SceneCamera {
   std::string name;
   float position[3] = {0, 0, 0}, target[3] = {0, 0, 0};
   float roll = 0, lens = 0;
+  // The keyframer's camera and target nodes of its name (-1: none).
+  int node = -1, targetnode = -1;
 };
 
 // Numbers beyond this are as good as infinite to a view: squares and sums

@@ -36,6 +36,7 @@ class ChunkCursor {
   ChunkCursor(Loader3DS& loader, const chunk_header& chunk);
 
   bool Has(unsigned long long bytes) const { return end_ - pos_ >= bytes; }
+  unsigned long long Left() const { return end_ - pos_; }
   unsigned char Byte();
   unsigned int Short();
   unsigned int Uint();

@@ -128,11 +128,12 @@ bool FileNames::Resolve(const std::string& stored, std::string& path) {
   return resolved;
 }
 
-std::string FileNames::FindImage(const std::string& stored) {
-  std::string path, bare;
-  if (Resolve(stored, path)) return path;
+bool FileNames::FindImage(const std::string& stored, std::string& path) {
+  std::string bare;
+  if (Resolve(stored, path)) return true;
   const size_t cut = stored.find_last_of("/\\");
-  if (cut != std::string::npos && Resolve(stored.substr(cut + 1), bare))
-    return bare;
-  return path;
+  if (cut == std::string::npos || !Resolve(stored.substr(cut + 1), bare))
+    return false;
+  path = bare;
+  return true;
 }

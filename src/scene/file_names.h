@@ -26,9 +26,9 @@ class FileNames {
   bool Resolve(const std::string& stored, std::string& path);
 
   // An image beside the model: as Resolve finds it, else by its bare name,
-  // since tools often store the folder of the machine they ran on. The name
-  // as stored, joined to the folder, when nothing matches.
-  std::string FindImage(const std::string& stored);
+  // since tools often store the folder of the machine they ran on. False,
+  // with the name as stored joined to the folder, when nothing matches.
+  bool FindImage(const std::string& stored, std::string& path);
 
  private:
   // By lower-case name, the entries of that name in byte order.

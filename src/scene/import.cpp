@@ -1,10 +1,13 @@
 #include "import.h"
 
+#include <cmath>
 #include <map>
+#include <unordered_map>
 
 #include "chunk_cursor.h"
 #include "messages.h"
 #include "smoothing.h"
+#include "stop.h"
 
 namespace {
 
@@ -49,6 +52,32 @@ std::vector<int> ReadSmoothing(Loader3DS& loader, const chunk_header& facelist,
   return masks;
 }
 
+// Leaves out the faces that name a vertex that is not finite, with their
+// masks and materials; how many it left out.
+size_t KeepFiniteFaces(const std::vector<float>& vertices,
+                       std::vector<unsigned int>& faces,
+                       std::vector<int>& masks, std::vector<int>& materials) {
+  auto finite = [&](unsigned int v) {
+    return std::isfinite(vertices[3 * size_t(v)]) &&
+           std::isfinite(vertices[3 * size_t(v) + 1]) &&
+           std::isfinite(vertices[3 * size_t(v) + 2]);
+  };
+  size_t kept = 0;
+  const size_t count = faces.size() / 3;
+  for (size_t f = 0; f < count; ++f) {
+    const unsigned int* c = &faces[3 * f];
+    if (!finite(c[0]) || !finite(c[1]) || !finite(c[2])) continue;
+    for (int k = 0; k < 3; ++k) faces[3 * kept + k] = c[k];
+    masks[kept] = masks[f];
+    materials[kept] = materials[f];
+    ++kept;
+  }
+  faces.resize(3 * kept);
+  masks.resize(kept);
+  materials.resize(kept);
+  return count - kept;
+}
+
 // The centre of the box around the group's finite vertices.
 void Centre(FaceGroup& group, const std::vector<float>& vertices) {
   float low[3] = {0, 0, 0}, high[3] = {0, 0, 0};
@@ -64,51 +93,114 @@ void BoundMesh(SceneMesh& mesh) {
     GrowBox(&mesh.vertices[v], mesh.bounded, mesh.low, mesh.high);
 }
 
-// T(-pivot) M^-1 of a mesh that a node places; the identity, with a
-// warning, where the mesh has no matrix or one without an inverse.
-Matrix NodeLocal(const SceneMesh& mesh, const KeyframeNode& node,
-                 bool& unusable) {
-  Matrix m = Identity(), inverse = Identity();
+// The inverse of the mesh's own matrix, which a node's placement undoes.
+void InvertMeshMatrix(const float* stored, SceneMesh& mesh) {
+  Matrix m = Identity();
   for (int axis = 0; axis < 4; ++axis)
-    for (int k = 0; k < 3; ++k) m[4 * axis + k] = mesh.matrix[3 * axis + k];
-  if (!mesh.hasmatrix || !InvertAffine(m, inverse)) unusable = true;
-  Matrix pivot = Identity();
-  for (int k = 0; k < 3; ++k) pivot[12 + k] = -node.pivot[k];
-  return Multiply(pivot, inverse);
+    for (int k = 0; k < 3; ++k) m[4 * axis + k] = stored[3 * axis + k];
+  mesh.invertible = InvertAffine(m, mesh.inverse);
 }
 
-// Where each mesh is drawn: once for every node that names it (a dummy node
-// or one that names no mesh draws nothing), and as stored where no node
-// names it.
+// Places meshes within the budget of drawn vertices; past it, counts what
+// it leaves out.
+class Placer {
+ public:
+  explicit Placer(Scene& scene) : scene_(scene) {}
+
+  bool Place(int mesh, int node) {
+    const unsigned long long vertices =
+        scene_.meshes[mesh].vertices.size() / 3 + kPlacementCost;
+    if (vertices > kMaxDrawnVertices - drawn_) {
+      ++leftout_;
+      return false;
+    }
+    drawn_ += vertices;
+    scene_.placements.push_back({mesh, node});
+    return true;
+  }
+
+  void Warn() const {
+    if (leftout_ > 0)
+      scene_.warnings.push_back(
+          std::to_string(leftout_) +
+          " placements are left out: together with the others they would "
+          "cost more to draw than " +
+          std::to_string(kMaxDrawnVertices) + " vertices");
+  }
+
+ private:
+  Scene& scene_;
+  unsigned long long drawn_ = 0, leftout_ = 0;
+};
+
+// The nodes that place something, with their ancestors, parents first.
+void FindPosed(Scene& scene) {
+  const Keyframer& kf = scene.keyframer;
+  std::vector<bool> needed(kf.nodes.size(), false);
+  for (const Placement& p : scene.placements)
+    for (int n = p.node; n >= 0 && !needed[n]; n = kf.nodes[n].parent)
+      needed[n] = true;
+  scene.slot.assign(kf.nodes.size(), -1);
+  for (int n : kf.order)
+    if (needed[n]) {
+      scene.slot[n] = static_cast<int>(scene.posed.size());
+      scene.posed.push_back(n);
+    }
+}
+
+// Where each mesh is drawn: once for every object node that names it (a
+// dummy node, or one that names no mesh, draws nothing), and as stored where
+// no node names it. Names are looked up in an index, so a name that many
+// meshes share costs nothing but its placements.
 void Place(Scene& scene) {
-  std::multimap<std::string, int> byname;
+  const Keyframer& kf = scene.keyframer;
+  std::unordered_map<std::string, std::vector<int>> byname;
   for (size_t m = 0; m < scene.meshes.size(); ++m)
-    byname.emplace(scene.meshes[m].name, static_cast<int>(m));
+    byname[scene.meshes[m].name].push_back(static_cast<int>(m));
   std::vector<bool> placed(scene.meshes.size(), false);
   bool unusable = false;
-  const Keyframer& kf = scene.keyframer;
+  Placer placer(scene);
   for (size_t n = 0; n < kf.nodes.size(); ++n) {
-    if (kf.nodes[n].name == kDummyNode) continue;
-    auto range = byname.equal_range(kf.nodes[n].name);
-    for (auto it = range.first; it != range.second; ++it) {
-      Placement p;
-      p.mesh = it->second;
-      p.node = static_cast<int>(n);
-      p.local = NodeLocal(scene.meshes[p.mesh], kf.nodes[n], unusable);
-      scene.placements.push_back(p);
-      placed[p.mesh] = true;
+    if ((n & 0xFFFF) == 0) StopPoint();
+    const KeyframeNode& node = kf.nodes[n];
+    if (node.kind != NodeKind::kObject || kf.NameOf(node) == kDummyNode)
+      continue;
+    auto named = byname.find(kf.NameOf(node));
+    if (named == byname.end()) continue;
+    for (int m : named->second) {
+      placed[m] = true;
+      if (placer.Place(m, static_cast<int>(n)))
+        unusable = unusable || !scene.meshes[m].invertible;
     }
   }
   for (size_t m = 0; m < scene.meshes.size(); ++m)
-    if (!placed[m]) {
-      Placement p;
-      p.mesh = static_cast<int>(m);
-      scene.placements.push_back(p);
-    }
+    if (!placed[m]) placer.Place(static_cast<int>(m), -1);
+  placer.Warn();
   if (unusable)
     scene.warnings.push_back(
         "a mesh that the keyframer places has no matrix (0x4160) that can be "
         "inverted; it is placed as stored");
+  FindPosed(scene);
+}
+
+// Each camera's keyframer nodes: the first camera node and the first target
+// node of its name.
+void LinkCameras(Scene& scene) {
+  const Keyframer& kf = scene.keyframer;
+  std::unordered_map<std::string, int> cameras, targets;
+  for (size_t n = 0; n < kf.nodes.size(); ++n) {
+    const KeyframeNode& node = kf.nodes[n];
+    if (node.kind == NodeKind::kCamera)
+      cameras.emplace(kf.NameOf(node), static_cast<int>(n));
+    if (node.kind == NodeKind::kTarget)
+      targets.emplace(kf.NameOf(node), static_cast<int>(n));
+  }
+  for (SceneCamera& camera : scene.cameras) {
+    auto node = cameras.find(camera.name);
+    if (node != cameras.end()) camera.node = node->second;
+    auto target = targets.find(camera.name);
+    if (target != targets.end()) camera.targetnode = target->second;
+  }
 }
 
 class Importer {
@@ -155,12 +247,16 @@ class Importer {
           "number, or a number of it is not finite or is beyond 1e30");
   }
 
-  void LeaveOut(const SceneMesh& mesh, const std::string& why) {
+  void Warn(const SceneMesh& mesh, const std::string& what) {
     scene_.warnings.push_back("model " + std::to_string(mesh.model) + " \"" +
-                              mesh.name + "\" is left out: " + why);
+                              mesh.name + "\" " + what);
+  }
+  void LeaveOut(const SceneMesh& mesh, const std::string& why) {
+    Warn(mesh, "is left out: " + why);
   }
 
   void Mesh(const chunk_header& chunk, SceneMesh mesh) {
+    StopPoint();
     const MeshChunks found = FindMeshChunks(loader_, chunk);
     if (!found.hasvertices)
       return LeaveOut(mesh, "no vertex list chunk (0x4110)");
@@ -168,13 +264,18 @@ class Importer {
     std::vector<unsigned int> faces;
     std::string why;
     if (!ReadGeometry(found, mesh, faces, why)) return LeaveOut(mesh, why);
-    if (faces.empty()) return;  // nothing to draw, nothing wrong
+    std::vector<int> masks = ReadSmoothing(loader_, found.faces, mesh.faces);
+    std::vector<int> materials = FaceMaterials(found.faces, mesh.faces);
+    if (const size_t dropped =
+            KeepFiniteFaces(mesh.vertices, faces, masks, materials))
+      Warn(mesh, "has " + std::to_string(dropped) +
+                     " faces left out: a vertex of theirs is not finite");
+    if (faces.empty()) return;  // nothing to draw
     if (found.hascoords) ReadCoords(found.coords, mesh);
-    SmoothByGroups(ReadSmoothing(loader_, found.faces, faces.size() / 3), faces,
-                   mesh.vertices, mesh.coords, mesh.normals);
+    SmoothByGroups(masks, faces, mesh.vertices, mesh.coords, mesh.normals);
     if (found.hasmatrix) ReadMeshMatrix(found.matrix, mesh);
     BoundMesh(mesh);
-    Group(found.faces, faces, mesh);
+    Group(materials, faces, mesh);
     // Every vertex left is one that a face draws.
     if (mesh.bounded) {
       GrowBox(mesh.low, scene_.bounded, scene_.low, scene_.high);
@@ -213,12 +314,15 @@ class Importer {
     mesh.coords.assign(2 * (k > n ? k : n), 0.0f);
     loader_.ReadMappingCoords(chunk, mesh.coords.data());
     mesh.coords.resize(2 * n);
+    for (float& c : mesh.coords)
+      if (!std::isfinite(c)) c = 0.0f;
   }
 
   void ReadMeshMatrix(const chunk_header& chunk, SceneMesh& mesh) {
     ChunkCursor in(loader_, chunk);
-    for (float& m : mesh.matrix) m = in.Float();
-    mesh.hasmatrix = true;
+    float stored[12];
+    for (float& m : stored) m = in.Float();
+    InvertMeshMatrix(stored, mesh);
   }
 
   // The material of each face: the first reference that names the face.
@@ -244,11 +348,11 @@ class Importer {
     return materials;
   }
 
-  // One group per material in use, in material order; unnamed faces first.
-  void Group(const chunk_header& facelist,
+  // One group per material in use (`material` per face), in material
+  // order; unnamed faces first.
+  void Group(const std::vector<int>& material,
              const std::vector<unsigned int>& faces, SceneMesh& mesh) {
     const size_t count = faces.size() / 3;
-    std::vector<int> material = FaceMaterials(facelist, count);
     std::map<int, size_t> group;  // material -> corners, then group index
     for (int m : material) group[m] += 3;
     for (auto& entry : group) {
@@ -282,7 +386,10 @@ void ImportEditor(Loader3DS& loader, const chunk_header& main, Scene& scene) {
   }
   Importer importer(loader, scene);
   importer.Materials(materials);
-  for (const chunk_header& object : objects) importer.Object(object);
+  for (const chunk_header& object : objects) {
+    StopPoint();
+    importer.Object(object);
+  }
 }
 
 }  // namespace
@@ -303,6 +410,7 @@ bool ImportScene(Loader3DS& loader, Scene& scene, std::string& why) {
   for (const std::string& warning : scene.keyframer.warnings)
     scene.warnings.push_back(warning);
   Place(scene);
+  LinkCameras(scene);
   return true;
 }
 

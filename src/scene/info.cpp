@@ -1,8 +1,8 @@
 #include "info.h"
 
-#include <cmath>
+#include <cerrno>
 #include <cstdio>
-#include <iostream>
+#include <cstring>
 #include <nlohmann/json.hpp>
 #include <sstream>
 
@@ -10,6 +10,7 @@
 #include "import.h"
 #include "messages.h"
 #include "pose.h"
+#include "stop.h"
 
 namespace {
 
@@ -24,44 +25,187 @@ struct Box {
   }
 };
 
-// One placement as the file has it at a frame: its node, mesh and box.
-struct Drawn {
-  std::string name, instance, mesh;
-  size_t vertices, faces;
-  Box box;
+// The scene posed at one frame, as --info tells it.
+class Posed {
+ public:
+  Posed(const Scene& scene, double frame)
+      : scene_(scene), frame_(frame), pose_(scene, frame) {
+    shown_.resize(scene.placements.size());
+    Matrix matrix;
+    for (size_t i = 0; i < scene.placements.size(); ++i) {
+      if ((i & 0xFFFF) == 0) StopPoint();
+      bool finite;
+      shown_[i] = pose_.Place(i, matrix, &finite);
+      if (!finite)
+        warnings_.push_back(Describe(i) +
+                            " is left out at this frame: its place is not a "
+                            "finite number");
+      if (shown_[i]) {
+        ++drawn_;
+        all_.Add(BoxOf(i));
+      }
+    }
+  }
+
+  double frame() const { return frame_; }
+  size_t drawn() const { return drawn_; }
+  const Box& all() const { return all_; }
+  bool Shown(size_t i) const { return shown_[i]; }
+  std::vector<std::string>& warnings() { return warnings_; }
+
+  // The placement's mesh box, moved to where it is.
+  Box BoxOf(size_t i) const {
+    const SceneMesh& mesh = scene_.meshes[scene_.placements[i].mesh];
+    Box box;
+    Matrix matrix;
+    if (!mesh.bounded || !pose_.Place(i, matrix)) return box;
+    for (int corner = 0; corner < 8; ++corner) {
+      const float p[3] = {corner & 1 ? mesh.high[0] : mesh.low[0],
+                          corner & 2 ? mesh.high[1] : mesh.low[1],
+                          corner & 4 ? mesh.high[2] : mesh.low[2]};
+      float q[3];
+      Transform(matrix, p, q);
+      box.Add(q);
+    }
+    return box;
+  }
+  const std::string& NameOf(size_t i) const {
+    const Placement& p = scene_.placements[i];
+    return p.node >= 0 ? scene_.keyframer.NameOf(scene_.keyframer.nodes[p.node])
+                       : scene_.meshes[p.mesh].name;
+  }
+  const std::string& InstanceOf(size_t i) const {
+    const Placement& p = scene_.placements[i];
+    static const std::string kNone;
+    return p.node >= 0
+               ? scene_.keyframer.InstanceOf(scene_.keyframer.nodes[p.node])
+               : kNone;
+  }
+
+ private:
+  std::string Describe(size_t i) const {
+    return "mesh \"" + scene_.meshes[scene_.placements[i].mesh].name +
+           "\" placed by node \"" + NameOf(i) + "\"";
+  }
+
+  const Scene& scene_;
+  double frame_;
+  ScenePose pose_;
+  std::vector<bool> shown_;
+  size_t drawn_ = 0;
+  Box all_;
+  std::vector<std::string> warnings_;
 };
 
-std::vector<Drawn> Placements(const Scene& scene, double frame, Box& all) {
-  std::vector<Matrix> matrices;
-  std::vector<bool> shown;
-  PoseScene(scene, frame, matrices, shown);
-  std::vector<Drawn> drawn;
-  for (size_t i = 0; i < scene.placements.size(); ++i) {
-    if (!shown[i]) continue;
-    const Placement& p = scene.placements[i];
-    const SceneMesh& mesh = scene.meshes[p.mesh];
-    Drawn d;
-    d.mesh = mesh.name;
-    d.name = p.node >= 0 ? scene.keyframer.nodes[p.node].name : mesh.name;
-    d.instance = p.node >= 0 ? scene.keyframer.nodes[p.node].instance : "";
-    d.vertices = mesh.filevertices;
-    d.faces = mesh.faces;
-    for (size_t v = 0; v < mesh.vertices.size(); v += 3) {
-      float q[3];
-      Transform(matrices[i], &mesh.vertices[v], q);
-      d.box.Add(q);
-    }
-    all.Add(d.box);
-    drawn.push_back(d);
+// The cameras that stand somewhere finite at the frame; the others give a
+// warning.
+std::vector<SceneCamera> CamerasAt(const Scene& scene, double frame,
+                                   std::vector<std::string>& warnings) {
+  std::vector<SceneCamera> cameras;
+  for (const SceneCamera& stored : scene.cameras) {
+    SceneCamera at;
+    if (CameraAt(scene, stored, frame, at))
+      cameras.push_back(at);
+    else
+      warnings.push_back("camera \"" + stored.name +
+                         "\" is left out at this frame: a number of it is "
+                         "not finite");
   }
-  return drawn;
+  return cameras;
 }
+
+// ---- JSON -------------------------------------------------------------------
 
 json Triple(const float* v) { return json::array({v[0], v[1], v[2]}); }
 
 json BoxJson(const Box& box) {
   return {{"low", Triple(box.low)}, {"high", Triple(box.high)}};
 }
+
+// A value as it stands at `depth` in the document: the layout of one
+// document dumped whole, one space an indent.
+std::string Dumped(const json& value, int depth) {
+  std::string text = value.dump(1, ' ', false, json::error_handler_t::replace);
+  std::string indented;
+  for (char c : text) {
+    indented += c;
+    if (c == '\n') indented.append(static_cast<size_t>(depth), ' ');
+  }
+  return indented;
+}
+
+// Writes one JSON document, member by member, in the order that a whole
+// document's dump gives (by key).
+class JsonWriter {
+ public:
+  explicit JsonWriter(InfoOutput& out) : out_(out) {}
+  void Member(const std::string& key, const json& value) {
+    Key(key);
+    out_.Write(Dumped(value, 1));
+  }
+  // An array whose items `each` writes through Item.
+  template <class Each>
+  void Array(const std::string& key, Each each) {
+    Key(key);
+    items_ = 0;
+    out_.Write("[");
+    each();
+    out_.Write(items_ ? "\n ]" : "]");
+  }
+  void Item(const json& value) {
+    out_.Write(std::string(items_++ ? ",\n" : "\n") + "  " + Dumped(value, 2));
+  }
+  void End() { out_.Write(members_ ? "\n}\n" : "{}\n"); }
+
+ private:
+  void Key(const std::string& key) {
+    out_.Write(std::string(members_++ ? ",\n" : "{\n") + " " +
+               json(key).dump() + ": ");
+  }
+  InfoOutput& out_;
+  int members_ = 0;
+  size_t items_ = 0;
+};
+
+json NodeJson(const Scene& scene, const Posed& posed, size_t i) {
+  const SceneMesh& mesh = scene.meshes[scene.placements[i].mesh];
+  return {{"name", Latin1ToUtf8(posed.NameOf(i))},
+          {"instance", Latin1ToUtf8(posed.InstanceOf(i))},
+          {"mesh", Latin1ToUtf8(mesh.name)},
+          {"vertices", mesh.filevertices},
+          {"faces", mesh.faces},
+          {"box", BoxJson(posed.BoxOf(i))}};
+}
+
+json MaterialJson(const SceneMaterial& m, const ImageFinder& find) {
+  json texture = nullptr;
+  if (!m.image.empty()) {
+    const std::string found = find(m.image);
+    texture = {
+        {"stored", Latin1ToUtf8(m.image)},
+        {"file", found.empty() ? json(nullptr) : json(PathToUtf8(found))},
+        {"scale", {m.tiling.scale[0], m.tiling.scale[1]}},
+        {"offset", {m.tiling.offset[0], m.tiling.offset[1]}},
+        {"rotation", m.tiling.rotation}};
+  }
+  return {{"name", Latin1ToUtf8(m.name)},
+          {"diffuse", Triple(m.diffuse)},
+          {"specular", Triple(m.specular)},
+          {"shininess", m.shininess},
+          {"transparency", m.transparency},
+          {"two_sided", m.twosided},
+          {"texture", texture}};
+}
+
+json CameraJson(const SceneCamera& c) {
+  return {{"name", Latin1ToUtf8(c.name)},
+          {"position", Triple(c.position)},
+          {"target", Triple(c.target)},
+          {"roll", c.roll},
+          {"lens", c.lens}};
+}
+
+// ---- Text -------------------------------------------------------------------
 
 std::string Numbers(const float* v, int n) {
   std::ostringstream text;
@@ -75,107 +219,148 @@ std::string BoxText(const Box& box) {
              : "empty";
 }
 
-// Names with control bytes written as \xNN, so that each stays on its line.
-std::string Clean(const std::string& name) { return Printable(name, "\""); }
+// Names with control bytes, quotes and backslashes written as \xNN, so that
+// each stays on its line and reads back as it was.
+std::string Clean(const std::string& name) { return Printable(name, "\"\\"); }
 
-double FrameOf(const Scene& scene, long frame) {
-  return frame >= 0 ? frame : scene.keyframer.start;
+std::string MeshLine(const Scene& scene, const Posed& posed, size_t i) {
+  const SceneMesh& mesh = scene.meshes[scene.placements[i].mesh];
+  const std::string& instance = posed.InstanceOf(i);
+  std::ostringstream line;
+  line << "  mesh \"" << Clean(posed.NameOf(i)) << "\""
+       << (instance.empty() ? "" : " (instance \"" + Clean(instance) + "\")")
+       << ": " << mesh.filevertices << " vertices, " << mesh.faces
+       << " faces, box " << BoxText(posed.BoxOf(i)) << "\n";
+  return line.str();
+}
+
+std::string MaterialLine(const SceneMaterial& m, const ImageFinder& find) {
+  std::ostringstream line;
+  line << "  material \"" << Clean(m.name) << "\": diffuse "
+       << Numbers(m.diffuse, 3) << ", specular " << Numbers(m.specular, 3)
+       << ", shininess " << m.shininess << ", transparency " << m.transparency
+       << (m.twosided ? ", two-sided" : "");
+  if (!m.image.empty()) {
+    const std::string found = find(m.image);
+    line << ", texture \"" << Clean(m.image) << "\" "
+         << (found.empty() ? "missing" : "found as " + Clean(found));
+  }
+  line << "\n";
+  return line.str();
+}
+
+std::string CameraLine(const SceneCamera& c) {
+  std::ostringstream line;
+  line << "  camera \"" << Clean(c.name) << "\": at " << Numbers(c.position, 3)
+       << ", looking at " << Numbers(c.target, 3) << ", roll " << c.roll
+       << ", lens " << c.lens << " mm\n";
+  return line.str();
+}
+
+// ---- Outputs ----------------------------------------------------------------
+
+class StringOutput : public InfoOutput {
+ public:
+  void Write(const std::string& text) override { text_ += text; }
+  bool Failed() const override { return false; }
+  std::string text_;
+};
+
+// Standard output, each write checked; the first failure keeps its reason.
+class StandardOutput : public InfoOutput {
+ public:
+  void Write(const std::string& text) override {
+    if (error_ == 0 &&
+        std::fwrite(text.data(), 1, text.size(), stdout) != text.size())
+      error_ = errno ? errno : EIO;
+  }
+  bool Failed() const override { return error_ != 0; }
+  // Flushes what is buffered; false, with the reason, when anything failed.
+  bool Finish(std::string& why) {
+    if (error_ == 0 && std::fflush(stdout) != 0) error_ = errno ? errno : EIO;
+    if (error_ != 0) why = std::strerror(error_);
+    return error_ == 0;
+  }
+
+ private:
+  int error_ = 0;
+};
+
+// The frame asked for (-1: the segment's start), as the picture shows it.
+double InfoFrame(const Scene& scene, long frame) {
+  const Keyframer& kf = scene.keyframer;
+  return AnimationFrame(kf, frame >= 0 ? frame : kf.start, 0);
 }
 
 }  // namespace
 
-std::string InfoJson(const Scene& scene, const std::string& file, long frame,
-                     const ImageFinder& find) {
-  const double f = FrameOf(scene, frame);
-  Box all;
-  json nodes = json::array();
-  for (const Drawn& d : Placements(scene, f, all))
-    nodes.push_back({{"name", Latin1ToUtf8(d.name)},
-                     {"instance", Latin1ToUtf8(d.instance)},
-                     {"mesh", Latin1ToUtf8(d.mesh)},
-                     {"vertices", d.vertices},
-                     {"faces", d.faces},
-                     {"box", BoxJson(d.box)}});
-  json materials = json::array();
-  for (const SceneMaterial& m : scene.materials) {
-    json texture = nullptr;
-    if (!m.image.empty()) {
-      const std::string found = find(m.image);
-      texture = {{"stored", Latin1ToUtf8(m.image)},
-                 {"file", found.empty() ? json(nullptr) : json(found)},
-                 {"scale", {m.tiling.scale[0], m.tiling.scale[1]}},
-                 {"offset", {m.tiling.offset[0], m.tiling.offset[1]}},
-                 {"rotation", m.tiling.rotation}};
+void WriteInfoJson(const Scene& scene, const std::string& file, long frame,
+                   const ImageFinder& find, InfoOutput& out) {
+  Posed posed(scene, InfoFrame(scene, frame));
+  const std::vector<SceneCamera> cameras =
+      CamerasAt(scene, posed.frame(), posed.warnings());
+  JsonWriter json(out);
+  json.Member("box", BoxJson(posed.all()));
+  json.Array("cameras", [&] {
+    for (const SceneCamera& c : cameras) json.Item(CameraJson(c));
+  });
+  json.Member("file", PathToUtf8(file));
+  json.Member("frame", static_cast<long>(posed.frame()));
+  json.Member("frames", {static_cast<long>(scene.keyframer.start),
+                         static_cast<long>(scene.keyframer.end)});
+  json.Array("materials", [&] {
+    for (const SceneMaterial& m : scene.materials)
+      json.Item(MaterialJson(m, find));
+  });
+  json.Member("models", scene.models);
+  json.Array("nodes", [&] {
+    for (size_t i = 0; i < scene.placements.size() && !out.Failed(); ++i) {
+      if ((i & 0xFFF) == 0) StopPoint();
+      if (posed.Shown(i)) json.Item(NodeJson(scene, posed, i));
     }
-    materials.push_back({{"name", Latin1ToUtf8(m.name)},
-                         {"diffuse", Triple(m.diffuse)},
-                         {"specular", Triple(m.specular)},
-                         {"shininess", m.shininess},
-                         {"transparency", m.transparency},
-                         {"two_sided", m.twosided},
-                         {"texture", texture}});
+  });
+  json.Array("warnings", [&] {
+    for (const std::string& w : scene.warnings) json.Item(Latin1ToUtf8(w));
+    for (const std::string& w : posed.warnings()) json.Item(Latin1ToUtf8(w));
+  });
+  json.End();
+}
+
+void WriteInfoText(const Scene& scene, const std::string& file, long frame,
+                   const ImageFinder& find, InfoOutput& out,
+                   std::vector<std::string>& warnings) {
+  Posed posed(scene, InfoFrame(scene, frame));
+  const std::vector<SceneCamera> cameras =
+      CamerasAt(scene, posed.frame(), posed.warnings());
+  std::ostringstream head;
+  head << Clean(file) << ": " << scene.models << " models, " << posed.drawn()
+       << " drawn, frame " << posed.frame() << " of " << scene.keyframer.start
+       << " to " << scene.keyframer.end << ", box " << BoxText(posed.all())
+       << "\n";
+  out.Write(head.str());
+  for (size_t i = 0; i < scene.placements.size() && !out.Failed(); ++i) {
+    if ((i & 0xFFF) == 0) StopPoint();
+    if (posed.Shown(i)) out.Write(MeshLine(scene, posed, i));
   }
-  json cameras = json::array();
-  for (const SceneCamera& stored : scene.cameras) {
-    const SceneCamera c = CameraAt(scene, stored, f);
-    cameras.push_back({{"name", Latin1ToUtf8(c.name)},
-                       {"position", Triple(c.position)},
-                       {"target", Triple(c.target)},
-                       {"roll", c.roll},
-                       {"lens", c.lens}});
-  }
-  json warnings = json::array();
-  for (const std::string& w : scene.warnings)
-    warnings.push_back(Latin1ToUtf8(w));
-  const json info = {{"file", Latin1ToUtf8(file)},
-                     {"models", scene.models},
-                     {"frame", static_cast<long>(f)},
-                     {"frames",
-                      {static_cast<long>(scene.keyframer.start),
-                       static_cast<long>(scene.keyframer.end)}},
-                     {"box", BoxJson(all)},
-                     {"nodes", nodes},
-                     {"materials", materials},
-                     {"cameras", cameras},
-                     {"warnings", warnings}};
-  // Non-finite numbers have no JSON form; they are written as null.
-  return info.dump(1, ' ', false, json::error_handler_t::replace) + "\n";
+  for (const SceneMaterial& m : scene.materials)
+    out.Write(MaterialLine(m, find));
+  for (const SceneCamera& c : cameras) out.Write(CameraLine(c));
+  warnings = posed.warnings();
 }
 
 std::string InfoText(const Scene& scene, const std::string& file, long frame,
                      const ImageFinder& find) {
-  const double f = FrameOf(scene, frame);
-  Box all;
-  const std::vector<Drawn> drawn = Placements(scene, f, all);
-  std::ostringstream text;
-  text << Clean(file) << ": " << scene.models << " models, " << drawn.size()
-       << " drawn, frame " << f << " of " << scene.keyframer.start << " to "
-       << scene.keyframer.end << ", box " << BoxText(all) << "\n";
-  for (const Drawn& d : drawn)
-    text << "  mesh \"" << Clean(d.name) << "\""
-         << (d.instance.empty() ? ""
-                                : " (instance \"" + Clean(d.instance) + "\")")
-         << ": " << d.vertices << " vertices, " << d.faces << " faces, box "
-         << BoxText(d.box) << "\n";
-  for (const SceneMaterial& m : scene.materials) {
-    text << "  material \"" << Clean(m.name) << "\": diffuse "
-         << Numbers(m.diffuse, 3) << ", specular " << Numbers(m.specular, 3)
-         << ", shininess " << m.shininess << ", transparency " << m.transparency
-         << (m.twosided ? ", two-sided" : "");
-    if (!m.image.empty()) {
-      const std::string found = find(m.image);
-      text << ", texture \"" << Clean(m.image) << "\" "
-           << (found.empty() ? "missing" : "found as " + Clean(found));
-    }
-    text << "\n";
-  }
-  for (const SceneCamera& stored : scene.cameras) {
-    const SceneCamera c = CameraAt(scene, stored, f);
-    text << "  camera \"" << Clean(c.name) << "\": at "
-         << Numbers(c.position, 3) << ", looking at " << Numbers(c.target, 3)
-         << ", roll " << c.roll << ", lens " << c.lens << " mm\n";
-  }
-  return text.str();
+  StringOutput out;
+  std::vector<std::string> warnings;
+  WriteInfoText(scene, file, frame, find, out, warnings);
+  return out.text_;
+}
+
+std::string InfoJson(const Scene& scene, const std::string& file, long frame,
+                     const ImageFinder& find) {
+  StringOutput out;
+  WriteInfoJson(scene, file, frame, find, out);
+  return out.text_;
 }
 
 int RunInfo(const Options& options, const Messages& messages,
@@ -184,13 +369,19 @@ int RunInfo(const Options& options, const Messages& messages,
   LoadScene(options.file, false, messages, inputs, scene);
   FileNames names(FolderOf(options.file));
   const ImageFinder find = [&](const std::string& stored) {
-    const std::string path = names.FindImage(stored);
-    FileId id;
-    return IdentifyFile(path, id) ? path : std::string();
+    std::string path;
+    return names.FindImage(stored, path) && ReadableFile(path) ? path
+                                                               : std::string();
   };
-  std::cout << (options.info == Options::kInfoJson
-                    ? InfoJson(scene, options.file, options.frame, find)
-                    : InfoText(scene, options.file, options.frame, find))
-            << std::flush;
+  StandardOutput out;
+  std::vector<std::string> warnings;
+  if (options.info == Options::kInfoJson)
+    WriteInfoJson(scene, options.file, options.frame, find, out);
+  else
+    WriteInfoText(scene, options.file, options.frame, find, out, warnings);
+  for (const std::string& warning : warnings)
+    messages.Warn(options.file + ": " + warning);
+  std::string why;
+  if (!out.Finish(why)) messages.Fail("cannot write the information: " + why);
   return 0;
 }

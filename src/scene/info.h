@@ -1,5 +1,6 @@
 // --info: what the program read from a file, for people (text) or for
-// scripts (one JSON document), without a window.
+// scripts (one JSON document), without a window. Written as it is made, so
+// that memory does not follow the length of what is written.
 #ifndef MODELVIEWER_INFO_H
 #define MODELVIEWER_INFO_H
 
@@ -14,15 +15,34 @@
 // The image file that a stored texture name leads to, or "" for none.
 using ImageFinder = std::function<std::string(const std::string& stored)>;
 
-// The scene of `file` at `frame`, every placement's box after every
-// transform, in the file's own coordinates (z up).
+// Where --info writes: text in pieces, and whether a write has failed.
+class InfoOutput {
+ public:
+  virtual ~InfoOutput() = default;
+  virtual void Write(const std::string& text) = 0;
+  virtual bool Failed() const = 0;
+};
+
+// The scene of `file` at `frame` (the start of the segment for -1; past its
+// end, the frame that the picture shows), every placement's box after every
+// transform, in the file's own coordinates (z up). What is left out at that
+// frame for a number that is not finite is added to `warnings`. Writing
+// ends at the first write that fails.
+void WriteInfoText(const Scene& scene, const std::string& file, long frame,
+                   const ImageFinder& find, InfoOutput& out,
+                   std::vector<std::string>& warnings);
+void WriteInfoJson(const Scene& scene, const std::string& file, long frame,
+                   const ImageFinder& find, InfoOutput& out);
+
+// The same, whole, as a string.
 std::string InfoText(const Scene& scene, const std::string& file, long frame,
                      const ImageFinder& find);
 std::string InfoJson(const Scene& scene, const std::string& file, long frame,
                      const ImageFinder& find);
 
 // --info[=json] FILE: the file's scene at the frame asked for, on standard
-// output, with textures looked up as the viewer looks them up. Status 0.
+// output, with textures found as the viewer would load them. Status 0, or 1
+// with one line when the output cannot be written.
 int RunInfo(const Options& options, const Messages& messages,
             InputFiles& inputs);
 

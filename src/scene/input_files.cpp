@@ -9,6 +9,7 @@
 #include <new>
 
 #include "chunk_cursor.h"
+#include "stop.h"
 
 namespace {
 
@@ -51,8 +52,14 @@ int OpenRegular(const std::string& path, struct stat& info, std::string& why) {
 // Reads exactly `count` bytes; false, with the reason, otherwise.
 bool ReadExactly(int fd, unsigned char* dest, unsigned long long count,
                  std::string& why) {
+  // In steps, so that a stop request is seen between them.
+  const size_t kStep = 16u << 20;
   while (count > 0) {
-    const size_t step = count < (1u << 30) ? count : (1u << 30);
+    if (StopRequested()) {
+      why = "stopped";
+      return false;
+    }
+    const size_t step = count < kStep ? count : kStep;
     const ssize_t got = read(fd, dest, step);
     if (got < 0 && errno == EINTR) continue;
     if (got <= 0) {
@@ -87,6 +94,7 @@ bool ReadRegularFile(const std::string& path, unsigned long long limit,
     read = ReadExactly(fd, bytes.data(), size, why);
   }
   close(fd);
+  StopPoint();
   return read;
 }
 
@@ -121,9 +129,19 @@ bool OpenModelFile(const std::string& path, Loader3DS& loader, FileId& id,
   close(fd);
   if (!opened) {
     delete[] buffer;
+    StopPoint();
     return false;
   }
   loader.TakeBytes(buffer, static_cast<unsigned int>(size));
+  return true;
+}
+
+bool ReadableFile(const std::string& path) {
+  struct stat info;
+  std::string why;
+  const int fd = OpenRegular(path, info, why);
+  if (fd < 0) return false;
+  close(fd);
   return true;
 }
 

@@ -33,6 +33,10 @@ bool ReadRegularFile(const std::string& path, unsigned long long limit,
 bool OpenModelFile(const std::string& path, Loader3DS& loader, FileId& id,
                    std::string& why);
 
+// Whether `path` is a regular file that the program may read, as it would
+// open it.
+bool ReadableFile(const std::string& path);
+
 // The identity of the file at `path` (links followed); false when there is
 // none.
 bool IdentifyFile(const std::string& path, FileId& id);

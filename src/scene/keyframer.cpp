@@ -1,10 +1,11 @@
 #include "keyframer.h"
 
 #include <algorithm>
-#include <map>
+#include <unordered_map>
 
 #include "chunk_cursor.h"
 #include "rotation.h"
+#include "stop.h"
 
 namespace {
 
@@ -16,125 +17,186 @@ const unsigned int kInstanceName = 0xB011, kPivot = 0xB013;
 const unsigned int kPositionTrack = 0xB020, kRotationTrack = 0xB021;
 const unsigned int kScaleTrack = 0xB022, kHideTrack = 0xB029;
 const int kNoParent = 0xFFFF;
+const unsigned int kTrackHeader = 2 + 8 + 4;  // flags, unused, key count
+const unsigned int kKeyHeader = 6;            // frame and spline flags
 
 float Clamped(float v) { return std::max(-1.0f, std::min(1.0f, v)); }
 
-// One key, or false when the chunk ends within it: a frame, spline flags,
-// the spline values that the flags name, and `values` floats.
-bool ReadKey(ChunkCursor& in, int values, TrackKey& key) {
-  if (!in.Has(6)) return false;
-  key.frame = in.Uint();
-  const unsigned int flags = in.Short();
+// The spline values that a key's flags name: tension, continuity, bias,
+// ease to and ease from. False when the chunk ends within them.
+bool ReadSpline(ChunkCursor& in, unsigned int flags, TrackKey& key) {
   float spline[5] = {0, 0, 0, 0, 0};
   for (int bit = 0; bit < 5; ++bit)
     if (flags & (1u << bit)) {
       if (!in.Has(4)) return false;
       spline[bit] = in.Finite();
     }
-  if (!in.Has(4ull * values)) return false;
-  for (int k = 0; k < values; ++k) key.value[k] = in.Finite();
   key.tension = Clamped(spline[0]);
   key.continuity = Clamped(spline[1]);
   key.bias = Clamped(spline[2]);
   return true;
 }
 
-// Keys in frame order; of keys on one frame the last is kept.
-std::vector<TrackKey> InFrameOrder(std::vector<TrackKey> keys) {
-  std::stable_sort(
-      keys.begin(), keys.end(),
-      [](const TrackKey& a, const TrackKey& b) { return a.frame < b.frame; });
-  std::vector<TrackKey> unique;
-  for (const TrackKey& key : keys) {
-    if (!unique.empty() && unique.back().frame == key.frame)
-      unique.back() = key;
-    else
-      unique.push_back(key);
-  }
-  return unique;
+// One key, or false when the chunk ends within it: a frame, spline flags,
+// the spline values that the flags name, and `values` floats.
+bool ReadKey(ChunkCursor& in, int values, TrackKey& key) {
+  if (!in.Has(kKeyHeader)) return false;
+  key.frame = in.Uint();
+  if (!ReadSpline(in, in.Short(), key) || !in.Has(4ull * values)) return false;
+  for (int k = 0; k < values; ++k) key.value[k] = in.Finite();
+  return true;
 }
 
-// A track: flags, 8 unused bytes, a key count, then the keys. Keys that the
-// chunk does not hold are not read.
-std::vector<TrackKey> ReadTrack(Loader3DS& loader, const chunk_header& chunk,
-                                int values) {
-  std::vector<TrackKey> keys;
-  ChunkCursor in(loader, chunk);
-  const unsigned int kTrackHeader = 2 + 8 + 4;  // flags, unused, key count
-  if (!in.Has(kTrackHeader)) return keys;
-  in.Skip(kTrackHeader - 4);
-  unsigned int count = in.Uint();
-  TrackKey key;
-  while (count-- > 0 && ReadKey(in, values, key)) keys.push_back(key);
-  return InFrameOrder(std::move(keys));
+// The keys from `first` on put in frame order; of keys on one frame the
+// last is kept. Sorted in place: no copy of the pool.
+template <class Key, class FrameOf>
+void InFrameOrder(std::vector<Key>& pool, size_t first, FrameOf frame) {
+  auto begin = pool.begin() + first;
+  std::stable_sort(begin, pool.end(), [&](const Key& a, const Key& b) {
+    return frame(a) < frame(b);
+  });
+  auto kept = begin;
+  for (auto k = begin; k != pool.end(); ++k) {
+    if (kept != begin && frame(*(kept - 1)) == frame(*k))
+      *(kept - 1) = *k;
+    else
+      *kept++ = *k;
+  }
+  pool.erase(kept, pool.end());
 }
 
 // Each key after the first turns on from the one before it: the keys made
 // absolute, as quaternions (w, x, y, z) in place of angle and axis.
-std::vector<TrackKey> AbsoluteRotations(std::vector<TrackKey> keys) {
+void MakeAbsolute(TrackKey* keys, size_t count) {
   Quaternion q;
-  for (TrackKey& key : keys) {
-    q = Normalised(FromAngleAxis(key.value) * q);
-    key.value[0] = float(q.w), key.value[1] = float(q.x);
-    key.value[2] = float(q.y), key.value[3] = float(q.z);
-  }
-  return keys;
-}
-
-void ReadNodeHeader(ChunkCursor& in, KeyframeNode& node, int& parentid) {
-  node.name = in.String();
-  if (!in.Has(6)) return;
-  in.Skip(4);  // flags
-  parentid = in.Short();
-}
-
-void ReadNodePart(Loader3DS& loader, const chunk_header& c, KeyframeNode& node,
-                  int& parentid) {
-  ChunkCursor in(loader, c);
-  switch (c.id) {
-    case kNodeId:
-      if (in.Has(2)) node.id = in.Short();
-      break;
-    case kNodeHeader:
-      ReadNodeHeader(in, node, parentid);
-      break;
-    case kInstanceName:
-      node.instance = in.String();
-      break;
-    case kPivot:
-      if (in.Has(12))
-        for (float& p : node.pivot) p = in.Finite();
-      break;
-    case kPositionTrack:
-      node.position = ReadTrack(loader, c, 3);
-      break;
-    case kRotationTrack:
-      node.rotation = AbsoluteRotations(ReadTrack(loader, c, 4));
-      break;
-    case kScaleTrack:
-      node.scale = ReadTrack(loader, c, 3);
-      break;
-    case kHideTrack:
-      node.hide = ReadTrack(loader, c, 0);
-      break;
-    case kFovTrack:
-      node.fov = ReadTrack(loader, c, 1);
-      break;
-    case kRollTrack:
-      node.roll = ReadTrack(loader, c, 1);
-      break;
+  for (size_t k = 0; k < count; ++k) {
+    q = Normalised(FromAngleAxis(keys[k].value) * q);
+    keys[k].value[0] = float(q.w), keys[k].value[1] = float(q.x);
+    keys[k].value[2] = float(q.y), keys[k].value[3] = float(q.z);
   }
 }
 
-KeyframeNode ReadNode(Loader3DS& loader, const chunk_header& chunk, int index,
-                      int& parentid) {
-  KeyframeNode node;
-  node.id = index;
-  parentid = kNoParent;
-  for (const chunk_header& c : Within(loader, chunk))
-    ReadNodePart(loader, c, node, parentid);
-  return node;
-}
+// Reads the nodes of one keyframer section into `kf`.
+class NodeReader {
+ public:
+  NodeReader(Loader3DS& loader, Keyframer& kf) : loader_(loader), kf_(kf) {
+    kf_.names.push_back("");
+    nameids_.emplace("", 0);
+  }
+
+  void Read(const chunk_header& chunk, NodeKind kind) {
+    KeyframeNode node;
+    node.kind = kind;
+    node.id = static_cast<int>(kf_.nodes.size());
+    int parentid = kNoParent;
+    for (const chunk_header& c : Within(loader_, chunk))
+      ReadPart(c, node, parentid);
+    kf_.nodes.push_back(node);
+    parentids_.push_back(parentid);
+  }
+
+  const std::vector<int>& parentids() const { return parentids_; }
+
+ private:
+  unsigned int NameId(const std::string& name) {
+    auto known = nameids_.emplace(name, kf_.names.size());
+    if (known.second) kf_.names.push_back(name);
+    return known.first->second;
+  }
+
+  // A track: flags, 8 unused bytes, a key count, then the keys. Keys that
+  // the chunk does not hold are not read.
+  Track ReadTrack(const chunk_header& chunk, int values) {
+    Track track;
+    ChunkCursor in(loader_, chunk);
+    if (!in.Has(kTrackHeader)) return track;
+    in.Skip(kTrackHeader - 4);
+    unsigned int count = in.Uint();
+    track.first = static_cast<unsigned int>(kf_.keys.size());
+    for (unsigned int k = 0; k < count; ++k) {
+      if ((k & 0xFFFF) == 0) StopPoint();
+      TrackKey key;
+      if (!ReadKey(in, values, key)) break;
+      kf_.keys.push_back(key);
+    }
+    InFrameOrder(kf_.keys, track.first,
+                 [](const TrackKey& key) { return key.frame; });
+    track.count = static_cast<unsigned int>(kf_.keys.size() - track.first);
+    return track;
+  }
+
+  // Hide keys: their frames only.
+  Track ReadHideTrack(const chunk_header& chunk) {
+    Track track;
+    ChunkCursor in(loader_, chunk);
+    if (!in.Has(kTrackHeader)) return track;
+    in.Skip(kTrackHeader - 4);
+    unsigned int count = in.Uint();
+    track.first = static_cast<unsigned int>(kf_.hides.size());
+    // Room for no more keys than the chunk's bytes can hold.
+    kf_.hides.reserve(kf_.hides.size() + std::min<unsigned long long>(
+                                             count, in.Left() / kKeyHeader));
+    for (unsigned int k = 0; k < count; ++k) {
+      if ((k & 0xFFFF) == 0) StopPoint();
+      TrackKey key;
+      if (!ReadKey(in, 0, key)) break;
+      kf_.hides.push_back(static_cast<unsigned int>(key.frame));
+    }
+    InFrameOrder(kf_.hides, track.first, [](unsigned int f) { return f; });
+    track.count = static_cast<unsigned int>(kf_.hides.size() - track.first);
+    return track;
+  }
+
+  void ReadHeader(ChunkCursor& in, KeyframeNode& node, int& parentid) {
+    node.name = NameId(in.String());
+    if (!in.Has(6)) return;
+    in.Skip(4);  // flags
+    parentid = static_cast<int>(in.Short());
+  }
+
+  void ReadPart(const chunk_header& c, KeyframeNode& node, int& parentid) {
+    ChunkCursor in(loader_, c);
+    switch (c.id) {
+      case kNodeId:
+        if (in.Has(2)) node.id = static_cast<int>(in.Short());
+        break;
+      case kNodeHeader:
+        ReadHeader(in, node, parentid);
+        break;
+      case kInstanceName:
+        node.instance = NameId(in.String());
+        break;
+      case kPivot:
+        if (in.Has(12))
+          for (float& p : node.pivot) p = in.Finite();
+        break;
+      case kPositionTrack:
+        node.position = ReadTrack(c, 3);
+        break;
+      case kRotationTrack:
+        node.rotation = ReadTrack(c, 4);
+        MakeAbsolute(&kf_.keys[node.rotation.first], node.rotation.count);
+        break;
+      case kScaleTrack:
+        node.scale = ReadTrack(c, 3);
+        break;
+      case kHideTrack:
+        node.hide = ReadHideTrack(c);
+        break;
+      case kFovTrack:
+        node.fov = ReadTrack(c, 1);
+        break;
+      case kRollTrack:
+        node.roll = ReadTrack(c, 1);
+        break;
+    }
+  }
+
+  Loader3DS& loader_;
+  Keyframer& kf_;
+  std::unordered_map<std::string, unsigned int> nameids_;
+  std::vector<int> parentids_;
+};
 
 // Parents before children, without recursion: a chain of any length is
 // walked with an explicit stack. A loop is cut where it closes.
@@ -143,6 +205,7 @@ std::vector<int> ParentsFirst(std::vector<KeyframeNode>& nodes, bool& looped) {
   std::vector<int> state(nodes.size(), kNew), order, path;
   order.reserve(nodes.size());
   for (size_t start = 0; start < nodes.size(); ++start) {
+    if ((start & 0xFFFF) == 0) StopPoint();
     for (int n = static_cast<int>(start); n >= 0 && state[n] == kNew;
          n = nodes[n].parent) {
       state[n] = kOnPath;
@@ -156,24 +219,30 @@ std::vector<int> ParentsFirst(std::vector<KeyframeNode>& nodes, bool& looped) {
     }
     for (auto n = path.rbegin(); n != path.rend(); ++n) {
       state[*n] = kDone;
-      order.push_back(*n);
+      if (nodes[*n].kind == NodeKind::kObject) order.push_back(*n);
     }
     path.clear();
   }
   return order;
 }
 
-// Each node's parent by the id its header names; an id that no other node
-// has makes a root, with a warning.
+// Each object node's parent, by the id its header names, among the object
+// nodes (the first of an id); an id that no other node has makes a root,
+// with a warning. The ids are looked up in a sorted table: 8 bytes a node.
 void LinkParents(Keyframer& kf, const std::vector<int>& parentids) {
-  std::map<int, int> byid;
+  std::vector<std::pair<int, int>> byid;  // id, node
   for (size_t n = 0; n < kf.nodes.size(); ++n)
-    byid.emplace(kf.nodes[n].id, static_cast<int>(n));
+    if (kf.nodes[n].kind == NodeKind::kObject)
+      byid.emplace_back(kf.nodes[n].id, static_cast<int>(n));
+  std::sort(byid.begin(), byid.end());
   bool orphans = false, looped = false;
   for (size_t n = 0; n < kf.nodes.size(); ++n) {
-    if (parentids[n] == kNoParent) continue;
-    auto parent = byid.find(parentids[n]);
-    if (parent == byid.end() || parent->second == static_cast<int>(n)) {
+    if (kf.nodes[n].kind != NodeKind::kObject || parentids[n] == kNoParent)
+      continue;
+    auto parent = std::lower_bound(byid.begin(), byid.end(),
+                                   std::make_pair(parentids[n], -1));
+    if (parent == byid.end() || parent->first != parentids[n] ||
+        parent->second == static_cast<int>(n)) {
       orphans = true;
       continue;
     }
@@ -187,43 +256,60 @@ void LinkParents(Keyframer& kf, const std::vector<int>& parentids) {
         "the keyframer's hierarchy loops; cut where it closes");
 }
 
-// Without a usable segment, the animation runs from 0 to the last key.
+// Without a usable segment, the animation runs from 0 to the last key of
+// any node.
 void SegmentFromKeys(Keyframer& kf) {
   kf.start = 0;
   kf.end = 0;
-  for (const KeyframeNode& node : kf.nodes)
-    for (const auto* track :
-         {&node.position, &node.rotation, &node.scale, &node.hide})
-      if (!track->empty()) kf.end = std::max(kf.end, track->back().frame);
+  for (const KeyframeNode& node : kf.nodes) {
+    for (const Track* track :
+         {&node.position, &node.rotation, &node.scale, &node.fov, &node.roll})
+      if (!track->empty())
+        kf.end = std::max(kf.end, kf.KeysOf(*track).back().frame);
+    if (!node.hide.empty())
+      kf.end = std::max<double>(
+          kf.end, kf.hides[node.hide.first + node.hide.count - 1]);
+  }
 }
 
 }  // namespace
+
+bool Keyframer::Hidden(const KeyframeNode& node, double frame) const {
+  const unsigned int* begin = hides.data() + node.hide.first;
+  const unsigned int* end = begin + node.hide.count;
+  // The keys at or before the frame, each a toggle.
+  const size_t toggles =
+      std::upper_bound(begin, end, frame,
+                       [](double f, unsigned int key) { return f < key; }) -
+      begin;
+  return toggles % 2 == 1;
+}
 
 Keyframer ReadKeyframer(Loader3DS& loader, const chunk_header& main) {
   Keyframer kf;
   chunk_header section;
   kf.present = FirstWithin(loader, main, kKeyframer, section);
+  NodeReader reader(loader, kf);
   if (!kf.present) return kf;
   bool segment = false;
-  std::vector<int> parentids;
+  size_t walked = 0;
   for (const chunk_header& c : Within(loader, section)) {
-    int parentid;
+    if ((++walked & 0xFFFF) == 0) StopPoint();
     if (c.id == kSegment) {
       ChunkCursor in(loader, c);
       if (!in.Has(8)) continue;
       kf.start = in.Uint();
       kf.end = in.Uint();
       segment = true;
-    } else if (c.id == kCameraNode || c.id == kTargetNode) {
-      (c.id == kCameraNode ? kf.cameras : kf.targets)
-          .push_back(ReadNode(loader, c, 0, parentid));
     } else if (c.id == kObjectNode) {
-      kf.nodes.push_back(
-          ReadNode(loader, c, static_cast<int>(kf.nodes.size()), parentid));
-      parentids.push_back(parentid);
+      reader.Read(c, NodeKind::kObject);
+    } else if (c.id == kCameraNode) {
+      reader.Read(c, NodeKind::kCamera);
+    } else if (c.id == kTargetNode) {
+      reader.Read(c, NodeKind::kTarget);
     }
   }
-  LinkParents(kf, parentids);
+  LinkParents(kf, reader.parentids());
   if (!segment || !(kf.end >= kf.start)) SegmentFromKeys(kf);
   return kf;
 }

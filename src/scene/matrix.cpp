@@ -41,6 +41,12 @@ double Determinant(const Matrix& m) {
 
 bool Mirrors(const Matrix& m) { return Determinant(m) < 0; }
 
+bool Finite(const Matrix& m) {
+  for (float v : m)
+    if (!std::isfinite(v)) return false;
+  return true;
+}
+
 bool InvertAffine(const Matrix& m, Matrix& inverse) {
   inverse = Identity();
   const double a = m[0], b = m[4], c = m[8], d = m[1], e = m[5], f = m[9],
@@ -57,5 +63,11 @@ bool InvertAffine(const Matrix& m, Matrix& inverse) {
   for (int row = 0; row < 3; ++row)
     inverse[12 + row] = static_cast<float>(-(
         r[3 * row] * m[12] + r[3 * row + 1] * m[13] + r[3 * row + 2] * m[14]));
+  // An origin that is not finite, or an inverse past the floats' range, is
+  // no inverse either.
+  if (!Finite(inverse)) {
+    inverse = Identity();
+    return false;
+  }
   return true;
 }

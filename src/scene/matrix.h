@@ -21,8 +21,10 @@ void Transform(const Matrix& m, const float* p, float* out);
 double Determinant(const Matrix& m);
 // Whether `m` mirrors what it moves: its faces then wind the other way.
 bool Mirrors(const Matrix& m);
+// Whether every entry is a finite number.
+bool Finite(const Matrix& m);
 // The inverse of the affine `m`; false, leaving the identity, when it has
-// none.
+// none that is finite.
 bool InvertAffine(const Matrix& m, Matrix& inverse);
 
 #endif

@@ -32,6 +32,41 @@ std::string Latin1ToUtf8(const std::string& bytes) {
   return text;
 }
 
+namespace {
+
+// Whether `text` is well-formed UTF-8: no overlong forms, surrogates or
+// code points past U+10FFFF.
+bool ValidUtf8(const std::string& text) {
+  size_t i = 0;
+  while (i < text.size()) {
+    const unsigned char c = text[i];
+    int more = c < 0x80                 ? 0
+               : c >= 0xC2 && c <= 0xDF ? 1
+               : c >= 0xE0 && c <= 0xEF ? 2
+               : c >= 0xF0 && c <= 0xF4 ? 3
+                                        : -1;
+    if (more < 0 || i + more >= text.size()) return false;
+    unsigned char low = 0x80, high = 0xBF;  // the second byte's range
+    if (c == 0xE0) low = 0xA0;
+    if (c == 0xED) high = 0x9F;
+    if (c == 0xF0) low = 0x90;
+    if (c == 0xF4) high = 0x8F;
+    for (int k = 1; k <= more; ++k) {
+      const unsigned char next = text[i + k];
+      if (next < (k == 1 ? low : 0x80) || next > (k == 1 ? high : 0xBF))
+        return false;
+    }
+    i += 1 + more;
+  }
+  return true;
+}
+
+}  // namespace
+
+std::string PathToUtf8(const std::string& path) {
+  return ValidUtf8(path) ? path : Latin1ToUtf8(path);
+}
+
 std::string FaceNamesMissingVertex(size_t face, unsigned int vertex,
                                    size_t vertices) {
   return "face " + std::to_string(face) + " names vertex " +

@@ -16,6 +16,10 @@ std::string Printable(const std::string& text, const char* also = "");
 // the bytes.
 std::string Latin1ToUtf8(const std::string& bytes);
 
+// A path as text: kept as it is when it is valid UTF-8, else its bytes
+// taken as Latin-1.
+std::string PathToUtf8(const std::string& path);
+
 // Why a mesh cannot be drawn: "face F names vertex V of N".
 std::string FaceNamesMissingVertex(size_t face, unsigned int vertex,
                                    size_t vertices);

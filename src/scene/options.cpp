@@ -117,6 +117,10 @@ Options ParseOptions(int argc, char* argv[]) {
   bool literal = false;
   for (int i = 1; i < argc; ++i)
     if (!Take(options, argv, argc, i, literal)) return options;
+  // --info opens no window and writes no picture.
+  if (options.action == Options::kView && options.info != Options::kNoInfo &&
+      (!options.screenshot.empty() || options.sized || options.camera))
+    Refuse(options, "--info takes no --screenshot, --size or --camera");
   // The bundled program's window and view are fixed.
   if (options.action == Options::kView && options.file.empty()) {
     if (options.info != Options::kNoInfo)

@@ -4,39 +4,39 @@
 #include <cmath>
 
 #include "rotation.h"
+#include "stop.h"
 
 namespace {
 
 // The key at or before `frame` (0 before the first) and how far `frame`
 // lies toward the next one.
-size_t Segment(const std::vector<TrackKey>& keys, double frame, double& s) {
-  auto after = std::upper_bound(
+size_t Segment(const Keys& keys, double frame, double& s) {
+  const TrackKey* after = std::upper_bound(
       keys.begin(), keys.end(), frame,
       [](double f, const TrackKey& key) { return f < key.frame; });
   size_t i = after == keys.begin() ? 0 : (after - keys.begin()) - 1;
   s = 0;
-  if (frame > keys[i].frame && i + 1 < keys.size())
+  if (frame > keys[i].frame && i + 1 < keys.size)
     s = (frame - keys[i].frame) / (keys[i + 1].frame - keys[i].frame);
   return i;
 }
 
 // Kochanek-Bartels tangents of key i: leaving it (out) and arriving (in).
-void Tangents(const std::vector<TrackKey>& keys, size_t i, int k, double& out,
-              double& in) {
+void Tangents(const Keys& keys, size_t i, int k, double& out, double& in) {
   const TrackKey& key = keys[i];
   const double before = i > 0 ? key.value[k] - keys[i - 1].value[k] : 0;
   const double after =
-      i + 1 < keys.size() ? keys[i + 1].value[k] - key.value[k] : 0;
+      i + 1 < keys.size ? keys[i + 1].value[k] - key.value[k] : 0;
   const double g1 = i > 0 ? before : after,
-               g2 = i + 1 < keys.size() ? after : before;
+               g2 = i + 1 < keys.size ? after : before;
   const double t = key.tension, c = key.continuity, b = key.bias;
   out = (1 - t) * ((1 - c) * (1 + b) * g1 + (1 + c) * (1 - b) * g2) / 2;
   in = (1 - t) * ((1 + c) * (1 + b) * g1 + (1 - c) * (1 - b) * g2) / 2;
 }
 
 // A Hermite spline through the keys, with their tangents.
-void Interpolate(const std::vector<TrackKey>& keys, double frame,
-                 const float* otherwise, float* v) {
+void Interpolate(const Keys& keys, double frame, const float* otherwise,
+                 float* v) {
   if (keys.empty()) {
     for (int k = 0; k < 3; ++k) v[k] = otherwise[k];
     return;
@@ -63,7 +63,7 @@ Quaternion Stored(const TrackKey& key) {
 }
 
 // Rotation keys hold absolute orientations, as quaternions, once read.
-Quaternion Orientation(const std::vector<TrackKey>& keys, double frame) {
+Quaternion Orientation(const Keys& keys, double frame) {
   if (keys.empty()) return Quaternion();
   double s;
   const size_t i = Segment(keys, frame, s);
@@ -72,22 +72,60 @@ Quaternion Orientation(const std::vector<TrackKey>& keys, double frame) {
 }
 
 // A node's own transform at `frame`: T(position) R(rotation) S(scale).
-Matrix NodeMatrix(const KeyframeNode& node, double frame) {
+Matrix NodeMatrix(const Keyframer& kf, const KeyframeNode& node, double frame) {
   static const float kZero[3] = {0, 0, 0}, kOne[3] = {1, 1, 1};
   float position[3], scale[3];
-  Interpolate(node.position, frame, kZero, position);
-  Interpolate(node.scale, frame, kOne, scale);
-  return Multiply(Multiply(Translation(position),
-                           RotationMatrix(Orientation(node.rotation, frame))),
-                  Scaling(scale));
+  Interpolate(kf.KeysOf(node.position), frame, kZero, position);
+  Interpolate(kf.KeysOf(node.scale), frame, kOne, scale);
+  return Multiply(
+      Multiply(Translation(position),
+               RotationMatrix(Orientation(kf.KeysOf(node.rotation), frame))),
+      Scaling(scale));
 }
 
-// A node of the camera's name among `nodes`, or null.
-const KeyframeNode* NodeNamed(const std::vector<KeyframeNode>& nodes,
-                              const std::string& name) {
-  for (const KeyframeNode& node : nodes)
-    if (node.name == name) return &node;
-  return nullptr;
+// The world matrix of each posed node at `frame` (by its slot), and
+// whether it is shown.
+void PoseNodes(const Scene& scene, double frame, std::vector<Matrix>& world,
+               std::vector<bool>& shown) {
+  const Keyframer& kf = scene.keyframer;
+  world.resize(scene.posed.size());
+  shown.resize(scene.posed.size());
+  for (size_t i = 0; i < scene.posed.size(); ++i) {
+    if ((i & 0xFFFF) == 0) StopPoint();
+    const KeyframeNode& node = kf.nodes[scene.posed[i]];
+    const Matrix local = NodeMatrix(kf, node, frame);
+    const int parent = node.parent >= 0 ? scene.slot[node.parent] : -1;
+    world[i] = parent >= 0 ? Multiply(world[parent], local) : local;
+    shown[i] = !kf.Hidden(node, frame) && (parent < 0 || shown[parent]);
+  }
+}
+
+// Whether the placement's mesh box, moved by `m`, stays finite.
+bool FiniteBox(const SceneMesh& mesh, const Matrix& m) {
+  if (!Finite(m)) return false;
+  for (int corner = 0; corner < 8; ++corner) {
+    const float p[3] = {corner & 1 ? mesh.high[0] : mesh.low[0],
+                        corner & 2 ? mesh.high[1] : mesh.low[1],
+                        corner & 4 ? mesh.high[2] : mesh.low[2]};
+    float q[3];
+    Transform(m, p, q);
+    if (!std::isfinite(q[0]) || !std::isfinite(q[1]) || !std::isfinite(q[2]))
+      return false;
+  }
+  return true;
+}
+
+// The box of the placement's mesh, moved by `m`, added to the box.
+void GrowByMesh(const SceneMesh& mesh, const Matrix& m, bool& bounded,
+                float* low, float* high) {
+  for (int corner = 0; corner < 8; ++corner) {
+    const float p[3] = {corner & 1 ? mesh.high[0] : mesh.low[0],
+                        corner & 2 ? mesh.high[1] : mesh.low[1],
+                        corner & 4 ? mesh.high[2] : mesh.low[2]};
+    float q[3];
+    Transform(m, p, q);
+    GrowBox(q, bounded, low, high);
+  }
 }
 
 }  // namespace
@@ -100,40 +138,46 @@ double AnimationFrame(const Keyframer& kf, double startframe, double elapsed) {
   return frame;
 }
 
-void TrackAt(const std::vector<TrackKey>& keys, double frame,
-             const float* otherwise, float* value, int count) {
+void TrackAt(const Keys& keys, double frame, const float* otherwise,
+             float* value, int count) {
   float v[3], other[3] = {0, 0, 0};
   for (int k = 0; k < count; ++k) other[k] = otherwise[k];
   Interpolate(keys, frame, other, v);
   for (int k = 0; k < count; ++k) value[k] = v[k];
 }
 
-void EvaluatePose(const Keyframer& kf, double frame, std::vector<Matrix>& world,
-                  std::vector<bool>& shown) {
-  world.assign(kf.nodes.size(), Identity());
-  shown.assign(kf.nodes.size(), true);
-  for (int n : kf.order) {
-    const KeyframeNode& node = kf.nodes[n];
-    const Matrix local = NodeMatrix(node, frame);
-    world[n] = node.parent >= 0 ? Multiply(world[node.parent], local) : local;
-    bool visible = true;
-    for (const TrackKey& key : node.hide)
-      if (key.frame <= frame) visible = !visible;
-    shown[n] = visible && (node.parent < 0 || shown[node.parent]);
+ScenePose::ScenePose(const Scene& scene, double frame) : scene_(scene) {
+  PoseNodes(scene, frame, world_, shown_);
+}
+
+bool ScenePose::Place(size_t i, Matrix& matrix, bool* finite) const {
+  if (finite) *finite = true;
+  const Placement& p = scene_.placements[i];
+  if (p.node < 0) {
+    matrix = Identity();
+    return true;
   }
+  const int slot = scene_.slot[p.node];
+  const float* pivot = scene_.keyframer.nodes[p.node].pivot;
+  const float minus[3] = {-pivot[0], -pivot[1], -pivot[2]};
+  const SceneMesh& mesh = scene_.meshes[p.mesh];
+  matrix = Multiply(world_[slot], Multiply(Translation(minus), mesh.inverse));
+  if (!shown_[slot]) return false;
+  if (FiniteBox(mesh, matrix)) return true;
+  if (finite) *finite = false;
+  return false;
 }
 
 void PoseScene(const Scene& scene, double frame, std::vector<Matrix>& matrices,
-               std::vector<bool>& shown) {
-  std::vector<Matrix> world;
-  std::vector<bool> visible;
-  EvaluatePose(scene.keyframer, frame, world, visible);
+               std::vector<bool>& shown, std::vector<size_t>* notfinite) {
+  const ScenePose pose(scene, frame);
   matrices.resize(scene.placements.size());
-  shown.assign(scene.placements.size(), true);
+  shown.resize(scene.placements.size());
   for (size_t i = 0; i < scene.placements.size(); ++i) {
-    const Placement& p = scene.placements[i];
-    matrices[i] = p.node < 0 ? p.local : Multiply(world[p.node], p.local);
-    if (p.node >= 0) shown[i] = visible[p.node];
+    if ((i & 0xFFFF) == 0) StopPoint();
+    bool finite;
+    shown[i] = pose.Place(i, matrices[i], &finite);
+    if (!finite && notfinite) notfinite->push_back(i);
   }
 }
 
@@ -141,46 +185,47 @@ bool SceneBox(const Scene& scene, double frame, bool sweep, float low[3],
               float high[3]) {
   const Keyframer& kf = scene.keyframer;
   const double span = kf.end - kf.start;
-  const int samples = sweep && span > 0 ? kSweepSamples : 1;
+  const double work = double(scene.placements.size() + scene.posed.size());
+  int samples = sweep && span > 0 ? kSweepSamples : 1;
+  if (samples > 1 && work * samples > kSweepWork)
+    samples = std::max(2, static_cast<int>(kSweepWork / work));
   bool bounded = false;
-  std::vector<Matrix> matrices;
-  std::vector<bool> shown;
   for (int s = 0; s < samples; ++s) {
     const double f = samples > 1 ? kf.start + span * s / (samples - 1) : frame;
-    PoseScene(scene, f, matrices, shown);
-    for (size_t i = 0; i < matrices.size(); ++i) {
+    const ScenePose pose(scene, f);
+    Matrix matrix;
+    for (size_t i = 0; i < scene.placements.size(); ++i) {
+      if ((i & 0xFFFF) == 0) StopPoint();
       const SceneMesh& mesh = scene.meshes[scene.placements[i].mesh];
-      if (!shown[i] || !mesh.bounded) continue;
-      for (int corner = 0; corner < 8; ++corner) {
-        const float p[3] = {corner & 1 ? mesh.high[0] : mesh.low[0],
-                            corner & 2 ? mesh.high[1] : mesh.low[1],
-                            corner & 4 ? mesh.high[2] : mesh.low[2]};
-        float q[3];
-        Transform(matrices[i], p, q);
-        GrowBox(q, bounded, low, high);
-      }
+      if (mesh.bounded && pose.Place(i, matrix))
+        GrowByMesh(mesh, matrix, bounded, low, high);
     }
   }
   return bounded;
 }
 
-SceneCamera CameraAt(const Scene& scene, const SceneCamera& camera,
-                     double frame) {
-  SceneCamera at = camera;
-  if (const KeyframeNode* node =
-          NodeNamed(scene.keyframer.cameras, camera.name)) {
-    TrackAt(node->position, frame, camera.position, at.position, 3);
-    TrackAt(node->roll, frame, &camera.roll, &at.roll, 1);
-    if (!node->fov.empty()) {
+bool CameraAt(const Scene& scene, const SceneCamera& camera, double frame,
+              SceneCamera& at) {
+  const Keyframer& kf = scene.keyframer;
+  at = camera;
+  if (camera.node >= 0) {
+    const KeyframeNode& node = kf.nodes[camera.node];
+    TrackAt(kf.KeysOf(node.position), frame, camera.position, at.position, 3);
+    TrackAt(kf.KeysOf(node.roll), frame, &camera.roll, &at.roll, 1);
+    if (!node.fov.empty()) {
       float fov = 0;
-      TrackAt(node->fov, frame, &fov, &fov, 1);
+      TrackAt(kf.KeysOf(node.fov), frame, &fov, &fov, 1);
       const double half = fov * kPi / 360;
       if (half > 0 && half < kPi / 2)
         at.lens = static_cast<float>(kHalfFilmWidth / std::tan(half));
     }
   }
-  if (const KeyframeNode* node =
-          NodeNamed(scene.keyframer.targets, camera.name))
-    TrackAt(node->position, frame, camera.target, at.target, 3);
-  return at;
+  if (camera.targetnode >= 0)
+    TrackAt(kf.KeysOf(kf.nodes[camera.targetnode].position), frame,
+            camera.target, at.target, 3);
+  bool finite = std::isfinite(at.roll) && std::isfinite(at.lens);
+  for (int k = 0; k < 3; ++k)
+    finite =
+        finite && std::isfinite(at.position[k]) && std::isfinite(at.target[k]);
+  return finite;
 }

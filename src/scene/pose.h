@@ -1,6 +1,6 @@
 // Where things are at a frame of the file's animation: the keyframer's
 // nodes, each placement of a mesh, the cameras, and the box around what is
-// shown.
+// shown. Only what draws is posed: a node that places nothing costs nothing.
 #ifndef MODELVIEWER_POSE_H
 #define MODELVIEWER_POSE_H
 
@@ -12,35 +12,52 @@
 const double kFramesPerSecond = 30;
 
 // The frame `elapsed` milliseconds after `startframe`, looping over the
-// file's segment.
+// file's segment: the frame that the picture shows.
 double AnimationFrame(const Keyframer& keyframer, double startframe,
                       double elapsed);
 
-// Each node's world matrix at `frame` (held before the first key and after
-// the last), in node order, and whether it is shown (hide keys toggle).
-void EvaluatePose(const Keyframer& keyframer, double frame,
-                  std::vector<Matrix>& world, std::vector<bool>& shown);
-
 // A position-like track's value at `frame` (3 floats; 1 for a field of view
 // or a roll), or `otherwise` without keys.
-void TrackAt(const std::vector<TrackKey>& keys, double frame,
-             const float* otherwise, float* value, int count);
+void TrackAt(const Keys& keys, double frame, const float* otherwise,
+             float* value, int count);
 
-// Each placement's matrix at `frame`, and whether it is shown.
+// The scene at one frame: the world matrix of each posed node, and whether
+// it is shown. Placements take their matrices from it as they are drawn, so
+// that a frame's memory follows its nodes, not its placements.
+class ScenePose {
+ public:
+  ScenePose(const Scene& scene, double frame);
+  // Placement i at this frame. False when it is not shown: hidden by its
+  // node's hide keys (or an ancestor's), or with a matrix or a box that is
+  // not finite (then `finite` is false too).
+  bool Place(size_t i, Matrix& matrix, bool* finite = nullptr) const;
+
+ private:
+  const Scene& scene_;
+  std::vector<Matrix> world_;  // by slot
+  std::vector<bool> shown_;
+};
+
+// Each placement's matrix at `frame`, and whether it is shown (as
+// ScenePose::Place). Placements left out for a number that is not finite are
+// added to `notfinite` where it is given.
 void PoseScene(const Scene& scene, double frame, std::vector<Matrix>& matrices,
-               std::vector<bool>& shown);
+               std::vector<bool>& shown,
+               std::vector<size_t>* notfinite = nullptr);
 
 // The box around every shown placement at `frame`, from the corners of its
 // mesh's box; with `sweep`, around the whole segment, sampled at no more
-// than kSweepSamples frames. False when nothing is shown.
+// than kSweepSamples frames, and fewer where the scene has so many
+// placements that kSweepWork would be passed. False when nothing is shown.
 const int kSweepSamples = 200;
+const double kSweepWork = 2e7;  // placements posed, over all samples
 bool SceneBox(const Scene& scene, double frame, bool sweep, float low[3],
               float high[3]);
 
-// The camera at `frame`, moved by the keyframer's camera and target nodes of
-// its name where the file animates it: position, target, roll, and the
-// field of view as a lens on the film back.
-SceneCamera CameraAt(const Scene& scene, const SceneCamera& camera,
-                     double frame);
+// The camera at `frame`, moved by its keyframer nodes where the file
+// animates it: position, target, roll, and the field of view as a lens on
+// the film back. False when a number of it is not finite there.
+bool CameraAt(const Scene& scene, const SceneCamera& camera, double frame,
+              SceneCamera& at);
 
 #endif

@@ -34,20 +34,27 @@ struct SceneMesh {
   std::vector<float> coords;    // u, v per vertex; empty without mapping
   std::vector<FaceGroup> groups;
   size_t filevertices = 0, faces = 0;  // as the file has them
-  // The mesh's own matrix (0x4160: X, Y, Z axes, origin), when it has one.
-  bool hasmatrix = false;
-  float matrix[12] = {1, 0, 0, 0, 1, 0, 0, 0, 1, 0, 0, 0};
+  // The inverse of the mesh's own matrix (0x4160: X, Y, Z axes, origin),
+  // which a node's placement undoes; false (and the identity) where it has
+  // none, or none that can be inverted.
+  bool invertible = false;
+  Matrix inverse = Identity();
   float low[3] = {0, 0, 0}, high[3] = {0, 0, 0};  // its finite vertices
   bool bounded = false;
 };
 
-// One mesh drawn at one place: by a keyframer node (world at a frame, then
-// `local`, which is T(-pivot) M^-1), or as stored (node -1).
+// One mesh drawn at one place: by a keyframer object node (its world matrix
+// at a frame, times T(-pivot) M^-1), or as stored (node -1).
 struct Placement {
   int mesh = 0;
   int node = -1;
-  Matrix local = Identity();
 };
+
+// The most vertices that all placements together may draw: far more than
+// any real file, and a bound on what a crafted one can ask for. A placement
+// counts as that many more vertices for what drawing it costs besides them.
+const unsigned long long kMaxDrawnVertices = 50000000;
+const unsigned long long kPlacementCost = 32;
 
 struct Scene {
   bool recognised = false;  // the bytes start with a 3DS main chunk
@@ -57,7 +64,11 @@ struct Scene {
   std::vector<std::string> warnings;  // what was left out, and why
   Keyframer keyframer;
   std::vector<Placement> placements;  // in the keyframer's node order
-  std::vector<SceneCamera> cameras;   // those that can be looked through
+  // The object nodes whose pose counts (they place a mesh, or are the
+  // ancestor of one that does), parents first; and each node's place among
+  // them (-1: none). Nodes that place nothing cost nothing at a frame.
+  std::vector<int> posed, slot;
+  std::vector<SceneCamera> cameras;  // those that can be looked through
   // The box around every finite vertex that a face draws; `bounded` is false
   // when there is none.
   bool bounded = false;

@@ -24,8 +24,8 @@
 #include "options.h"
 #include "platform.h"
 #include "render.h"
-#include "signals.h"
 #include "spin.h"
+#include "stop.h"
 #include "textures.h"
 #include "viewing_mode.h"
 
@@ -231,9 +231,11 @@ int Render() {
 static bool WriteFirstFrame(const std::string& screenshot,
                             const Messages& messages,
                             const InputFiles& inputs) {
+  StopPoint();
   DrawModels();
   const std::vector<unsigned char> pixels = ReadFrame(width, height);
   SDL_GL_SwapBuffers();
+  StopPoint();
   std::string why;
   if (WriteScreenshot(screenshot, width, height, pixels, inputs, why))
     return true;
@@ -301,7 +303,6 @@ static void ActOnCommandLine(const Options& options, const Messages& messages) {
 
 static int Run(const Options& options, Messages& messages) {
   if (options.screenshot == "-") messages.PictureOnStandardOutput();
-  CatchStopSignals();
   InputFiles inputs;
   std::string why;
   if (!options.screenshot.empty() &&
@@ -320,10 +321,16 @@ extern "C" int SDL_main(int argc, char* argv[]) {
   const Options options = ParseOptions(argc, argv);
   Messages messages(kDiagnostics);
   ActOnCommandLine(options, messages);
-  // Allocations that fail end the run as any other failure does.
+  CatchStopSignals();
+  // Allocations that fail end the run as any other failure does. A stop
+  // request ends a run that was to write something as failed (nothing was
+  // written), and an open window as a person's quit.
   try {
     return Run(options, messages);
   } catch (const std::bad_alloc&) {
     messages.Fail("out of memory");
+  } catch (const StopRequest&) {
+    return options.screenshot.empty() && options.info == Options::kNoInfo ? 0
+                                                                          : 1;
   }
 }

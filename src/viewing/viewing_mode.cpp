@@ -1,6 +1,7 @@
 #include "viewing_mode.h"
 
 #include <algorithm>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -12,7 +13,7 @@
 #include "platform.h"
 #include "pose.h"
 #include "scene_renderer.h"
-#include "signals.h"
+#include "stop.h"
 
 namespace {
 
@@ -94,15 +95,15 @@ class ViewingMode {
   FrameView Frame() {
     const double frame =
         AnimationFrame(scene_.keyframer, startframe_, controls_.animation);
-    PoseScene(scene_, frame, matrices_, visible_);
-    if (controls_.camera >= 0)
-      CameraView(CameraAt(scene_, scene_.cameras[controls_.camera], frame),
-                 controls_.view);
+    pose_.reset(new ScenePose(scene_, frame));
+    SceneCamera camera;
+    if (controls_.camera >= 0 &&
+        CameraAt(scene_, scene_.cameras[controls_.camera], frame, camera))
+      CameraView(camera, controls_.view);
     FrameView view;
     view.width = window_.width;
     view.height = window_.height;
-    view.matrices = &matrices_;
-    view.visible = &visible_;
+    view.pose = pose_.get();
     view.view = ViewMatrix(controls_.view);
     Projection& p = view.projection;
     p.aspect = static_cast<double>(window_.width) / window_.height;
@@ -117,6 +118,7 @@ class ViewingMode {
     renderer_.Draw(Frame());
     const std::vector<unsigned char> pixels =
         ReadFrame(window_.width, window_.height);
+    StopPoint();
     std::string why;
     if (WriteScreenshot(options_.screenshot, window_.width, window_.height,
                         pixels, inputs_, why))
@@ -187,9 +189,8 @@ class ViewingMode {
   Scene scene_;
   Framing framing_;
   Controls controls_;
-  double startframe_ = 0;         // of the file's animation, at the first frame
-  std::vector<Matrix> matrices_;  // the placements' at this frame
-  std::vector<bool> visible_;
+  double startframe_ = 0;  // of the file's animation, at the first frame
+  std::unique_ptr<ScenePose> pose_;  // the scene at this frame
   SceneRenderer renderer_;
 };
 

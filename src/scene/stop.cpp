@@ -1,4 +1,4 @@
-#include "signals.h"
+#include "stop.h"
 
 #include <csignal>
 #include <cstring>
@@ -22,3 +22,7 @@ void CatchStopSignals() {
 }
 
 bool StopRequested() { return stop_requested != 0; }
+
+void StopPoint() {
+  if (stop_requested) throw StopRequest();
+}

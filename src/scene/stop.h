@@ -1,0 +1,18 @@
+// A run asked to end by SIGINT or SIGTERM. Long work looks at the request
+// between its steps, so that the run ends within a second whatever it is
+// doing; the request then unwinds to the top of the program as a
+// StopRequest, and what was being made is not left behind.
+#ifndef MODELVIEWER_STOP_H
+#define MODELVIEWER_STOP_H
+
+// What StopPoint throws once the run has been asked to end.
+struct StopRequest {};
+
+// From here on, SIGINT and SIGTERM only note the request.
+void CatchStopSignals();
+// Whether the run has been asked to end.
+bool StopRequested();
+// Throws StopRequest when the run has been asked to end. Cheap: one load.
+void StopPoint();
+
+#endif
