@@ -249,8 +249,8 @@ void OnPngWarning(png_structp, png_const_charp) {}
 
 // Kept apart from anything with a destructor: libpng reports errors by
 // jumping back to the setjmp here. A stop request ends it between rows.
-bool WriteRows(std::FILE* out, int width, int height, png_bytep* rows,
-               PngFailure* failure) {
+bool WriteRows(std::FILE* out, int width, int height, bool alpha,
+               png_bytep* rows, PngFailure* failure) {
   png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, failure,
                                             OnPngError, OnPngWarning);
   if (!png) return false;
@@ -264,7 +264,8 @@ bool WriteRows(std::FILE* out, int width, int height, png_bytep* rows,
   // default adaptive filters and zlib level take 20 to 30 ms a screenshot.
   png_set_compression_level(png, 3);
   png_set_filter(png, PNG_FILTER_TYPE_BASE, PNG_FILTER_SUB);
-  png_set_IHDR(png, info, width, height, 8, PNG_COLOR_TYPE_RGB,
+  png_set_IHDR(png, info, width, height, 8,
+               alpha ? PNG_COLOR_TYPE_RGB_ALPHA : PNG_COLOR_TYPE_RGB,
                PNG_INTERLACE_NONE, PNG_COMPRESSION_TYPE_DEFAULT,
                PNG_FILTER_TYPE_DEFAULT);
   png_write_info(png, info);
@@ -327,7 +328,7 @@ std::string Reason(int error) { return std::strerror(error); }
 }  // namespace
 
 bool WritePng(const std::string& path, int width, int height,
-              const unsigned char* rgb, std::string& why) {
+              const unsigned char* pixels, bool alpha, std::string& why) {
   const bool console = path == "-";
   const std::string target = console ? path : FinalTarget(path);
   std::string temporary;
@@ -336,12 +337,12 @@ bool WritePng(const std::string& path, int width, int height,
     why = Reason(errno);
     return false;
   }
+  const size_t row = (alpha ? 4 : 3) * static_cast<size_t>(width);
   std::vector<png_bytep> rows(height);
   for (int y = 0; y < height; ++y)
-    rows[y] = const_cast<png_bytep>(rgb + 3 * static_cast<size_t>(width) *
-                                              (height - 1 - y));
+    rows[y] = const_cast<png_bytep>(pixels + row * (height - 1 - y));
   PngFailure failure = {"cannot encode the image", false};
-  bool written = WriteRows(out, width, height, rows.data(), &failure);
+  bool written = WriteRows(out, width, height, alpha, rows.data(), &failure);
   const int closed = console ? std::fflush(out) : std::fclose(out);
   why = failure.message;
   if (written && closed != 0) written = false, why = Reason(errno);
@@ -353,8 +354,8 @@ bool WritePng(const std::string& path, int width, int height,
 }
 
 bool WriteScreenshot(const std::string& path, int width, int height,
-                     const std::vector<unsigned char>& rgb,
+                     const std::vector<unsigned char>& pixels, bool alpha,
                      const InputFiles& inputs, std::string& why) {
   return inputs.SafeTarget(path, why) &&
-         WritePng(path, width, height, rgb.data(), why);
+         WritePng(path, width, height, pixels.data(), alpha, why);
 }

@@ -46,19 +46,21 @@ bool DecodeImage(const std::string& name,
 bool DecodeBmp(const std::vector<unsigned char>& bytes, Image& image,
                std::string& why);
 
-// Writes `height` rows of `width` red, green, blue bytes, stored bottom row
-// first as OpenGL reads them, as an 8-bit RGB PNG, top row first, to `path`
-// or, for "-", to standard output. The picture goes to a new file in the
-// same folder that then replaces `path`, so a failed write leaves `path`
-// as it was. False, with the reason, when it cannot be written.
+// Writes `height` rows of `width` red, green, blue (and, with `alpha`,
+// alpha) bytes, stored bottom row first as OpenGL reads them, as an 8-bit
+// PNG, top row first, to `path` or, for "-", to standard output. The
+// picture goes to a new file in the folder of the file that `path` names
+// (through any links), which it then replaces with the permissions it had;
+// a failed write leaves it as it was. A stop request removes the new file
+// and throws. False, with the reason, when it cannot be written.
 bool WritePng(const std::string& path, int width, int height,
-              const unsigned char* rgb, std::string& why);
+              const unsigned char* pixels, bool alpha, std::string& why);
 
-// A frame read back from the GL (bottom row first) written as WritePng
-// does, once `inputs` say that it may replace what is at `path`. False,
-// with the reason, otherwise.
+// A frame read back from the GL written as WritePng does, once `inputs`
+// say that it may replace what is at `path`. False, with the reason,
+// otherwise.
 bool WriteScreenshot(const std::string& path, int width, int height,
-                     const std::vector<unsigned char>& rgb,
+                     const std::vector<unsigned char>& pixels, bool alpha,
                      const InputFiles& inputs, std::string& why);
 
 #endif

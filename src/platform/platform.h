@@ -19,6 +19,8 @@ struct WindowSpec {
   // The viewing mode's window: resizable, with buffer swaps in step with
   // the display.
   bool resizable = false;
+  int alphabits = 0;  // asked for only where more than 0
+  int samples = 0;    // multisampling, where more than 1
 };
 
 // SDL's video (the X11 driver unless another is asked for) and an OpenGL

@@ -24,7 +24,7 @@ bool ChooseVideoDriver(std::string& why) {
   }
   const char* display = std::getenv("DISPLAY");
   if (std::strcmp(driver, "x11") == 0 && (!display || !*display)) {
-    why = "no display (DISPLAY is not set); use --screenshot under xvfb-run";
+    why = "no display (DISPLAY is not set); --screenshot draws without one";
     return false;
   }
   return true;
@@ -44,6 +44,12 @@ SDL_Surface* OpenGlWindow(const WindowSpec& spec, std::string& why) {
   SDL_GL_SetAttribute(SDL_GL_DEPTH_SIZE, spec.depthbits);
   SDL_GL_SetAttribute(SDL_GL_DOUBLEBUFFER, 1);
   if (spec.resizable) SDL_GL_SetAttribute(SDL_GL_SWAP_CONTROL, 1);
+  if (spec.alphabits > 0)
+    SDL_GL_SetAttribute(SDL_GL_ALPHA_SIZE, spec.alphabits);
+  if (spec.samples > 1) {
+    SDL_GL_SetAttribute(SDL_GL_MULTISAMPLEBUFFERS, 1);
+    SDL_GL_SetAttribute(SDL_GL_MULTISAMPLESAMPLES, spec.samples);
+  }
   SDL_Surface* surface =
       SDL_SetVideoMode(spec.width, spec.height, 32, WindowFlags(spec));
   if (!surface)

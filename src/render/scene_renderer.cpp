@@ -198,7 +198,15 @@ void SceneRenderer::DrawTransparent(const FrameView& frame,
 
 void SceneRenderer::Draw(const FrameView& frame) {
   glViewport(0, 0, frame.width, frame.height);
-  glClearColor(kBackground, kBackground, kBackground, 1.0f);
+  if (frame.transparent) {
+    glClearColor(0.0f, 0.0f, 0.0f, 0.0f);
+    // What is behind a transparent face keeps its own share of the alpha.
+    glBlendFuncSeparate(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA, GL_ONE,
+                        GL_ONE_MINUS_SRC_ALPHA);
+  } else {
+    glClearColor(kBackground, kBackground, kBackground, 1.0f);
+    glBlendFunc(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA);
+  }
   glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
   glPolygonMode(GL_FRONT_AND_BACK, frame.wireframe ? GL_LINE : GL_FILL);
   UseProjection(frame.projection, frame.view);

@@ -28,6 +28,9 @@ struct FrameView {
   Matrix view;
   Projection projection;
   bool wireframe;
+  // Nothing behind the model: alpha 0 where nothing is drawn, and colours
+  // premultiplied by their alpha, as blending leaves them.
+  bool transparent = false;
 };
 
 class SceneRenderer {

@@ -155,6 +155,12 @@ GLuint TextureFromFile(const std::string& path,
 
 }  // namespace
 
+SceneTextures::~SceneTextures() {
+  std::set<GLuint> unique(names_.begin(), names_.end());
+  unique.erase(0);
+  for (GLuint name : unique) glDeleteTextures(1, &name);
+}
+
 void SceneTextures::Load(const Scene& scene, const std::string& file,
                          const TextureLayout& layout, InputFiles& inputs,
                          std::vector<std::string>& warnings) {

@@ -39,6 +39,12 @@ bool UploadTexture(GLuint name, const Image& image, const TextureLayout& layout,
 // once, however many materials or names lead to it.
 class SceneTextures {
  public:
+  SceneTextures() = default;
+  SceneTextures(const SceneTextures&) = delete;
+  SceneTextures& operator=(const SceneTextures&) = delete;
+  // Frees the textures in the GL context current then.
+  ~SceneTextures();
+
   // Finds, decodes and uploads the images of the materials that some face
   // shows, noting each file read in `inputs`. An image that cannot be used
   // gives one warning (`warnings`), and its faces keep their material's

@@ -414,16 +414,17 @@ bool ImportScene(Loader3DS& loader, Scene& scene, std::string& why) {
   return true;
 }
 
-void LoadScene(const std::string& path, bool countline,
-               const Messages& messages, InputFiles& inputs, Scene& scene) {
+bool LoadScene(const std::string& path, bool countline,
+               const Messages& messages, InputFiles& inputs, Scene& scene,
+               std::string& why) {
   Loader3DS loader;
   FileId id;
-  std::string why;
-  if (!OpenModelFile(path, loader, id, why)) messages.Fail(why);
+  if (!OpenModelFile(path, loader, id, why)) return false;
   inputs.Note(path, id);
   const bool drawable = ImportScene(loader, scene, why);
   if (countline && scene.recognised) messages.CountLine(scene.models);
   for (const std::string& warning : scene.warnings)
     messages.Warn(path + ": " + warning);
-  if (!drawable) messages.Fail(path + ": " + why);
+  if (!drawable) why = path + ": " + why;
+  return drawable;
 }

@@ -19,9 +19,10 @@ bool ImportScene(Loader3DS& loader, Scene& scene, std::string& why);
 // Reads the file at `path` (a regular file, noted in `inputs`) and imports
 // its scene; the reader's copy of the file is gone on return. Writes the
 // model count line of a file that starts as a 3DS file when `countline`
-// asks, and a line per warning; a file that is refused ends the run with
-// its reason and status 1.
-void LoadScene(const std::string& path, bool countline,
-               const Messages& messages, InputFiles& inputs, Scene& scene);
+// asks, and a line per warning. False, with the reason (naming the file),
+// when the file is refused.
+bool LoadScene(const std::string& path, bool countline,
+               const Messages& messages, InputFiles& inputs, Scene& scene,
+               std::string& why);
 
 #endif

@@ -123,9 +123,11 @@ json BoxJson(const Box& box) {
 }
 
 // A value as it stands at `depth` in the document: the layout of one
-// document dumped whole, one space an indent.
-std::string Dumped(const json& value, int depth) {
-  std::string text = value.dump(1, ' ', false, json::error_handler_t::replace);
+// document dumped whole, one space an indent; or all on one line.
+std::string Dumped(const json& value, int depth, bool oneline) {
+  const std::string text =
+      value.dump(oneline ? -1 : 1, ' ', false, json::error_handler_t::replace);
+  if (oneline) return text;
   std::string indented;
   for (char c : text) {
     indented += c;
@@ -135,13 +137,13 @@ std::string Dumped(const json& value, int depth) {
 }
 
 // Writes one JSON document, member by member, in the order that a whole
-// document's dump gives (by key).
+// document's dump gives (by key): laid out over lines, or on one line.
 class JsonWriter {
  public:
-  explicit JsonWriter(InfoOutput& out) : out_(out) {}
+  JsonWriter(InfoOutput& out, bool oneline) : out_(out), oneline_(oneline) {}
   void Member(const std::string& key, const json& value) {
     Key(key);
-    out_.Write(Dumped(value, 1));
+    out_.Write(Dumped(value, 1, oneline_));
   }
   // An array whose items `each` writes through Item.
   template <class Each>
@@ -150,19 +152,22 @@ class JsonWriter {
     items_ = 0;
     out_.Write("[");
     each();
-    out_.Write(items_ ? "\n ]" : "]");
+    out_.Write(items_ && !oneline_ ? "\n ]" : "]");
   }
   void Item(const json& value) {
-    out_.Write(std::string(items_++ ? ",\n" : "\n") + "  " + Dumped(value, 2));
+    if (items_++) out_.Write(",");
+    out_.Write((oneline_ ? "" : "\n  ") + Dumped(value, 2, oneline_));
   }
-  void End() { out_.Write(members_ ? "\n}\n" : "{}\n"); }
+  void End() { out_.Write(!members_ ? "{}\n" : oneline_ ? "}\n" : "\n}\n"); }
 
  private:
   void Key(const std::string& key) {
-    out_.Write(std::string(members_++ ? ",\n" : "{\n") + " " +
-               json(key).dump() + ": ");
+    out_.Write(members_++ ? "," : "{");
+    out_.Write((oneline_ ? "" : "\n ") + json(key).dump() +
+               (oneline_ ? ":" : ": "));
   }
   InfoOutput& out_;
+  const bool oneline_;
   int members_ = 0;
   size_t items_ = 0;
 };
@@ -295,11 +300,11 @@ double InfoFrame(const Scene& scene, long frame) {
 }  // namespace
 
 void WriteInfoJson(const Scene& scene, const std::string& file, long frame,
-                   const ImageFinder& find, InfoOutput& out) {
+                   const ImageFinder& find, InfoOutput& out, bool oneline) {
   Posed posed(scene, InfoFrame(scene, frame));
   const std::vector<SceneCamera> cameras =
       CamerasAt(scene, posed.frame(), posed.warnings());
-  JsonWriter json(out);
+  JsonWriter json(out, oneline);
   json.Member("box", BoxJson(posed.all()));
   json.Array("cameras", [&] {
     for (const SceneCamera& c : cameras) json.Item(CameraJson(c));
@@ -359,29 +364,50 @@ std::string InfoText(const Scene& scene, const std::string& file, long frame,
 std::string InfoJson(const Scene& scene, const std::string& file, long frame,
                      const ImageFinder& find) {
   StringOutput out;
-  WriteInfoJson(scene, file, frame, find, out);
+  WriteInfoJson(scene, file, frame, find, out, false);
   return out.text_;
 }
 
-int RunInfo(const Options& options, const Messages& messages,
-            InputFiles& inputs) {
+namespace {
+
+// One file's information; false, with the reason, when it is refused.
+bool WriteFileInfo(const Options& options, const std::string& file,
+                   const Messages& messages, InputFiles& inputs,
+                   InfoOutput& out, std::string& why) {
   Scene scene;
-  LoadScene(options.file, false, messages, inputs, scene);
-  FileNames names(FolderOf(options.file));
+  if (!LoadScene(file, false, messages, inputs, scene, why)) return false;
+  FileNames names(FolderOf(file));
   const ImageFinder find = [&](const std::string& stored) {
     std::string path;
     return names.FindImage(stored, path) && ReadableFile(path) ? path
                                                                : std::string();
   };
-  StandardOutput out;
   std::vector<std::string> warnings;
   if (options.info == Options::kInfoJson)
-    WriteInfoJson(scene, options.file, options.frame, find, out);
+    WriteInfoJson(scene, file, options.frame, find, out,
+                  options.files.size() > 1);
   else
-    WriteInfoText(scene, options.file, options.frame, find, out, warnings);
+    WriteInfoText(scene, file, options.frame, find, out, warnings);
   for (const std::string& warning : warnings)
-    messages.Warn(options.file + ": " + warning);
+    messages.Warn(file + ": " + warning);
+  return true;
+}
+
+}  // namespace
+
+int RunInfo(const Options& options, const Messages& messages,
+            InputFiles& inputs) {
+  StandardOutput out;
+  size_t refused = 0;
+  for (const std::string& file : options.files) {
+    if (out.Failed()) break;
+    std::string why;
+    if (WriteFileInfo(options, file, messages, inputs, out, why)) continue;
+    if (options.files.size() == 1) messages.Fail(why);
+    messages.Warn(why);
+    ++refused;
+  }
   std::string why;
   if (!out.Finish(why)) messages.Fail("cannot write the information: " + why);
-  return 0;
+  return refused ? 1 : 0;
 }

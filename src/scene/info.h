@@ -31,8 +31,9 @@ class InfoOutput {
 void WriteInfoText(const Scene& scene, const std::string& file, long frame,
                    const ImageFinder& find, InfoOutput& out,
                    std::vector<std::string>& warnings);
+// `oneline`: the document on one line, as JSON Lines has it.
 void WriteInfoJson(const Scene& scene, const std::string& file, long frame,
-                   const ImageFinder& find, InfoOutput& out);
+                   const ImageFinder& find, InfoOutput& out, bool oneline);
 
 // The same, whole, as a string.
 std::string InfoText(const Scene& scene, const std::string& file, long frame,
@@ -40,9 +41,11 @@ std::string InfoText(const Scene& scene, const std::string& file, long frame,
 std::string InfoJson(const Scene& scene, const std::string& file, long frame,
                      const ImageFinder& find);
 
-// --info[=json] FILE: the file's scene at the frame asked for, on standard
-// output, with textures found as the viewer would load them. Status 0, or 1
-// with one line when the output cannot be written.
+// --info[=json] FILE...: each file's scene at the frame asked for, on
+// standard output, with textures found as the viewer would load them; with
+// several FILEs, the JSON form is one document a line, and a file that is
+// refused gets a line and is passed over. Status 0; 1 when a file was
+// refused, or, with one line, when the output cannot be written.
 int RunInfo(const Options& options, const Messages& messages,
             InputFiles& inputs);
 

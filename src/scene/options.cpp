@@ -1,5 +1,7 @@
 #include "options.h"
 
+#include <sys/stat.h>
+
 namespace {
 
 const std::string kScreenshot = "--screenshot";
@@ -40,6 +42,14 @@ bool TakeSize(Options& options, const std::string& value) {
   options.sized = true;
   options.width = static_cast<int>(w);
   options.height = static_cast<int>(h);
+  return true;
+}
+
+bool TakeThumbnail(Options& options, const std::string& value) {
+  const long n = WholeNumber(value);
+  if (n < kMinThumbnail || n > kMaxThumbnail)
+    return Refuse(options, "--thumbnail needs a side from 16 to 4096 pixels");
+  options.thumbnail = static_cast<int>(n);
   return true;
 }
 
@@ -98,16 +108,49 @@ bool Take(Options& options, char* argv[], int argc, int& i, bool& literal) {
     return TakeSize(options, value);
   } else if (!literal && Valued("--camera", arg, argv, argc, i, value)) {
     return TakeCamera(options, value);
+  } else if (!literal && Valued("--thumbnail", arg, argv, argc, i, value)) {
+    return TakeThumbnail(options, value);
   } else if (!literal && arg.size() > 1 && arg[0] == '-') {
     return Refuse(options, "unknown option " + arg);
-  } else if (!options.file.empty()) {
-    return Refuse(options, "one FILE at most (also given: " + arg + ")");
   } else if (arg.empty()) {
     return Refuse(options, "FILE is empty");
   } else {
-    options.file = arg;
+    if (options.files.empty()) options.file = arg;
+    options.files.push_back(arg);
   }
   return true;
+}
+
+// A folder that exists, or a name that ends in "/".
+bool NamesFolder(const std::string& path) {
+  struct stat info;
+  return (!path.empty() && path.back() == '/') ||
+         (stat(path.c_str(), &info) == 0 && S_ISDIR(info.st_mode));
+}
+
+// What the options ask for together, once all are read.
+void CheckTogether(Options& options) {
+  const bool info = options.info != Options::kNoInfo;
+  options.folder =
+      !options.screenshot.empty() && !info && NamesFolder(options.screenshot);
+  // --info opens no window and writes no picture.
+  if (info && (!options.screenshot.empty() || options.sized || options.camera ||
+               options.thumbnail))
+    Refuse(options,
+           "--info takes no --screenshot, --size, --camera or --thumbnail");
+  else if (options.thumbnail && options.screenshot.empty())
+    Refuse(options, "--thumbnail needs --screenshot");
+  else if (options.files.size() > 1 && !info && !options.folder)
+    Refuse(options,
+           "one FILE at most without --screenshot DIR or --info "
+           "(also given: " +
+               options.files[1] + ")");
+  // The bundled program's window and view are fixed.
+  else if (options.file.empty() && info)
+    Refuse(options, "--info needs a FILE");
+  else if (options.file.empty() &&
+           (options.sized || options.camera || options.thumbnail))
+    Refuse(options, "--size, --camera and --thumbnail need a FILE");
 }
 
 }  // namespace
@@ -117,31 +160,19 @@ Options ParseOptions(int argc, char* argv[]) {
   bool literal = false;
   for (int i = 1; i < argc; ++i)
     if (!Take(options, argv, argc, i, literal)) return options;
-  // --info opens no window and writes no picture.
-  if (options.action == Options::kView && options.info != Options::kNoInfo &&
-      (!options.screenshot.empty() || options.sized || options.camera))
-    Refuse(options, "--info takes no --screenshot, --size or --camera");
-  // The bundled program's window and view are fixed.
-  if (options.action == Options::kView && options.file.empty()) {
-    if (options.info != Options::kNoInfo)
-      Refuse(options, "--info needs a FILE");
-    if (options.sized || options.camera)
-      Refuse(options, "--size and --camera need a FILE");
-  }
+  CheckTogether(options);
   return options;
 }
 
 std::string UsageLines(const std::string& program) {
+  const std::string indent(program.size() + 8, ' ');
   return "usage: " + program +
-         " [--screenshot OUT.png] [--frame N] [--size WxH] [--camera N]\n"
-         "       " +
-         std::string(program.size(), ' ') +
-         " [FILE.3ds]\n"
-         "       " +
-         program +
-         " --info[=json] FILE.3ds\n"
-         "       " +
-         program + " --help | --version\n";
+         " [--screenshot OUT.png] [--frame N] [--size WxH] [--camera N]\n" +
+         indent + "[FILE.3ds]\n" + "       " + program +
+         " --screenshot DIR [--thumbnail N] [--frame N] [--size WxH]\n" +
+         indent + "FILE.3ds...\n" + "       " + program +
+         " --info[=json] [--frame N] FILE.3ds...\n" + "       " + program +
+         " --help | --version\n";
 }
 
 std::string HelpText(const std::string& program) {
@@ -159,16 +190,23 @@ std::string HelpText(const std::string& program) {
          "                      writes it to standard output. OUT is replaced\n"
          "                      only once the picture is whole, and never\n"
          "                      when it is the model or an image it uses, or\n"
-         "                      not a regular file\n"
+         "                      not a regular file. Drawn offscreen, with no\n"
+         "                      display needed\n"
+         "  --screenshot DIR    with one FILE or more: DIR/NAME.png for each,\n"
+         "                      in one run, and a summary line; DIR is a\n"
+         "                      folder, or a name ending in /\n"
+         "  --thumbnail N       the picture N x N (16 to 4096), three-quarter\n"
+         "                      view, the model filling it, transparent\n"
+         "                      around it; with --screenshot\n"
          "  --frame N           start the file's animation at frame N (30\n"
          "                      frames a second); the screenshot shows it\n"
          "  --size WxH          the window's and the screenshot's size, each\n"
          "                      side from 64 to 8192 (default 800x600)\n"
          "  --camera N          start looking through the file's N-th camera\n"
-         "  --info[=json]       write what was read from FILE (meshes as "
-         "placed,\n"
-         "                      materials, textures found, cameras) as text\n"
-         "                      or as one JSON document, and end; no window\n"
+         "  --info[=json]       write what was read from each FILE (meshes as\n"
+         "                      placed, materials, textures found, cameras)\n"
+         "                      as text or as JSON, one document a line, and\n"
+         "                      end; no window\n"
          "  --help              this text\n"
          "  --version           the version\n"
          "\n"
@@ -186,6 +224,7 @@ std::string HelpText(const std::string& program) {
          "  Esc or Q            end\n"
          "The window can be resized. Dragging or turning stops the spin.\n"
          "\n"
-         "Exit status: 0 shown or written, 1 refused or failed, 2 wrong "
-         "usage.\n";
+         "Exit status: 0 shown or written, 1 refused or failed (in a folder\n"
+         "of pictures: any file refused), 2 wrong usage. SIGINT and SIGTERM\n"
+         "end a run that writes with 1, and nothing half made is left.\n";
 }

@@ -3,16 +3,21 @@
 #define MODELVIEWER_OPTIONS_H
 
 #include <string>
+#include <vector>
 
-// The sides a window or screenshot may have, in pixels.
+// The sides a window or screenshot may have, in pixels, and a thumbnail.
 const int kMinSide = 64, kMaxSide = 8192;
+const int kMinThumbnail = 16, kMaxThumbnail = 4096;
 
 struct Options {
   enum Action { kView, kHelp, kVersion, kUsageError };
   Action action = kView;
-  std::string file;        // FILE: viewing mode; empty: the bundled program
-  std::string screenshot;  // --screenshot OUT.png: first frame to a PNG
-  long frame = -1;         // --frame N: the animation's first frame; -1: start
+  std::string file;  // the first FILE: viewing mode; empty: the bundled one
+  std::vector<std::string> files;  // every FILE, in order
+  std::string screenshot;          // --screenshot OUT.png: first frame to a PNG
+  bool folder = false;             // --screenshot DIR: a picture a FILE, in DIR
+  int thumbnail = 0;               // --thumbnail N: N x N, transparent; 0: none
+  long frame = -1;  // --frame N: the animation's first frame; -1: start
   enum Info { kNoInfo, kInfoText, kInfoJson };
   Info info = kNoInfo;  // --info[=json]: describe FILE, open no window
   int width = 800, height = 600;  // --size WxH: the window and screenshot
@@ -22,10 +27,13 @@ struct Options {
 };
 
 // Reads `modelviewer [--screenshot OUT.png] [--frame N] [--size WxH]
-// [--camera N] [FILE]` and `--help`, `--version`. "--" ends the options. An
-// empty FILE, a second --screenshot, or --info, --size or --camera without a
-// FILE is a usage error. The first of --help, --version or an error decides
-// the action.
+// [--camera N] [FILE]`, `--screenshot DIR [--thumbnail N] FILE...`,
+// `--info[=json] FILE...` and `--help`, `--version`. "--" ends the options.
+// OUT names a folder when it is one or ends in "/". An empty FILE, a second
+// --screenshot, several FILEs without a folder or --info, a --thumbnail
+// without --screenshot or outside 16 to 4096, or --info, --size, --camera
+// or --thumbnail without a FILE is a usage error. The first of --help,
+// --version or an error decides the action.
 Options ParseOptions(int argc, char* argv[]);
 
 // The usage lines of `program`, and the --help text that adds what each

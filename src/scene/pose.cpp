@@ -115,6 +115,17 @@ bool FiniteBox(const SceneMesh& mesh, const Matrix& m) {
   return true;
 }
 
+// The eight corners of the mesh's box, x, y, z each.
+std::vector<float> BoxCorners(const SceneMesh& mesh) {
+  std::vector<float> corners;
+  for (int corner = 0; corner < 8; ++corner) {
+    corners.push_back(corner & 1 ? mesh.high[0] : mesh.low[0]);
+    corners.push_back(corner & 2 ? mesh.high[1] : mesh.low[1]);
+    corners.push_back(corner & 4 ? mesh.high[2] : mesh.low[2]);
+  }
+  return corners;
+}
+
 // The box of the placement's mesh, moved by `m`, added to the box.
 void GrowByMesh(const SceneMesh& mesh, const Matrix& m, bool& bounded,
                 float* low, float* high) {
@@ -179,6 +190,31 @@ void PoseScene(const Scene& scene, double frame, std::vector<Matrix>& matrices,
     shown[i] = pose.Place(i, matrices[i], &finite);
     if (!finite && notfinite) notfinite->push_back(i);
   }
+}
+
+std::vector<float> DrawnPoints(const Scene& scene, double frame, size_t most) {
+  const ScenePose pose(scene, frame);
+  size_t vertices = 0;
+  Matrix matrix;
+  for (size_t i = 0; i < scene.placements.size(); ++i)
+    if (pose.Place(i, matrix))
+      vertices += scene.meshes[scene.placements[i].mesh].vertices.size() / 3;
+  const bool corners = vertices > most;
+  std::vector<float> points;
+  for (size_t i = 0; i < scene.placements.size(); ++i) {
+    if ((i & 0xFFF) == 0) StopPoint();
+    const SceneMesh& mesh = scene.meshes[scene.placements[i].mesh];
+    if (!mesh.bounded || !pose.Place(i, matrix)) continue;
+    std::vector<float> box;
+    if (corners) box = BoxCorners(mesh);
+    const std::vector<float>& from = corners ? box : mesh.vertices;
+    for (size_t v = 0; v + 2 < from.size(); v += 3) {
+      float q[3];
+      Transform(matrix, &from[v], q);
+      points.insert(points.end(), q, q + 3);
+    }
+  }
+  return points;
 }
 
 bool SceneBox(const Scene& scene, double frame, bool sweep, float low[3],

@@ -45,6 +45,11 @@ void PoseScene(const Scene& scene, double frame, std::vector<Matrix>& matrices,
                std::vector<bool>& shown,
                std::vector<size_t>* notfinite = nullptr);
 
+// The points that the placements shown at `frame` draw (x, y, z each), in
+// the file's coordinates: every vertex, or where there would be more than
+// `most`, the corners of each placement's mesh box.
+std::vector<float> DrawnPoints(const Scene& scene, double frame, size_t most);
+
 // The box around every shown placement at `frame`, from the corners of its
 // mesh's box; with `sweep`, around the whole segment, sampled at no more
 // than kSweepSamples frames, and fewer where the scene has so many

@@ -84,6 +84,71 @@ bool CameraView(const SceneCamera& camera, View& view) {
   return true;
 }
 
+namespace {
+
+// The distance at which every point, seen from `view`'s direction about its
+// target, lies within `k` (the tangent of the half view that it may use) of
+// the middle; and where the points' projections are centred, in the same
+// measure.
+double FitDistance(const View& view, const std::vector<float>& points, double k,
+                   double centre[2]) {
+  const Rotation axes = EyeAxes(view);
+  std::vector<double> x, y, z;
+  double d = 0;
+  for (size_t i = 0; i + 2 < points.size(); i += 3) {
+    double e[3];
+    for (int row = 0; row < 3; ++row) {
+      e[row] = 0;
+      for (int k3 = 0; k3 < 3; ++k3)
+        e[row] += axes.m[row][k3] * (points[i + k3] - view.target[k3]);
+    }
+    d = std::max(d, e[2] + std::max(std::fabs(e[0]), std::fabs(e[1])) / k);
+    x.push_back(e[0]), y.push_back(e[1]), z.push_back(e[2]);
+  }
+  double low[2] = {0, 0}, high[2] = {0, 0};
+  for (size_t i = 0; i < x.size(); ++i) {
+    const double w = std::max(d - z[i], 1 / kFarthest);
+    const double u = x[i] / w, v = y[i] / w;
+    if (i == 0 || u < low[0]) low[0] = u;
+    if (i == 0 || u > high[0]) high[0] = u;
+    if (i == 0 || v < low[1]) low[1] = v;
+    if (i == 0 || v > high[1]) high[1] = v;
+  }
+  for (int a = 0; a < 2; ++a) centre[a] = 0.5 * (low[a] + high[a]);
+  return d;
+}
+
+}  // namespace
+
+View TightView(const std::vector<float>& points, double yaw, double elevation,
+               double fill) {
+  View view;
+  view.yaw = yaw;
+  view.elevation = elevation;
+  float low[3] = {0, 0, 0}, high[3] = {0, 0, 0};
+  bool bounded = false;
+  for (size_t i = 0; i + 2 < points.size(); i += 3)
+    for (int k = 0; k < 3; ++k) {
+      if (!bounded || points[i + k] < low[k]) low[k] = points[i + k];
+      if (!bounded || points[i + k] > high[k]) high[k] = points[i + k];
+      if (k == 2) bounded = true;
+    }
+  for (int k = 0; k < 3; ++k) view.target[k] = 0.5 * (double(low[k]) + high[k]);
+  const double k = fill * std::tan(Radians(view.fov) / 2);
+  // Aimed at the middle of what the points show: a few steps, each moving
+  // the target across the view by what is off the middle.
+  const Rotation axes = EyeAxes(view);
+  double centre[2];
+  for (int step = 0; step < 4; ++step) {
+    const double d = FitDistance(view, points, k, centre);
+    for (int a = 0; a < 2; ++a)
+      for (int c = 0; c < 3; ++c)
+        view.target[c] += centre[a] * d * axes.m[a][c];
+  }
+  view.distance = Bounded(FitDistance(view, points, k, centre));
+  return view;
+}
+
 void Orbit(View& view, double yaw, double elevation) {
   view.yaw = std::fmod(view.yaw + yaw, 360.0);
   view.elevation = std::min(

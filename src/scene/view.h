@@ -4,6 +4,8 @@
 #ifndef MODELVIEWER_VIEW_H
 #define MODELVIEWER_VIEW_H
 
+#include <vector>
+
 #include "cameras.h"
 #include "framing.h"
 #include "matrix.h"
@@ -30,6 +32,13 @@ View TurntableView(const Framing& framing);
 // 2 atan(kHalfFilmWidth / lens). False when the camera shows nothing
 // (CameraShowsSomething).
 bool CameraView(const SceneCamera& camera, View& view);
+
+// Turned `yaw` degrees from the front and `elevation` above it, aimed and
+// at the distance where `points` (x, y, z each) fill `fill` of a square
+// picture's field of view across its wider extent, centred in it; nothing
+// of them outside it.
+View TightView(const std::vector<float>& points, double yaw, double elevation,
+               double fill);
 
 // Turns the eye about the target: `yaw` degrees about the up axis and
 // `elevation` degrees up, the elevation kept within +-kMaxElevation.

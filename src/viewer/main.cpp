@@ -22,6 +22,8 @@
 #include "input_files.h"
 #include "messages.h"
 #include "options.h"
+#include "picture_mode.h"
+#include "pictures.h"
 #include "platform.h"
 #include "render.h"
 #include "spin.h"
@@ -100,14 +102,24 @@ static void SetFixedState() {
 }
 
 // SDL video, the 800 x 600 window with a 16-bit depth buffer, and the fixed
-// state.
-static void StartUp(const Messages& messages) {
-  WindowSpec spec;
-  spec.width = width;
-  spec.height = height;
+// state. For a screenshot, an 800 x 600 picture drawn offscreen instead,
+// where EGL can start.
+static void StartUp(const std::string& screenshot, PictureSurface& pictures,
+                    const Messages& messages) {
   std::string why;
-  screen = OpenGlWindow(spec, why);
-  if (!screen) messages.Fail(why);
+  if (screenshot.empty()) {
+    WindowSpec spec;
+    spec.width = width;
+    spec.height = height;
+    screen = OpenGlWindow(spec, why);
+    if (!screen) messages.Fail(why);
+  } else {
+    PictureSpec spec;
+    spec.width = width;
+    spec.height = height;
+    spec.depthbits = 16;
+    if (!pictures.Open(spec, why)) messages.Fail(why);
+  }
   SetFixedState();
 }
 
@@ -226,28 +238,25 @@ int Render() {
   return 1;
 }
 
-// The first frame, written as a PNG; its pixels are read from the back
-// buffer before the swap, the one moment they are sure to be there.
+// The first frame, drawn into the picture surface and written as a PNG;
+// false, with the reason on standard error, when it cannot be written.
 static bool WriteFirstFrame(const std::string& screenshot,
-                            const Messages& messages,
+                            PictureSurface& pictures, const Messages& messages,
                             const InputFiles& inputs) {
   StopPoint();
   DrawModels();
-  const std::vector<unsigned char> pixels = ReadFrame(width, height);
-  SDL_GL_SwapBuffers();
+  const std::vector<unsigned char> pixels = pictures.Read();
   StopPoint();
   std::string why;
-  if (WriteScreenshot(screenshot, width, height, pixels, inputs, why))
+  if (WriteScreenshot(screenshot, width, height, pixels, false, inputs, why))
     return true;
   messages.Warn("cannot write the screenshot " + screenshot + ": " + why);
   return false;
 }
 
 // Turns of one event and one frame, until a key is pressed, the window is
-// closed or a stop signal comes. With a screenshot path, the first frame is
-// written there instead; false when it could not be.
-static bool RunFrames(const std::string& screenshot, const Messages& messages,
-                      const InputFiles& inputs) {
+// closed or a stop signal comes.
+static void RunFrames() {
   bool running = true;
   SDL_Event event;
   while (running) {
@@ -255,20 +264,22 @@ static bool RunFrames(const std::string& screenshot, const Messages& messages,
         (event.type == SDL_KEYDOWN || event.type == SDL_QUIT))
       running = false;
     if (StopRequested()) running = false;
-    if (!screenshot.empty())
-      return WriteFirstFrame(screenshot, messages, inputs);
     Render();
   }
-  return true;
 }
 
 static int RunBundledProgram(const std::string& screenshot,
                              const Messages& messages, InputFiles& inputs) {
-  StartUp(messages);
+  PictureSurface pictures;
+  StartUp(screenshot, pictures, messages);
   Loader3DS loader;
   Import(loader, messages, inputs);
 
-  const bool shown = RunFrames(screenshot, messages, inputs);
+  bool shown = true;
+  if (screenshot.empty())
+    RunFrames();
+  else
+    shown = WriteFirstFrame(screenshot, pictures, messages, inputs);
 
   for (int j = 0; j < SLOTS; ++j) {
     delete[] geom[j];
@@ -305,12 +316,14 @@ static int Run(const Options& options, Messages& messages) {
   if (options.screenshot == "-") messages.PictureOnStandardOutput();
   InputFiles inputs;
   std::string why;
-  if (!options.screenshot.empty() &&
+  if (!options.screenshot.empty() && !options.folder &&
       !inputs.SafeTarget(options.screenshot, why))
     messages.Fail("cannot write the screenshot " + options.screenshot + ": " +
                   why);
   if (options.info != Options::kNoInfo)
     return RunInfo(options, messages, inputs);
+  if (!options.file.empty() && !options.screenshot.empty())
+    return RunPictures(options, kTextureFormat, messages, inputs);
   if (!options.file.empty())
     return RunViewingMode(options, kTextureFormat, messages, inputs);
   return RunBundledProgram(options.screenshot, messages, inputs);

@@ -1,32 +1,23 @@
 #include "viewing_mode.h"
 
 #include <algorithm>
-#include <memory>
 #include <string>
-#include <vector>
 
-#include "controls.h"
 #include "events.h"
-#include "framing.h"
-#include "image_files.h"
-#include "import.h"
 #include "platform.h"
-#include "pose.h"
-#include "scene_renderer.h"
+#include "shown_file.h"
 #include "stop.h"
 
 namespace {
 
-// One file shown: its scene, how a person looks at it, and what draws it.
-class ViewingMode {
+// The window of one file, as a person handles it.
+class ViewingWindow {
  public:
-  ViewingMode(const Options& options, GLenum opaquetextures, Messages& messages,
-              InputFiles& inputs)
+  ViewingWindow(const Options& options, GLenum opaquetextures,
+                const Messages& messages, InputFiles& inputs)
       : options_(options),
-        layout_(ViewingLayout(opaquetextures)),
         messages_(messages),
-        inputs_(inputs),
-        renderer_(scene_) {
+        shown_(ViewingLayout(opaquetextures), messages, inputs) {
     window_.width = options.width;
     window_.height = options.height;
     window_.depthbits = 24;  // people come close to large models
@@ -34,107 +25,26 @@ class ViewingMode {
   }
 
   int Run() {
-    LoadScene(options_.file, true, messages_, inputs_, scene_);
-    CheckCamera();
-    CheckTarget();
-    StartView();
     std::string why;
-    if (!OpenGlWindow(window_, why)) messages_.Fail(why);
-    renderer_.SetUpState();
-    LoadTextures(true);
-    const bool shown = options_.screenshot.empty() ? Loop() : Screenshot();
+    if (!shown_.Load(options_.file, true, why) ||
+        !shown_.Start(options_.frame, options_.camera, why) ||
+        !OpenGlWindow(window_, why))
+      messages_.Fail(why);
+    shown_.SetUpGl(true);
+    Loop();
     CloseGlWindow();
-    return shown ? 0 : 1;
+    return 0;
   }
 
  private:
-  void CheckCamera() const {
-    const int cameras = static_cast<int>(scene_.cameras.size());
-    if (options_.camera > cameras)
-      messages_.Fail(options_.file + ": --camera " +
-                     std::to_string(options_.camera) + ": the file has " +
-                     std::to_string(cameras) +
-                     (cameras == 1 ? " camera" : " cameras") +
-                     " that can be looked through");
-  }
-
-  void CheckTarget() const {
-    std::string why;
-    if (!options_.screenshot.empty() &&
-        !inputs_.SafeTarget(options_.screenshot, why))
-      messages_.Fail("cannot write the screenshot " + options_.screenshot +
-                     ": " + why);
-  }
-
-  // The turntable framed on the whole animation, or the camera asked for.
-  void StartView() {
-    const Keyframer& kf = scene_.keyframer;
-    startframe_ = options_.frame >= 0 ? options_.frame : kf.start;
-    float low[3], high[3];
-    if (kf.present && SceneBox(scene_, startframe_, true, low, high))
-      framing_ = FrameBox(low, high);
-    else
-      framing_ = FrameBox(scene_.low, scene_.high);
-    controls_ = StartControls(TurntableView(framing_),
-                              static_cast<int>(scene_.cameras.size()),
-                              options_.camera - 1);
-  }
-
-  // Into each new GL context; the warnings only the first time.
-  void LoadTextures(bool warn) {
-    std::vector<std::string> warnings;
-    renderer_.textures().Load(scene_, options_.file, layout_, inputs_,
-                              warnings);
-    if (warn)
-      for (const std::string& warning : warnings) messages_.Warn(warning);
-  }
-
-  // The scene posed at this frame, seen from the controls' view: the
-  // turntable, a person's orbit, or a file's camera where it stands at this
-  // frame (one that shows nothing then keeps the last view).
-  FrameView Frame() {
-    const double frame =
-        AnimationFrame(scene_.keyframer, startframe_, controls_.animation);
-    pose_.reset(new ScenePose(scene_, frame));
-    SceneCamera camera;
-    if (controls_.camera >= 0 &&
-        CameraAt(scene_, scene_.cameras[controls_.camera], frame, camera))
-      CameraView(camera, controls_.view);
-    FrameView view;
-    view.width = window_.width;
-    view.height = window_.height;
-    view.pose = pose_.get();
-    view.view = ViewMatrix(controls_.view);
-    Projection& p = view.projection;
-    p.aspect = static_cast<double>(window_.width) / window_.height;
-    p.fovy = VerticalFov(controls_.view, p.aspect);
-    ClipPlanes(controls_.view, framing_.centre, framing_.radius, p.nearplane,
-               p.farplane);
-    view.wireframe = controls_.wireframe;
-    return view;
-  }
-
-  bool Screenshot() {
-    renderer_.Draw(Frame());
-    const std::vector<unsigned char> pixels =
-        ReadFrame(window_.width, window_.height);
-    StopPoint();
-    std::string why;
-    if (WriteScreenshot(options_.screenshot, window_.width, window_.height,
-                        pixels, inputs_, why))
-      return true;
-    messages_.Warn("cannot write the screenshot " + options_.screenshot + ": " +
-                   why);
-    return false;
-  }
-
   void Follow(const FrameInput& in) {
+    Controls& controls = shown_.controls();
     for (const Step& step : in.steps) {
-      if (step.kind == Step::kCommand) Apply(controls_, step.command);
-      if (step.kind == Step::kWheel) Wheel(controls_, step.notches);
+      if (step.kind == Step::kCommand) Apply(controls, step.command);
+      if (step.kind == Step::kWheel) Wheel(controls, step.notches);
       if (step.kind == Step::kTurn || step.kind == Step::kPan)
-        Drag(controls_, step.dx, step.dy, step.kind == Step::kPan,
-             window_.width, window_.height);
+        Drag(controls, step.dx, step.dy, step.kind == Step::kPan, window_.width,
+             window_.height);
     }
   }
 
@@ -146,31 +56,28 @@ class ViewingMode {
     bool fresh = false;
     std::string why;
     if (!ResizeGlWindow(window_, fresh, why)) messages_.Fail(why);
-    if (fresh) {
-      renderer_.SetUpState();
-      LoadTextures(false);
-    }
+    if (fresh) shown_.SetUpGl(false);
   }
 
   // Frames while something moves or a person acts, at most about 60 a
   // second; nothing drawn, and the processor left alone, while the picture
   // stands. Ends on a person's word or a stop signal.
-  bool Loop() {
-    const Keyframer& kf = scene_.keyframer;
-    const bool animated = kf.present && kf.end > kf.start;
+  void Loop() {
+    Controls& controls = shown_.controls();
+    const bool animated = shown_.Animated();
     WindowEvents events;
     bool redraw = true;
     unsigned int last = Ticks();
-    while (!controls_.quit && !StopRequested()) {
+    while (!controls.quit && !StopRequested()) {
       const unsigned int start = Ticks();
-      Advance(controls_, start - last);
+      Advance(controls, start - last);
       last = start;
       const FrameInput in = events.Take();
       Follow(in);
       if (in.resized) Resize(in.width, in.height);
-      if (controls_.quit || StopRequested()) break;
-      if (redraw || in.redraw || Moving(controls_, animated)) {
-        renderer_.Draw(Frame());
+      if (controls.quit || StopRequested()) break;
+      if (redraw || in.redraw || Moving(controls, animated)) {
+        shown_.Draw(window_.width, window_.height);
         ShowFrame();
         redraw = false;
         PaceFrame(start);
@@ -178,26 +85,18 @@ class ViewingMode {
         events.WaitForEvents(StopRequested);
       }
     }
-    return true;
   }
 
   const Options& options_;
-  const TextureLayout layout_;
-  Messages& messages_;
-  InputFiles& inputs_;
+  const Messages& messages_;
   WindowSpec window_;
-  Scene scene_;
-  Framing framing_;
-  Controls controls_;
-  double startframe_ = 0;  // of the file's animation, at the first frame
-  std::unique_ptr<ScenePose> pose_;  // the scene at this frame
-  SceneRenderer renderer_;
+  ShownFile shown_;
 };
 
 }  // namespace
 
 int RunViewingMode(const Options& options, GLenum opaquetextures,
                    Messages& messages, InputFiles& inputs) {
-  ViewingMode mode(options, opaquetextures, messages, inputs);
-  return mode.Run();
+  ViewingWindow window(options, opaquetextures, messages, inputs);
+  return window.Run();
 }

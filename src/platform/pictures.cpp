@@ -1,0 +1,65 @@
+#include "pictures.h"
+
+#include <GL/gl.h>
+
+#include <cstdlib>
+#include <cstring>
+
+#include "platform.h"
+
+namespace {
+
+bool EglRefused() {
+  const char* no = std::getenv("MODELVIEWER_NO_EGL");
+  return no && std::strcmp(no, "1") == 0;
+}
+
+}  // namespace
+
+bool PictureSurface::Open(const PictureSpec& spec, std::string& why) {
+  spec_ = spec;
+  std::string eglwhy = "EGL is turned off (MODELVIEWER_NO_EGL=1)";
+  if (!EglRefused()) {
+    std::unique_ptr<Offscreen> offscreen(new Offscreen());
+    if (offscreen->Start(eglwhy)) {
+      // A picture the GL cannot hold fails here, not in a window.
+      if (!offscreen->Size(spec.width, spec.height, spec.depthbits,
+                           spec.samples, why))
+        return false;
+      offscreen_ = std::move(offscreen);
+      return true;
+    }
+  }
+  WindowSpec window;
+  window.width = spec.width;
+  window.height = spec.height;
+  window.depthbits = spec.depthbits;
+  window.alphabits = spec.alpha ? 8 : 0;
+  window.samples = spec.samples;
+  std::string windowwhy;
+  if (!OpenGlWindow(window, windowwhy)) {
+    why = "cannot draw offscreen: " + eglwhy + "; nor in a window: " + windowwhy;
+    return false;
+  }
+  window_ = true;
+  glViewport(0, 0, spec.width, spec.height);
+  return true;
+}
+
+std::vector<unsigned char> PictureSurface::Read() {
+  if (offscreen_) return offscreen_->Read(spec_.alpha);
+  const int channels = spec_.alpha ? 4 : 3;
+  std::vector<unsigned char> pixels(static_cast<size_t>(channels) *
+                                    spec_.width * spec_.height);
+  glPixelStorei(GL_PACK_ALIGNMENT, 1);
+  glReadBuffer(GL_BACK);
+  glReadPixels(0, 0, spec_.width, spec_.height, spec_.alpha ? GL_RGBA : GL_RGB,
+               GL_UNSIGNED_BYTE, pixels.data());
+  return pixels;
+}
+
+void PictureSurface::Close() {
+  offscreen_.reset();
+  if (window_) CloseGlWindow();
+  window_ = false;
+}

@@ -1,0 +1,42 @@
+// Where pictures are drawn to be written (a screenshot, a thumbnail, a
+// folder of them): offscreen through EGL, with no display at all; where EGL
+// cannot start, an X window as the programs always had. The renderer draws
+// into whichever is current and does not know which.
+#ifndef MODELVIEWER_PICTURES_H
+#define MODELVIEWER_PICTURES_H
+
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "offscreen.h"
+
+// What the pictures need.
+struct PictureSpec {
+  int width = 800, height = 600;
+  int depthbits = 24;  // 16 or 24
+  bool alpha = false;  // an alpha channel, read back with the picture
+  int samples = 0;     // multisampling, where more than 1
+};
+
+class PictureSurface {
+ public:
+  // Opens the surface and makes its GL context current. Both ways tried and
+  // failed give one line with both reasons. MODELVIEWER_NO_EGL=1 in the
+  // environment skips EGL (to compare the two, or to get around a broken
+  // EGL).
+  bool Open(const PictureSpec& spec, std::string& why);
+  // The picture just drawn: red, green, blue (and alpha, where the spec
+  // asks for it) bytes, bottom row first.
+  std::vector<unsigned char> Read();
+  bool offscreen() const { return offscreen_ != nullptr; }
+  // Ends the context (and the window).
+  void Close();
+
+ private:
+  PictureSpec spec_;
+  std::unique_ptr<Offscreen> offscreen_;
+  bool window_ = false;
+};
+
+#endif

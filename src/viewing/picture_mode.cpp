@@ -1,0 +1,212 @@
+#include "picture_mode.h"
+
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <chrono>
+#include <cstdio>
+#include <cstring>
+#include <iostream>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "image_files.h"
+#include "pictures.h"
+#include "shown_file.h"
+#include "stop.h"
+
+namespace {
+
+// A thumbnail's edges are smoothed by this many samples a pixel.
+const int kThumbnailSamples = 4;
+
+PictureSpec SpecOf(const Options& options) {
+  PictureSpec spec;
+  spec.width = options.thumbnail ? options.thumbnail : options.width;
+  spec.height = options.thumbnail ? options.thumbnail : options.height;
+  spec.alpha = options.thumbnail > 0;
+  spec.samples = options.thumbnail ? kThumbnailSamples : 0;
+  return spec;
+}
+
+// Colours as PNG keeps them: not premultiplied by their alpha.
+void Unpremultiply(std::vector<unsigned char>& rgba) {
+  for (size_t p = 0; p + 3 < rgba.size(); p += 4) {
+    const unsigned int a = rgba[p + 3];
+    if (a == 0 || a == 255) continue;
+    for (int k = 0; k < 3; ++k)
+      rgba[p + k] = static_cast<unsigned char>(
+          std::min(255u, (rgba[p + k] * 255u + a / 2) / a));
+  }
+}
+
+// Reads the file and frames its first frame, or its thumbnail; false, with
+// the reason, when it is refused.
+bool Prepare(const Options& options, const std::string& file,
+             ShownFile& shown, bool countline, std::string& why) {
+  if (!shown.Load(file, countline, why)) return false;
+  if (!options.thumbnail) return shown.Start(options.frame, options.camera, why);
+  shown.StartThumbnail();
+  return true;
+}
+
+// Draws the file into the surface and writes the picture to `path`; false,
+// with the reason, when it cannot be written.
+bool DrawAndWrite(ShownFile& shown, PictureSurface& surface,
+                  const PictureSpec& spec, const std::string& path,
+                  InputFiles& inputs, std::string& why) {
+  shown.SetUpGl(true);
+  shown.Draw(spec.width, spec.height, spec.alpha);
+  std::vector<unsigned char> pixels = surface.Read();
+  StopPoint();
+  if (spec.alpha) Unpremultiply(pixels);
+  if (WriteScreenshot(path, spec.width, spec.height, pixels, spec.alpha,
+                      inputs, why))
+    return true;
+  why = "cannot write the screenshot " + path + ": " + why;
+  return false;
+}
+
+// The file name of `file`, and that name without its extension.
+void NamesOf(const std::string& file, std::string& name, std::string& bare) {
+  const size_t slash = file.rfind('/');
+  name = slash == std::string::npos ? file : file.substr(slash + 1);
+  const size_t dot = name.rfind('.');
+  bare = dot == std::string::npos || dot == 0 ? name : name.substr(0, dot);
+}
+
+// A folder of pictures: DIR/NAME.png for each FILE, in one process with one
+// GL context, each file imported, drawn, written and freed before the next.
+class Folder {
+ public:
+  Folder(const Options& options, const TextureLayout& layout,
+         const Messages& messages, InputFiles& inputs)
+      : options_(options),
+        layout_(layout),
+        messages_(messages),
+        inputs_(inputs),
+        spec_(SpecOf(options)),
+        progress_(messages.diagnostics() && isatty(2)) {}
+
+  int Run() {
+    std::string why;
+    if (!MakeFolder(why) || !surface_.Open(spec_, why)) messages_.Fail(why);
+    start_ = std::chrono::steady_clock::now();
+    size_t done = 0;
+    try {
+      for (; done < options_.files.size(); ++done) One(done);
+    } catch (const StopRequest&) {
+      stopped_ = true;
+    }
+    surface_.Close();
+    Summary(done);
+    return refused_ > 0 || stopped_ ? 1 : 0;
+  }
+
+ private:
+  bool MakeFolder(std::string& why) {
+    const std::string& dir = options_.screenshot;
+    struct stat info;
+    if (stat(dir.c_str(), &info) != 0 && mkdir(dir.c_str(), 0777) != 0)
+      why = std::strerror(errno);
+    else if (access(dir.c_str(), W_OK | X_OK) != 0)
+      why = std::strerror(errno);
+    else
+      return true;
+    why = "cannot write pictures into " + dir + ": " + why;
+    return false;
+  }
+
+  // Where file i's picture goes: NAME.png, or where an earlier file took
+  // that, the name with its extension.
+  std::string TargetOf(size_t i) {
+    std::string name, bare;
+    NamesOf(options_.files[i], name, bare);
+    std::string picture = bare + ".png";
+    for (int n = 2; !taken_.insert(picture).second; ++n)
+      picture = name + (n == 2 ? "" : "-" + std::to_string(n - 1)) + ".png";
+    const std::string& dir = options_.screenshot;
+    return dir + (dir.back() == '/' ? "" : "/") + picture;
+  }
+
+  void One(size_t i) {
+    StopPoint();
+    const std::string& file = options_.files[i];
+    Progress(i, file);
+    std::string why;
+    ShownFile shown(layout_, messages_, inputs_);
+    if (Prepare(options_, file, shown, false, why) &&
+        DrawAndWrite(shown, surface_, spec_, TargetOf(i), inputs_, why)) {
+      ++written_;
+      return;
+    }
+    ClearProgress();
+    messages_.Warn(why);
+    ++refused_;
+  }
+
+  // One line on the terminal, drawn again for each file.
+  void Progress(size_t i, const std::string& file) {
+    if (!progress_) return;
+    const double seconds = std::chrono::duration<double>(
+                               std::chrono::steady_clock::now() - start_)
+                               .count();
+    const double rate = i > 0 && seconds > 0 ? i / seconds : 0;
+    const size_t total = options_.files.size();
+    char line[160];
+    std::snprintf(line, sizeof line, "%zu of %zu, %.1f a second, %.0f s left",
+                  i, total, rate, rate > 0 ? (total - i) / rate : 0.0);
+    std::cerr << "\r\033[K" << line << ": " << Printable(file) << std::flush;
+  }
+
+  void ClearProgress() {
+    if (progress_) std::cerr << "\r\033[K" << std::flush;
+  }
+
+  void Summary(size_t done) {
+    ClearProgress();
+    if (!messages_.diagnostics()) return;
+    std::cout << written_ << " pictures written, " << refused_
+              << " files refused";
+    if (stopped_)
+      std::cout << "; stopped after " << done << " of "
+                << options_.files.size() << " files";
+    std::cout << std::endl;
+  }
+
+  const Options& options_;
+  const TextureLayout layout_;
+  const Messages& messages_;
+  InputFiles& inputs_;
+  const PictureSpec spec_;
+  const bool progress_;
+  PictureSurface surface_;
+  std::set<std::string> taken_;
+  std::chrono::steady_clock::time_point start_;
+  size_t written_ = 0, refused_ = 0;
+  bool stopped_ = false;
+};
+
+}  // namespace
+
+int RunPictures(const Options& options, GLenum opaquetextures,
+                Messages& messages, InputFiles& inputs) {
+  const TextureLayout layout = ViewingLayout(opaquetextures);
+  if (options.folder) return Folder(options, layout, messages, inputs).Run();
+  const PictureSpec spec = SpecOf(options);
+  PictureSurface surface;
+  ShownFile shown(layout, messages, inputs);
+  std::string why;
+  // The file first: one that is refused needs no GL at all.
+  if (!Prepare(options, options.file, shown, options.thumbnail == 0, why))
+    messages.Fail(why);
+  if (!inputs.SafeTarget(options.screenshot, why))
+    messages.Fail("cannot write the screenshot " + options.screenshot + ": " +
+                  why);
+  if (!surface.Open(spec, why) ||
+      !DrawAndWrite(shown, surface, spec, options.screenshot, inputs, why))
+    messages.Fail(why);
+  return 0;
+}

@@ -1,0 +1,60 @@
+// One file as the viewing mode shows it: its scene, framed, how it is looked
+// at, and the renderer that draws it. The interactive window and the
+// pictures written to files both show a file through it.
+#ifndef MODELVIEWER_SHOWN_FILE_H
+#define MODELVIEWER_SHOWN_FILE_H
+
+#include <memory>
+#include <string>
+
+#include "controls.h"
+#include "framing.h"
+#include "input_files.h"
+#include "messages.h"
+#include "pose.h"
+#include "scene_renderer.h"
+
+class ShownFile {
+ public:
+  ShownFile(const TextureLayout& layout, const Messages& messages,
+            InputFiles& inputs)
+      : layout_(layout), messages_(messages), inputs_(inputs) {}
+
+  // Imports `file`, with its warnings; the model count line where asked.
+  // False, with the reason, when the file is refused.
+  bool Load(const std::string& file, bool countline, std::string& why);
+  // The turntable framed on the whole animation from `frame` (-1: the start
+  // of the segment), or looking through camera `camera` (from 1; 0: none).
+  // False, with the reason, when the file has no such camera.
+  bool Start(long frame, int camera, std::string& why);
+  // The three-quarter view of a thumbnail at the animation's first frame,
+  // the model filling the square picture.
+  void StartThumbnail();
+  // Into the GL context now current: the renderer's state and the textures;
+  // their warnings where `warn` asks.
+  void SetUpGl(bool warn);
+  // Draws the frame that the controls' clock is at into a `width` x
+  // `height` picture.
+  void Draw(int width, int height, bool transparent = false);
+
+  Controls& controls() { return controls_; }
+  const Scene& scene() const { return scene_; }
+  // Whether the picture moves by itself: the file is animated.
+  bool Animated() const;
+
+ private:
+  FrameView Frame(int width, int height);
+
+  const TextureLayout layout_;
+  const Messages& messages_;
+  InputFiles& inputs_;
+  std::string file_;
+  Scene scene_;
+  Framing framing_;
+  Controls controls_;
+  double startframe_ = 0;  // of the file's animation, at the first frame
+  std::unique_ptr<ScenePose> pose_;  // the scene at this frame
+  std::unique_ptr<SceneRenderer> renderer_;
+};
+
+#endif
