@@ -180,6 +180,28 @@ bool NamedTga(const std::string& name) {
 
 }  // namespace
 
+std::vector<unsigned char> ShrinkBy(const std::vector<unsigned char>& pixels,
+                                    int width, int height, int channels,
+                                    int factor) {
+  const int w = width / factor, h = height / factor;
+  std::vector<unsigned char> out(static_cast<size_t>(w) * h * channels);
+  const unsigned int area = static_cast<unsigned int>(factor * factor);
+  for (int y = 0; y < h; ++y)
+    for (int x = 0; x < w; ++x)
+      for (int c = 0; c < channels; ++c) {
+        unsigned int sum = 0;
+        for (int dy = 0; dy < factor; ++dy)
+          for (int dx = 0; dx < factor; ++dx)
+            sum += pixels[(static_cast<size_t>(y * factor + dy) * width +
+                           x * factor + dx) *
+                              channels +
+                          c];
+        out[(static_cast<size_t>(y) * w + x) * channels + c] =
+            static_cast<unsigned char>((sum + area / 2) / area);
+      }
+  return out;
+}
+
 bool Image::Translucent() const {
   if (!alphachannel) return false;
   for (size_t p = 3; p < rgba.size(); p += 4)

@@ -46,6 +46,12 @@ bool DecodeImage(const std::string& name,
 bool DecodeBmp(const std::vector<unsigned char>& bytes, Image& image,
                std::string& why);
 
+// Pixels of `channels` bytes each, `width` x `height`, made `factor` times
+// smaller each way, each the mean of the `factor` x `factor` it covers.
+std::vector<unsigned char> ShrinkBy(const std::vector<unsigned char>& pixels,
+                                    int width, int height, int channels,
+                                    int factor);
+
 // Writes `height` rows of `width` red, green, blue (and, with `alpha`,
 // alpha) bytes, stored bottom row first as OpenGL reads them, as an 8-bit
 // PNG, top row first, to `path` or, for "-", to standard output. The

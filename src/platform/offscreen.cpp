@@ -98,8 +98,8 @@ bool Offscreen::Start(std::string& why) {
                                EGL_CONTEXT_OPENGL_COMPATIBILITY_PROFILE_BIT,
                                EGL_NONE};
   // No config: the context draws only into framebuffer objects.
-  context_ = eglCreateContext(display, EGL_NO_CONFIG_KHR, EGL_NO_CONTEXT,
-                              attributes);
+  context_ =
+      eglCreateContext(display, EGL_NO_CONFIG_KHR, EGL_NO_CONTEXT, attributes);
   if (!context_) {
     why = EglError("EGL gives no OpenGL compatibility context");
     return false;
@@ -129,9 +129,8 @@ void Offscreen::Release() {
 namespace {
 
 // A framebuffer of one colour and, where asked, one depth renderbuffer.
-GLuint MakeFramebuffer(FramebufferCalls& gl, int width, int height,
-                       int samples, GLuint& colour, GLuint* depth,
-                       GLenum depthformat) {
+GLuint MakeFramebuffer(FramebufferCalls& gl, int width, int height, int samples,
+                       GLuint& colour, GLuint* depth, GLenum depthformat) {
   GLuint framebuffer = 0;
   gl.GenFramebuffers(1, &framebuffer);
   gl.BindFramebuffer(GL_FRAMEBUFFER, framebuffer);
@@ -167,8 +166,8 @@ bool Offscreen::Size(int width, int height, int depthbits, int samples,
   const GLenum depth =
       depthbits <= 16 ? GL_DEPTH_COMPONENT16 : GL_DEPTH_COMPONENT24;
   if (samples)
-    resolved_ = MakeFramebuffer(gl, width, height, 0, resolvedcolour_, nullptr,
-                                depth);
+    resolved_ =
+        MakeFramebuffer(gl, width, height, 0, resolvedcolour_, nullptr, depth);
   framebuffer_ =
       MakeFramebuffer(gl, width, height, samples, colour_, &depth_, depth);
   const GLenum status = gl.CheckFramebufferStatus(GL_FRAMEBUFFER);

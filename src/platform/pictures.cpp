@@ -38,7 +38,8 @@ bool PictureSurface::Open(const PictureSpec& spec, std::string& why) {
   window.samples = spec.samples;
   std::string windowwhy;
   if (!OpenGlWindow(window, windowwhy)) {
-    why = "cannot draw offscreen: " + eglwhy + "; nor in a window: " + windowwhy;
+    why =
+        "cannot draw offscreen: " + eglwhy + "; nor in a window: " + windowwhy;
     return false;
   }
   window_ = true;

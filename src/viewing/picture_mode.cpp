@@ -19,16 +19,32 @@
 
 namespace {
 
-// A thumbnail's edges are smoothed by this many samples a pixel.
+// A thumbnail's edges are smoothed: drawn this many times larger and
+// scaled down, which costs less than multisampling; past the sizes where
+// that would take too much memory, multisampled.
+int ScaleOf(int side) { return side <= 1024 ? 3 : side <= 2048 ? 2 : 1; }
 const int kThumbnailSamples = 4;
 
-PictureSpec SpecOf(const Options& options) {
-  PictureSpec spec;
-  spec.width = options.thumbnail ? options.thumbnail : options.width;
-  spec.height = options.thumbnail ? options.thumbnail : options.height;
+// A picture as it is drawn (`drawn`), and how many times smaller it is
+// written.
+struct PictureSize {
+  PictureSpec drawn;
+  int scale = 1;
+};
+
+PictureSize SizeOf(const Options& options) {
+  PictureSize size;
+  PictureSpec& spec = size.drawn;
   spec.alpha = options.thumbnail > 0;
-  spec.samples = options.thumbnail ? kThumbnailSamples : 0;
-  return spec;
+  if (!options.thumbnail) {
+    spec.width = options.width;
+    spec.height = options.height;
+    return size;
+  }
+  size.scale = ScaleOf(options.thumbnail);
+  spec.width = spec.height = size.scale * options.thumbnail;
+  spec.samples = size.scale == 1 ? kThumbnailSamples : 0;
+  return size;
 }
 
 // Colours as PNG keeps them: not premultiplied by their alpha.
@@ -44,10 +60,11 @@ void Unpremultiply(std::vector<unsigned char>& rgba) {
 
 // Reads the file and frames its first frame, or its thumbnail; false, with
 // the reason, when it is refused.
-bool Prepare(const Options& options, const std::string& file,
-             ShownFile& shown, bool countline, std::string& why) {
+bool Prepare(const Options& options, const std::string& file, ShownFile& shown,
+             bool countline, std::string& why) {
   if (!shown.Load(file, countline, why)) return false;
-  if (!options.thumbnail) return shown.Start(options.frame, options.camera, why);
+  if (!options.thumbnail)
+    return shown.Start(options.frame, options.camera, why);
   shown.StartThumbnail();
   return true;
 }
@@ -55,15 +72,19 @@ bool Prepare(const Options& options, const std::string& file,
 // Draws the file into the surface and writes the picture to `path`; false,
 // with the reason, when it cannot be written.
 bool DrawAndWrite(ShownFile& shown, PictureSurface& surface,
-                  const PictureSpec& spec, const std::string& path,
+                  const PictureSize& size, const std::string& path,
                   InputFiles& inputs, std::string& why) {
+  const PictureSpec& spec = size.drawn;
   shown.SetUpGl(true);
   shown.Draw(spec.width, spec.height, spec.alpha);
   std::vector<unsigned char> pixels = surface.Read();
   StopPoint();
+  const int channels = spec.alpha ? 4 : 3;
+  if (size.scale > 1)
+    pixels = ShrinkBy(pixels, spec.width, spec.height, channels, size.scale);
   if (spec.alpha) Unpremultiply(pixels);
-  if (WriteScreenshot(path, spec.width, spec.height, pixels, spec.alpha,
-                      inputs, why))
+  if (WriteScreenshot(path, spec.width / size.scale, spec.height / size.scale,
+                      pixels, spec.alpha, inputs, why))
     return true;
   why = "cannot write the screenshot " + path + ": " + why;
   return false;
@@ -87,12 +108,13 @@ class Folder {
         layout_(layout),
         messages_(messages),
         inputs_(inputs),
-        spec_(SpecOf(options)),
+        size_(SizeOf(options)),
         progress_(messages.diagnostics() && isatty(2)) {}
 
   int Run() {
     std::string why;
-    if (!MakeFolder(why) || !surface_.Open(spec_, why)) messages_.Fail(why);
+    if (!MakeFolder(why) || !surface_.Open(size_.drawn, why))
+      messages_.Fail(why);
     start_ = std::chrono::steady_clock::now();
     size_t done = 0;
     try {
@@ -138,7 +160,7 @@ class Folder {
     std::string why;
     ShownFile shown(layout_, messages_, inputs_);
     if (Prepare(options_, file, shown, false, why) &&
-        DrawAndWrite(shown, surface_, spec_, TargetOf(i), inputs_, why)) {
+        DrawAndWrite(shown, surface_, size_, TargetOf(i), inputs_, why)) {
       ++written_;
       return;
     }
@@ -150,9 +172,9 @@ class Folder {
   // One line on the terminal, drawn again for each file.
   void Progress(size_t i, const std::string& file) {
     if (!progress_) return;
-    const double seconds = std::chrono::duration<double>(
-                               std::chrono::steady_clock::now() - start_)
-                               .count();
+    const double seconds =
+        std::chrono::duration<double>(std::chrono::steady_clock::now() - start_)
+            .count();
     const double rate = i > 0 && seconds > 0 ? i / seconds : 0;
     const size_t total = options_.files.size();
     char line[160];
@@ -171,8 +193,8 @@ class Folder {
     std::cout << written_ << " pictures written, " << refused_
               << " files refused";
     if (stopped_)
-      std::cout << "; stopped after " << done << " of "
-                << options_.files.size() << " files";
+      std::cout << "; stopped after " << done << " of " << options_.files.size()
+                << " files";
     std::cout << std::endl;
   }
 
@@ -180,7 +202,7 @@ class Folder {
   const TextureLayout layout_;
   const Messages& messages_;
   InputFiles& inputs_;
-  const PictureSpec spec_;
+  const PictureSize size_;
   const bool progress_;
   PictureSurface surface_;
   std::set<std::string> taken_;
@@ -195,7 +217,7 @@ int RunPictures(const Options& options, GLenum opaquetextures,
                 Messages& messages, InputFiles& inputs) {
   const TextureLayout layout = ViewingLayout(opaquetextures);
   if (options.folder) return Folder(options, layout, messages, inputs).Run();
-  const PictureSpec spec = SpecOf(options);
+  const PictureSize size = SizeOf(options);
   PictureSurface surface;
   ShownFile shown(layout, messages, inputs);
   std::string why;
@@ -205,8 +227,8 @@ int RunPictures(const Options& options, GLenum opaquetextures,
   if (!inputs.SafeTarget(options.screenshot, why))
     messages.Fail("cannot write the screenshot " + options.screenshot + ": " +
                   why);
-  if (!surface.Open(spec, why) ||
-      !DrawAndWrite(shown, surface, spec, options.screenshot, inputs, why))
+  if (!surface.Open(size.drawn, why) ||
+      !DrawAndWrite(shown, surface, size, options.screenshot, inputs, why))
     messages.Fail(why);
   return 0;
 }
