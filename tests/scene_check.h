@@ -24,7 +24,8 @@ inline bool CamerasGiveViews(const Scene& scene) {
     for (double frame : {0.0, 37.25}) {
       View view;
       SceneCamera at;
-      if (!CameraAt(scene, camera, frame, at) || !CameraView(at, view))
+      if (!CameraAt(ScenePose(scene, frame), camera, frame, at) ||
+          !CameraView(at, view))
         continue;
       double nearplane, farplane;
       ClipPlanes(view, f.centre, f.radius, nearplane, farplane);

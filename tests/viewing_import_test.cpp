@@ -105,7 +105,7 @@ TEST(SceneImport, FacesTakeTheMaterialThatTheFileNamesFirst) {
   std::string why;
   ASSERT_TRUE(ImportScene(loader, scene, why)) << why;
   ASSERT_EQ(3u, scene.materials.size());
-  EXPECT_EQ("MAPS\\RED.PNG", scene.materials[0].image);
+  EXPECT_EQ("MAPS\\RED.PNG", scene.materials[0].texture.image);
   EXPECT_EQ(1.0f, scene.materials[0].diffuse[0]);
   EXPECT_EQ(0.0f, scene.materials[0].diffuse[1]);
   EXPECT_EQ("green", scene.materials[1].name);

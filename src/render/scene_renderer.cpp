@@ -80,33 +80,91 @@ void SceneRenderer::SetUpState() {
   glEnableClientState(GL_NORMAL_ARRAY);
   // The keyframer's scales would change the normals' length.
   glEnable(GL_NORMALIZE);
+  shaderwarning_.clear();
+  if (!shading_.Build(shaderwarning_))
+    shaderwarning_ = "lit per vertex: " + shaderwarning_;
 }
 
-// Blended: a transparent material, or a texture whose alpha some pixel uses
-// (on a mesh that shows it).
+// Cut out: an opacity map of only black and white (or of alpha only 0
+// and 255, where its alpha counts), drawn with the opaque faces where
+// shaders can test it.
+bool SceneRenderer::Cutout(int material, bool hascoords) const {
+  if (material < 0 || !hascoords || !shading_.Ready()) return false;
+  const Texture& opacity = textures_.Of(material).opacity;
+  return opacity.name && (scene_.materials[material].opacitymap.AlphaSource()
+                              ? opacity.alphaonoff
+                              : opacity.blackandwhite);
+}
+
+// Blended: a transparent material, a texture whose alpha some pixel uses,
+// or an opacity map that is not a cut-out (on a mesh that shows them).
 bool SceneRenderer::Transparent(int material, bool hascoords) const {
-  return material >= 0 && (scene_.materials[material].transparency > 0 ||
-                           (hascoords && textures_.Alpha(material)));
+  if (material < 0) return false;
+  const MaterialTextures& t = textures_.Of(material);
+  const bool opacity = t.opacity.name && shading_.Ready();
+  return scene_.materials[material].transparency > 0 ||
+         (hascoords &&
+          (t.texture.alpha || (opacity && !Cutout(material, hascoords))));
 }
 
-// A textured face shows its image under the light; any other face the
-// diffuse colour of its material, or the neutral grey. Highlights come from
-// the specular colour times its strength, added after the texture; a
-// transparent material lets 1 - transparency of what is behind through.
-void SceneRenderer::UseMaterial(int material, bool hascoords) {
-  const GLuint texture = hascoords ? textures_.Of(material) : 0;
+namespace {
+
+// Binds a map's texture on texture unit `unit`, repeated, mirrored or held
+// at its edges as the map says, and lays it on the faces by its tiling.
+void BindMap(int unit, const Texture& texture, const TextureMap& map) {
+  glActiveTexture(GL_TEXTURE0 + unit);
+  glBindTexture(GL_TEXTURE_2D, texture.name);
+  const GLint wrap = map.Untiled()    ? GL_CLAMP_TO_EDGE
+                     : map.Mirrored() ? GL_MIRRORED_REPEAT
+                                      : GL_REPEAT;
+  glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_S, wrap);
+  glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_T, wrap);
+  UseTiling(map.tiling);
+  glActiveTexture(GL_TEXTURE0);
+}
+
+}  // namespace
+
+// The material's colours and maps, and how its faces are lit: a textured
+// face shows its image under the light, any other face the diffuse colour
+// of its material, or the neutral grey. Highlights come from the specular
+// colour times its strength (times the specular map), added after the
+// texture; a transparent material lets 1 - transparency of what is behind
+// through, and an opacity map what it says.
+void SceneRenderer::UseMaterial(int material, bool hascoords, bool wireframe) {
   static const SceneMaterial kNone;
   const SceneMaterial& m = material >= 0 ? scene_.materials[material] : kNone;
-  const float alpha = 1.0f - m.transparency;
-  if (texture) {
-    glEnable(GL_TEXTURE_2D);
-    glBindTexture(GL_TEXTURE_2D, texture);
-    UseTiling(m.tiling);
-    glColor4f(1.0f, 1.0f, 1.0f, alpha);
+  const MaterialTextures& t = textures_.Of(hascoords ? material : -1);
+  Look look;
+  look.shading = m.wire ? Shading::kWire : m.shading;
+  look.textured = t.texture.name != 0;
+  look.specularmapped = t.specular.name != 0;
+  look.opacitymapped = t.opacity.name != 0;
+  look.alphasource = m.opacitymap.AlphaSource();
+  look.cutout = Cutout(material, hascoords);
+  if (look.textured) BindMap(0, t.texture, m.texture);
+  if (look.specularmapped) BindMap(1, t.specular, m.specularmap);
+  if (look.opacitymapped) BindMap(2, t.opacity, m.opacitymap);
+  SetColours(m, look.textured);
+  if (shading_.Ready()) {
+    shading_.Use(look, m.shininess > 0 && m.strength > 0);
   } else {
-    glDisable(GL_TEXTURE_2D);
-    glColor4f(m.diffuse[0], m.diffuse[1], m.diffuse[2], alpha);
+    if (look.textured)
+      glEnable(GL_TEXTURE_2D);
+    else
+      glDisable(GL_TEXTURE_2D);
+    glShadeModel(look.shading == Shading::kFlat ? GL_FLAT : GL_SMOOTH);
   }
+  const bool lines = wireframe || look.shading == Shading::kWire;
+  glPolygonMode(GL_FRONT_AND_BACK, lines ? GL_LINE : GL_FILL);
+}
+
+void SceneRenderer::SetColours(const SceneMaterial& m, bool textured) {
+  const float alpha = 1.0f - m.transparency;
+  if (textured)
+    glColor4f(1.0f, 1.0f, 1.0f, alpha);
+  else
+    glColor4f(m.diffuse[0], m.diffuse[1], m.diffuse[2], alpha);
   // A shininess of 0 would make the exponent 0: the "highlight" would then
   // cover every lit face alike and wash it out, so it means none.
   const float level = m.shininess > 0 ? m.strength : 0.0f;
@@ -142,8 +200,9 @@ const SceneMesh& SceneRenderer::Enter(size_t i, const Matrix& matrix) {
   return mesh;
 }
 
-void SceneRenderer::DrawGroup(const SceneMesh& mesh, const FaceGroup& group) {
-  UseMaterial(group.material, !mesh.coords.empty());
+void SceneRenderer::DrawGroup(const SceneMesh& mesh, const FaceGroup& group,
+                              bool wireframe) {
+  UseMaterial(group.material, !mesh.coords.empty(), wireframe);
   glDrawElements(GL_TRIANGLES, static_cast<GLsizei>(group.corners.size()),
                  GL_UNSIGNED_INT, group.corners.data());
 }
@@ -160,7 +219,7 @@ std::vector<SceneRenderer::Later> SceneRenderer::DrawOpaque(
     const SceneMesh& mesh = Enter(i, matrix);
     for (size_t g = 0; g < mesh.groups.size(); ++g) {
       if (!Transparent(mesh.groups[g].material, !mesh.coords.empty())) {
-        DrawGroup(mesh, mesh.groups[g]);
+        DrawGroup(mesh, mesh.groups[g], frame.wireframe);
         continue;
       }
       float eye[3];
@@ -189,7 +248,7 @@ void SceneRenderer::DrawTransparent(const FrameView& frame,
     StopPoint();
     frame.pose->Place(l.placement, matrix);
     const SceneMesh& mesh = Enter(l.placement, matrix);
-    DrawGroup(mesh, mesh.groups[l.group]);
+    DrawGroup(mesh, mesh.groups[l.group], frame.wireframe);
     glPopMatrix();
   }
   glDepthMask(GL_TRUE);
@@ -208,8 +267,8 @@ void SceneRenderer::Draw(const FrameView& frame) {
     glBlendFunc(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA);
   }
   glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
-  glPolygonMode(GL_FRONT_AND_BACK, frame.wireframe ? GL_LINE : GL_FILL);
   UseProjection(frame.projection, frame.view);
   std::vector<Later> later = DrawOpaque(frame);
   DrawTransparent(frame, later);
+  if (shading_.Ready()) shading_.Stop();
 }

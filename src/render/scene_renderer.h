@@ -4,11 +4,13 @@
 #ifndef MODELVIEWER_SCENE_RENDERER_H
 #define MODELVIEWER_SCENE_RENDERER_H
 
+#include <string>
 #include <vector>
 
 #include "pose.h"
 #include "render.h"
 #include "scene.h"
+#include "shading.h"
 #include "textures.h"
 
 // A dark neutral grey, against which both black and white materials show.
@@ -40,8 +42,12 @@ class SceneRenderer {
   SceneTextures& textures() { return textures_; }
 
   // The GL state this renderer draws with, once in each GL context: lights
-  // that move with the eye, colours from the materials, vertex arrays.
+  // that move with the eye, colours from the materials, vertex arrays, and
+  // the shading program.
   void SetUpState();
+  // Why faces are lit per vertex by OpenGL 1.1 instead of per pixel, or ""
+  // where the shading program draws.
+  const std::string& ShaderWarning() const { return shaderwarning_; }
   // Clears and draws one frame; the caller shows it.
   void Draw(const FrameView& frame);
 
@@ -51,15 +57,19 @@ class SceneRenderer {
     size_t placement, group;
   };
 
+  bool Cutout(int material, bool hascoords) const;
   bool Transparent(int material, bool hascoords) const;
-  void UseMaterial(int material, bool hascoords);
+  void UseMaterial(int material, bool hascoords, bool wireframe);
+  void SetColours(const SceneMaterial& m, bool textured);
   const SceneMesh& Enter(size_t i, const Matrix& matrix);
-  void DrawGroup(const SceneMesh& mesh, const FaceGroup& group);
+  void DrawGroup(const SceneMesh& mesh, const FaceGroup& group, bool wireframe);
   std::vector<Later> DrawOpaque(const FrameView& frame);
   void DrawTransparent(const FrameView& frame, std::vector<Later>& later);
 
   const Scene& scene_;
   SceneTextures textures_;
+  ShadingProgram shading_;
+  std::string shaderwarning_;
 };
 
 #endif

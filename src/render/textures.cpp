@@ -132,75 +132,98 @@ bool UploadTexture(GLuint name, const Image& image, const TextureLayout& layout,
 
 namespace {
 
-// The texture of an image file's bytes (released here), or 0 with the
+// Whether every pixel's brightness (or alpha, with `alpha`) is 0 or 255.
+bool OnOff(const Image& image, bool alpha) {
+  for (size_t p = 0; p + 3 < image.rgba.size(); p += 4) {
+    const unsigned char* c = &image.rgba[p];
+    const int value =
+        alpha ? c[3] : (299 * c[0] + 587 * c[1] + 114 * c[2]) / 1000;
+    if (value != 0 && value != 255) return false;
+  }
+  return true;
+}
+
+// The texture of an image file's bytes (released here), or none with the
 // reason. Its header must promise a size within the limits before a pixel
 // is decoded.
-GLuint TextureFromFile(const std::string& path,
-                       std::vector<unsigned char>& bytes,
-                       const TextureLayout& layout, bool& alpha,
-                       std::string& why) {
+Texture TextureFromFile(const std::string& path,
+                        std::vector<unsigned char>& bytes,
+                        const TextureLayout& layout, std::string& why) {
+  Texture texture;
   Image image;
   const bool decoded =
       ImageSizeIsSafe(bytes, why) && DecodeImage(path, bytes, image, why);
   std::vector<unsigned char>().swap(bytes);
-  if (!decoded) return 0;
-  GLuint name = 0;
-  glGenTextures(1, &name);
-  if (!UploadTexture(name, image, layout, why, &alpha)) {
-    glDeleteTextures(1, &name);
-    return 0;
+  if (!decoded) return texture;
+  glGenTextures(1, &texture.name);
+  if (!UploadTexture(texture.name, image, layout, why, &texture.alpha)) {
+    glDeleteTextures(1, &texture.name);
+    return Texture();
   }
-  return name;
+  texture.blackandwhite = OnOff(image, false);
+  texture.alphaonoff = OnOff(image, true);
+  return texture;
 }
 
 }  // namespace
 
 SceneTextures::~SceneTextures() {
-  std::set<GLuint> unique(names_.begin(), names_.end());
-  unique.erase(0);
-  for (GLuint name : unique) glDeleteTextures(1, &name);
+  for (const auto& file : byfile_)
+    if (file.second.name) glDeleteTextures(1, &file.second.name);
+}
+
+// The texture of the image that `stored` names beside the model; a warning
+// for one that cannot be used.
+Texture SceneTextures::Upload(const std::string& stored,
+                              const std::string& file,
+                              const TextureLayout& layout, InputFiles& inputs,
+                              std::vector<std::string>& warnings) {
+  auto known = byname_.find(stored);
+  if (known != byname_.end()) return known->second;
+  StopPoint();
+  std::string path, why;
+  names_->FindImage(stored, path);
+  std::vector<unsigned char> bytes;
+  FileId id;
+  Texture texture;
+  bool warned = false;
+  if (!ReadRegularFile(path, kMaxImageFileBytes, bytes, id, why)) {
+    // nothing to decode
+  } else if (byfile_.count(id)) {
+    texture = byfile_[id];
+    warned = true;  // under the name that first led to it
+  } else {
+    inputs.Note(path, id);
+    texture = byfile_[id] = TextureFromFile(path, bytes, layout, why);
+  }
+  if (!texture.name && !warned)
+    warnings.push_back(file + ": cannot use texture image \"" + stored +
+                       "\": " + why);
+  byname_.emplace(stored, texture);
+  return texture;
 }
 
 void SceneTextures::Load(const Scene& scene, const std::string& file,
                          const TextureLayout& layout, InputFiles& inputs,
                          std::vector<std::string>& warnings) {
-  FileNames names(FolderOf(file));
+  // Into a new GL context, everything anew.
+  byname_.clear();
+  byfile_.clear();
+  names_.reset(new FileNames(FolderOf(file)));
   const std::vector<bool> wanted = MaterialsWithTexture(scene);
-  std::map<std::string, GLuint> byname;
-  std::map<FileId, GLuint> byfile;
-  std::set<GLuint> withalpha;
-  names_.assign(scene.materials.size(), 0);
-  alpha_.assign(scene.materials.size(), false);
+  materials_.assign(scene.materials.size(), MaterialTextures());
   for (size_t m = 0; m < scene.materials.size(); ++m) {
     if (!wanted[m]) continue;
-    StopPoint();
-    const std::string& stored = scene.materials[m].image;
-    auto known = byname.find(stored);
-    if (known == byname.end()) {
-      std::string path;
-      names.FindImage(stored, path);
-      std::vector<unsigned char> bytes;
-      FileId id;
-      std::string why;
-      GLuint name = 0;
-      bool warned = false;
-      if (!ReadRegularFile(path, kMaxImageFileBytes, bytes, id, why)) {
-        // nothing to decode
-      } else if (byfile.count(id)) {
-        name = byfile[id];
-        warned = true;  // under the name that first led to it
-      } else {
-        inputs.Note(path, id);
-        bool alpha = false;
-        name = byfile[id] = TextureFromFile(path, bytes, layout, alpha, why);
-        if (alpha) withalpha.insert(name);
-      }
-      if (!name && !warned)
-        warnings.push_back(file + ": cannot use texture image \"" + stored +
-                           "\": " + why);
-      known = byname.emplace(stored, name).first;
-    }
-    names_[m] = known->second;
-    alpha_[m] = withalpha.count(known->second) > 0;
+    const SceneMaterial& material = scene.materials[m];
+    MaterialTextures& t = materials_[m];
+    const struct {
+      const TextureMap& map;
+      Texture& texture;
+    } maps[] = {{material.texture, t.texture},
+                {material.specularmap, t.specular},
+                {material.opacitymap, t.opacity}};
+    for (const auto& map : maps)
+      if (!map.map.image.empty())
+        map.texture = Upload(map.map.image, file, layout, inputs, warnings);
   }
 }

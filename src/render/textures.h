@@ -3,9 +3,12 @@
 #ifndef MODELVIEWER_TEXTURES_H
 #define MODELVIEWER_TEXTURES_H
 
+#include <map>
+#include <memory>
 #include <string>
 #include <vector>
 
+#include "file_names.h"
 #include "image_files.h"
 #include "input_files.h"
 #include "render.h"
@@ -35,8 +38,23 @@ TextureLayout ViewingLayout(GLenum opaque);
 bool UploadTexture(GLuint name, const Image& image, const TextureLayout& layout,
                    std::string& why, bool* alpha = nullptr);
 
-// The textures of a scene's materials: each image file beside the model
-// once, however many materials or names lead to it.
+// A texture as uploaded: its name (0: none), and what its pixels hold.
+struct Texture {
+  GLuint name = 0;
+  bool alpha = false;  // uploaded with an alpha channel that some pixel uses
+  // Every pixel's brightness, or alpha, is 0 or 255: a cut-out, not a
+  // blend, when it is an opacity map.
+  bool blackandwhite = false, alphaonoff = false;
+};
+
+// A material's maps as textures.
+struct MaterialTextures {
+  Texture texture, specular, opacity;
+};
+
+// The textures of a scene's materials: their texture, specular and opacity
+// maps, each image file beside the model decoded once, however many
+// materials, maps or names lead to it.
 class SceneTextures {
  public:
   SceneTextures() = default;
@@ -45,7 +63,7 @@ class SceneTextures {
   // Frees the textures in the GL context current then.
   ~SceneTextures();
 
-  // Finds, decodes and uploads the images of the materials that some face
+  // Finds, decodes and uploads the maps of the materials that some face
   // shows, noting each file read in `inputs`. An image that cannot be used
   // gives one warning (`warnings`), and its faces keep their material's
   // colour.
@@ -53,13 +71,22 @@ class SceneTextures {
             const TextureLayout& layout, InputFiles& inputs,
             std::vector<std::string>& warnings);
 
-  // Material m's texture, or 0 for none; whether its pixels use alpha.
-  GLuint Of(int material) const { return material >= 0 ? names_[material] : 0; }
-  bool Alpha(int material) const { return material >= 0 && alpha_[material]; }
+  // Material m's textures; none for -1.
+  const MaterialTextures& Of(int material) const {
+    static const MaterialTextures kNone;
+    return material >= 0 ? materials_[material] : kNone;
+  }
 
  private:
-  std::vector<GLuint> names_;
-  std::vector<bool> alpha_;
+  Texture Upload(const std::string& stored, const std::string& file,
+                 const TextureLayout& layout, InputFiles& inputs,
+                 std::vector<std::string>& warnings);
+
+  std::vector<MaterialTextures> materials_;
+  // Each image once: by the name stored, and by the file it leads to.
+  std::map<std::string, Texture> byname_;
+  std::map<FileId, Texture> byfile_;
+  std::unique_ptr<FileNames> names_;
 };
 
 #endif

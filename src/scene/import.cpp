@@ -133,13 +133,20 @@ class Placer {
   unsigned long long drawn_ = 0, leftout_ = 0;
 };
 
-// The nodes that place something, with their ancestors, parents first.
+// The nodes that place something or move a camera, with their ancestors,
+// parents first.
 void FindPosed(Scene& scene) {
   const Keyframer& kf = scene.keyframer;
   std::vector<bool> needed(kf.nodes.size(), false);
-  for (const Placement& p : scene.placements)
-    for (int n = p.node; n >= 0 && !needed[n]; n = kf.nodes[n].parent)
+  auto need = [&](int node) {
+    for (int n = node; n >= 0 && !needed[n]; n = kf.nodes[n].parent)
       needed[n] = true;
+  };
+  for (const Placement& p : scene.placements) need(p.node);
+  for (const SceneCamera& camera : scene.cameras) {
+    need(camera.node);
+    need(camera.targetnode);
+  }
   scene.slot.assign(kf.nodes.size(), -1);
   for (int n : kf.order)
     if (needed[n]) {
@@ -180,7 +187,6 @@ void Place(Scene& scene) {
     scene.warnings.push_back(
         "a mesh that the keyframer places has no matrix (0x4160) that can be "
         "inverted; it is placed as stored");
-  FindPosed(scene);
 }
 
 // Each camera's keyframer nodes: the first camera node and the first target
@@ -411,6 +417,7 @@ bool ImportScene(Loader3DS& loader, Scene& scene, std::string& why) {
     scene.warnings.push_back(warning);
   Place(scene);
   LinkCameras(scene);
+  FindPosed(scene);
   return true;
 }
 

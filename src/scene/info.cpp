@@ -102,9 +102,10 @@ class Posed {
 std::vector<SceneCamera> CamerasAt(const Scene& scene, double frame,
                                    std::vector<std::string>& warnings) {
   std::vector<SceneCamera> cameras;
+  const ScenePose pose(scene, frame);
   for (const SceneCamera& stored : scene.cameras) {
     SceneCamera at;
-    if (CameraAt(scene, stored, frame, at))
+    if (CameraAt(pose, stored, frame, at))
       cameras.push_back(at);
     else
       warnings.push_back("camera \"" + stored.name +
@@ -182,24 +183,35 @@ json NodeJson(const Scene& scene, const Posed& posed, size_t i) {
           {"box", BoxJson(posed.BoxOf(i))}};
 }
 
+json MapJson(const TextureMap& map, const ImageFinder& find) {
+  if (map.image.empty()) return nullptr;
+  const std::string found = find(map.image);
+  return {{"stored", Latin1ToUtf8(map.image)},
+          {"file", found.empty() ? json(nullptr) : json(PathToUtf8(found))},
+          {"scale", {map.tiling.scale[0], map.tiling.scale[1]}},
+          {"offset", {map.tiling.offset[0], map.tiling.offset[1]}},
+          {"rotation", map.tiling.rotation},
+          {"mirrored", map.Mirrored()},
+          {"tiled", !map.Untiled()}};
+}
+
+const char* ShadingName(const SceneMaterial& m) {
+  static const char* const kNames[] = {"wire", "flat", "gouraud", "phong",
+                                       "metal"};
+  return m.wire ? "wire" : kNames[static_cast<int>(m.shading)];
+}
+
 json MaterialJson(const SceneMaterial& m, const ImageFinder& find) {
-  json texture = nullptr;
-  if (!m.image.empty()) {
-    const std::string found = find(m.image);
-    texture = {
-        {"stored", Latin1ToUtf8(m.image)},
-        {"file", found.empty() ? json(nullptr) : json(PathToUtf8(found))},
-        {"scale", {m.tiling.scale[0], m.tiling.scale[1]}},
-        {"offset", {m.tiling.offset[0], m.tiling.offset[1]}},
-        {"rotation", m.tiling.rotation}};
-  }
   return {{"name", Latin1ToUtf8(m.name)},
           {"diffuse", Triple(m.diffuse)},
           {"specular", Triple(m.specular)},
           {"shininess", m.shininess},
           {"transparency", m.transparency},
           {"two_sided", m.twosided},
-          {"texture", texture}};
+          {"shading", ShadingName(m)},
+          {"texture", MapJson(m.texture, find)},
+          {"specular_map", MapJson(m.specularmap, find)},
+          {"opacity_map", MapJson(m.opacitymap, find)}};
 }
 
 json CameraJson(const SceneCamera& c) {
@@ -239,18 +251,23 @@ std::string MeshLine(const Scene& scene, const Posed& posed, size_t i) {
   return line.str();
 }
 
+std::string MapText(const char* what, const TextureMap& map,
+                    const ImageFinder& find) {
+  if (map.image.empty()) return "";
+  const std::string found = find(map.image);
+  return std::string(", ") + what + " \"" + Clean(map.image) + "\" " +
+         (found.empty() ? "missing" : "found as " + Clean(found));
+}
+
 std::string MaterialLine(const SceneMaterial& m, const ImageFinder& find) {
   std::ostringstream line;
   line << "  material \"" << Clean(m.name) << "\": diffuse "
        << Numbers(m.diffuse, 3) << ", specular " << Numbers(m.specular, 3)
        << ", shininess " << m.shininess << ", transparency " << m.transparency
-       << (m.twosided ? ", two-sided" : "");
-  if (!m.image.empty()) {
-    const std::string found = find(m.image);
-    line << ", texture \"" << Clean(m.image) << "\" "
-         << (found.empty() ? "missing" : "found as " + Clean(found));
-  }
-  line << "\n";
+       << (m.twosided ? ", two-sided" : "") << ", " << ShadingName(m)
+       << MapText("texture", m.texture, find)
+       << MapText("specular map", m.specularmap, find)
+       << MapText("opacity map", m.opacitymap, find) << "\n";
   return line.str();
 }
 

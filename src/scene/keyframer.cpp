@@ -9,8 +9,7 @@
 
 namespace {
 
-const unsigned int kKeyframer = 0xB000, kObjectNode = 0xB002;
-const unsigned int kCameraNode = 0xB003, kTargetNode = 0xB004;
+const unsigned int kKeyframer = 0xB000;
 const unsigned int kFovTrack = 0xB023, kRollTrack = 0xB024;
 const unsigned int kSegment = 0xB008, kNodeId = 0xB030, kNodeHeader = 0xB010;
 const unsigned int kInstanceName = 0xB011, kPivot = 0xB013;
@@ -19,6 +18,18 @@ const unsigned int kScaleTrack = 0xB022, kHideTrack = 0xB029;
 const int kNoParent = 0xFFFF;
 const unsigned int kTrackHeader = 2 + 8 + 4;  // flags, unused, key count
 const unsigned int kKeyHeader = 6;            // frame and spline flags
+
+// The node chunks, 0xB001 to 0xB007: ambient, object, camera, camera
+// target, omni light, spot light, spot target.
+const unsigned int kFirstNode = 0xB001, kLastNode = 0xB007;
+
+NodeKind KindOf(unsigned int id) {
+  static const NodeKind kKinds[] = {NodeKind::kAmbient,   NodeKind::kObject,
+                                    NodeKind::kCamera,    NodeKind::kTarget,
+                                    NodeKind::kOmni,      NodeKind::kSpot,
+                                    NodeKind::kSpotTarget};
+  return kKinds[id - kFirstNode];
+}
 
 float Clamped(float v) { return std::max(-1.0f, std::min(1.0f, v)); }
 
@@ -219,26 +230,24 @@ std::vector<int> ParentsFirst(std::vector<KeyframeNode>& nodes, bool& looped) {
     }
     for (auto n = path.rbegin(); n != path.rend(); ++n) {
       state[*n] = kDone;
-      if (nodes[*n].kind == NodeKind::kObject) order.push_back(*n);
+      order.push_back(*n);
     }
     path.clear();
   }
   return order;
 }
 
-// Each object node's parent, by the id its header names, among the object
-// nodes (the first of an id); an id that no other node has makes a root,
+// Each node's parent, by the id its header names, among the nodes of every
+// kind (the first of an id); an id that no other node has makes a root,
 // with a warning. The ids are looked up in a sorted table: 8 bytes a node.
 void LinkParents(Keyframer& kf, const std::vector<int>& parentids) {
   std::vector<std::pair<int, int>> byid;  // id, node
   for (size_t n = 0; n < kf.nodes.size(); ++n)
-    if (kf.nodes[n].kind == NodeKind::kObject)
-      byid.emplace_back(kf.nodes[n].id, static_cast<int>(n));
+    byid.emplace_back(kf.nodes[n].id, static_cast<int>(n));
   std::sort(byid.begin(), byid.end());
   bool orphans = false, looped = false;
   for (size_t n = 0; n < kf.nodes.size(); ++n) {
-    if (kf.nodes[n].kind != NodeKind::kObject || parentids[n] == kNoParent)
-      continue;
+    if (parentids[n] == kNoParent) continue;
     auto parent = std::lower_bound(byid.begin(), byid.end(),
                                    std::make_pair(parentids[n], -1));
     if (parent == byid.end() || parent->first != parentids[n] ||
@@ -301,12 +310,8 @@ Keyframer ReadKeyframer(Loader3DS& loader, const chunk_header& main) {
       kf.start = in.Uint();
       kf.end = in.Uint();
       segment = true;
-    } else if (c.id == kObjectNode) {
-      reader.Read(c, NodeKind::kObject);
-    } else if (c.id == kCameraNode) {
-      reader.Read(c, NodeKind::kCamera);
-    } else if (c.id == kTargetNode) {
-      reader.Read(c, NodeKind::kTarget);
+    } else if (c.id >= kFirstNode && c.id <= kLastNode) {
+      reader.Read(c, KindOf(c.id));
     }
   }
   LinkParents(kf, reader.parentids());

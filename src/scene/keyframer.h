@@ -1,7 +1,8 @@
 // The keyframer section of a 3DS file (chunk 0xB000): its nodes (the
-// object nodes that place each mesh in the world, and the camera and target
-// nodes that move the file's cameras), their hierarchy, and their animation
-// tracks, as read. Where they put things at a frame is pose.h's.
+// object nodes that place each mesh in the world, the camera and target
+// nodes that move the file's cameras, and the light nodes), their one
+// hierarchy over every kind, and their animation tracks, as read. Where they
+// put things at a frame is pose.h's.
 //
 // A node costs a fixed few dozen bytes whatever it holds; names and keys
 // live in shared pools, so memory follows the section's bytes.
@@ -41,7 +42,18 @@ struct Keys {
   const TrackKey* end() const { return data + size; }
 };
 
-enum class NodeKind : unsigned char { kObject, kCamera, kTarget };
+// Object nodes place meshes; the others (cameras, their targets, lights,
+// spot targets and the ambient light) are placed by their position track
+// alone, and can be parents of any node.
+enum class NodeKind : unsigned char {
+  kObject,
+  kCamera,
+  kTarget,
+  kOmni,
+  kSpot,
+  kSpotTarget,
+  kAmbient
+};
 
 struct KeyframeNode {
   NodeKind kind = NodeKind::kObject;

@@ -12,7 +12,9 @@ const unsigned int kShininessStrength = 0xA041, kTransparency = 0xA050;
 const unsigned int kTwoSided = 0xA081, kSelfIllumination = 0xA084;
 const unsigned int kMapUScale = 0xA354, kMapVScale = 0xA356;
 const unsigned int kMapUOffset = 0xA358, kMapVOffset = 0xA35A;
-const unsigned int kMapRotation = 0xA35C;
+const unsigned int kMapRotation = 0xA35C, kMapFlags = 0xA351;
+const unsigned int kShading = 0xA100, kWire = 0xA085;
+const unsigned int kSpecularMap = 0xA204, kOpacityMap = 0xA210;
 const unsigned int kPercentInt = 0x0030, kPercentFloat = 0x0031;
 const unsigned int kColourFloat = 0x0010, kColourBytes = 0x0011;
 const unsigned int kColourBytesGamma = 0x0012, kColourFloatLinear = 0x0013;
@@ -54,32 +56,46 @@ float FloatIn(Loader3DS& loader, const chunk_header& c, float otherwise) {
   return in.Has(4) ? in.Finite(otherwise) : otherwise;
 }
 
-void ReadTextureMap(Loader3DS& loader, const chunk_header& map,
-                    SceneMaterial& m) {
+TextureMap ReadMap(Loader3DS& loader, const chunk_header& chunk) {
+  TextureMap map;
   bool named = false;
-  for (const chunk_header& part : Within(loader, map)) {
+  for (const chunk_header& part : Within(loader, chunk)) {
     if (part.id == kMapFileName && !named) {
-      m.image = ChunkCursor(loader, part).String();
+      map.image = ChunkCursor(loader, part).String();
       named = true;
     } else if (part.id == kMapUScale) {
-      m.tiling.scale[0] = FloatIn(loader, part, 1);
+      map.tiling.scale[0] = FloatIn(loader, part, 1);
     } else if (part.id == kMapVScale) {
-      m.tiling.scale[1] = FloatIn(loader, part, 1);
+      map.tiling.scale[1] = FloatIn(loader, part, 1);
     } else if (part.id == kMapUOffset) {
-      m.tiling.offset[0] = FloatIn(loader, part, 0);
+      map.tiling.offset[0] = FloatIn(loader, part, 0);
     } else if (part.id == kMapVOffset) {
-      m.tiling.offset[1] = FloatIn(loader, part, 0);
+      map.tiling.offset[1] = FloatIn(loader, part, 0);
     } else if (part.id == kMapRotation) {
-      m.tiling.rotation = FloatIn(loader, part, 0);
+      map.tiling.rotation = FloatIn(loader, part, 0);
+    } else if (part.id == kMapFlags) {
+      ChunkCursor in(loader, part);
+      if (in.Has(2)) map.flags = in.Short();
     }
   }
+  return map;
+}
+
+// The shading mode, where it is one of the five.
+void ReadShading(Loader3DS& loader, const chunk_header& chunk,
+                 SceneMaterial& m) {
+  ChunkCursor in(loader, chunk);
+  const unsigned int mode = in.Has(2) ? in.Short() : 3;
+  if (mode <= static_cast<unsigned int>(Shading::kMetal))
+    m.shading = static_cast<Shading>(mode);
 }
 
 }  // namespace
 
 SceneMaterial ReadMaterial(Loader3DS& loader, const chunk_header& chunk) {
   SceneMaterial m;
-  bool named = false, coloured = false, mapped = false, specular = false;
+  bool named = false, coloured = false, specular = false;
+  bool mapped = false, specularmapped = false, opacitymapped = false;
   for (const chunk_header& c : Within(loader, chunk)) {
     if (c.id == kMaterialName && !named) {
       m.name = ChunkCursor(loader, c).String();
@@ -100,9 +116,19 @@ SceneMaterial ReadMaterial(Loader3DS& loader, const chunk_header& chunk) {
       m.selfillumination = ReadPercent(loader, c);
     } else if (c.id == kTwoSided) {
       m.twosided = true;
+    } else if (c.id == kWire) {
+      m.wire = true;
+    } else if (c.id == kShading) {
+      ReadShading(loader, c, m);
     } else if (c.id == CHUNK_TEXTUREMAP && !mapped) {
-      ReadTextureMap(loader, c, m);
+      m.texture = ReadMap(loader, c);
       mapped = true;
+    } else if (c.id == kSpecularMap && !specularmapped) {
+      m.specularmap = ReadMap(loader, c);
+      specularmapped = true;
+    } else if (c.id == kOpacityMap && !opacitymapped) {
+      m.opacitymap = ReadMap(loader, c);
+      opacitymapped = true;
     }
   }
   return m;

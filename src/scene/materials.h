@@ -13,12 +13,34 @@
 // diffuse colour: a neutral light grey.
 const float kNeutralGrey = 0.75f;
 
-// How a texture map lies on its faces: u, v scale and offset, and a turn in
+// How a map lies on its faces: u, v scale and offset, and a turn in
 // degrees.
 struct Tiling {
   float scale[2] = {1, 1};
   float offset[2] = {0, 0};
   float rotation = 0;
+};
+
+// One of a material's maps: its image and how it lies on the faces.
+struct TextureMap {
+  std::string image;  // as stored; empty: none
+  Tiling tiling;
+  unsigned int flags = 0;  // 0xA351
+  // Mirrored in every other repeat, or not repeated (edges held).
+  bool Mirrored() const { return (flags & 0x02) != 0; }
+  bool Untiled() const { return (flags & 0x10) != 0; }
+  // An opacity map's alpha from the image's alpha, not its brightness.
+  bool AlphaSource() const { return (flags & 0x40) != 0; }
+};
+
+// How a material's faces are lit (0xA100), as the tools that write these
+// files render them.
+enum class Shading : unsigned char {
+  kWire = 0,     // lines only
+  kFlat = 1,     // each face one colour
+  kGouraud = 2,  // lit at the vertices
+  kPhong = 3,    // lit at each pixel
+  kMetal = 4,    // lit at each pixel, highlights in the diffuse colour
 };
 
 struct SceneMaterial {
@@ -28,8 +50,11 @@ struct SceneMaterial {
   // Fractions from 0 to 1.
   float shininess = 0, strength = 0, transparency = 0, selfillumination = 0;
   bool twosided = false;
-  std::string image;  // the texture map's image, as stored; empty: none
-  Tiling tiling;
+  Shading shading = Shading::kPhong;  // where the file stores none
+  bool wire = false;                  // drawn as lines (0xA085)
+  TextureMap texture;                 // 0xA200
+  TextureMap specularmap;             // 0xA204: scales the specular colour
+  TextureMap opacitymap;              // 0xA210: sets alpha
 };
 
 // A material chunk (0xAFFF). Colours are taken as 24-bit or float chunks in

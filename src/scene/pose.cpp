@@ -71,11 +71,13 @@ Quaternion Orientation(const Keys& keys, double frame) {
   return Slerp(Stored(keys[i]), Stored(keys[i + 1]), s);
 }
 
-// A node's own transform at `frame`: T(position) R(rotation) S(scale).
+// A node's own transform at `frame`: T(position) R(rotation) S(scale) for
+// an object node, T(position) for the others.
 Matrix NodeMatrix(const Keyframer& kf, const KeyframeNode& node, double frame) {
   static const float kZero[3] = {0, 0, 0}, kOne[3] = {1, 1, 1};
   float position[3], scale[3];
   Interpolate(kf.KeysOf(node.position), frame, kZero, position);
+  if (node.kind != NodeKind::kObject) return Translation(position);
   Interpolate(kf.KeysOf(node.scale), frame, kOne, scale);
   return Multiply(
       Multiply(Translation(position),
@@ -161,6 +163,13 @@ ScenePose::ScenePose(const Scene& scene, double frame) : scene_(scene) {
   PoseNodes(scene, frame, world_, shown_);
 }
 
+bool ScenePose::World(int node, Matrix& matrix) const {
+  const int slot = node >= 0 ? scene_.slot[node] : -1;
+  if (slot < 0) return false;
+  matrix = world_[slot];
+  return true;
+}
+
 bool ScenePose::Place(size_t i, Matrix& matrix, bool* finite) const {
   if (finite) *finite = true;
   const Placement& p = scene_.placements[i];
@@ -240,13 +249,30 @@ bool SceneBox(const Scene& scene, double frame, bool sweep, float low[3],
   return bounded;
 }
 
-bool CameraAt(const Scene& scene, const SceneCamera& camera, double frame,
+namespace {
+
+// Where a camera's or target's node puts it: where the node stands, or,
+// without position keys, the stored point moved by the node's parent.
+void NodePoint(const ScenePose& pose, int node, const float* stored,
+               float* point) {
+  const KeyframeNode& n = pose.scene().keyframer.nodes[node];
+  Matrix world;
+  if (!n.position.empty() && pose.World(node, world)) {
+    for (int k = 0; k < 3; ++k) point[k] = world[12 + k];
+  } else if (pose.World(n.parent, world)) {
+    Transform(world, stored, point);
+  }
+}
+
+}  // namespace
+
+bool CameraAt(const ScenePose& pose, const SceneCamera& camera, double frame,
               SceneCamera& at) {
-  const Keyframer& kf = scene.keyframer;
+  const Keyframer& kf = pose.scene().keyframer;
   at = camera;
   if (camera.node >= 0) {
     const KeyframeNode& node = kf.nodes[camera.node];
-    TrackAt(kf.KeysOf(node.position), frame, camera.position, at.position, 3);
+    NodePoint(pose, camera.node, camera.position, at.position);
     TrackAt(kf.KeysOf(node.roll), frame, &camera.roll, &at.roll, 1);
     if (!node.fov.empty()) {
       float fov = 0;
@@ -257,8 +283,7 @@ bool CameraAt(const Scene& scene, const SceneCamera& camera, double frame,
     }
   }
   if (camera.targetnode >= 0)
-    TrackAt(kf.KeysOf(kf.nodes[camera.targetnode].position), frame,
-            camera.target, at.target, 3);
+    NodePoint(pose, camera.targetnode, camera.target, at.target);
   bool finite = std::isfinite(at.roll) && std::isfinite(at.lens);
   for (int k = 0; k < 3; ++k)
     finite =

@@ -31,6 +31,9 @@ class ScenePose {
   // node's hide keys (or an ancestor's), or with a matrix or a box that is
   // not finite (then `finite` is false too).
   bool Place(size_t i, Matrix& matrix, bool* finite = nullptr) const;
+  // A posed node's world matrix; false for a node that is not posed.
+  bool World(int node, Matrix& matrix) const;
+  const Scene& scene() const { return scene_; }
 
  private:
   const Scene& scene_;
@@ -59,10 +62,11 @@ const double kSweepWork = 2e7;  // placements posed, over all samples
 bool SceneBox(const Scene& scene, double frame, bool sweep, float low[3],
               float high[3]);
 
-// The camera at `frame`, moved by its keyframer nodes where the file
-// animates it: position, target, roll, and the field of view as a lens on
-// the film back. False when a number of it is not finite there.
-bool CameraAt(const Scene& scene, const SceneCamera& camera, double frame,
+// The camera at the pose's frame `frame`, moved by its keyframer nodes where
+// the file animates it: position and target where their nodes stand (with
+// their parents), roll, and the field of view as a lens on the film back.
+// False when a number of it is not finite there.
+bool CameraAt(const ScenePose& pose, const SceneCamera& camera, double frame,
               SceneCamera& at);
 
 #endif

@@ -12,13 +12,17 @@ void GrowBox(const float* p, bool& bounded, float* low, float* high) {
   bounded = true;
 }
 
+bool HasMaps(const SceneMaterial& m) {
+  return !m.texture.image.empty() || !m.specularmap.image.empty() ||
+         !m.opacitymap.image.empty();
+}
+
 std::vector<bool> MaterialsWithTexture(const Scene& scene) {
   std::vector<bool> wanted(scene.materials.size(), false);
   for (const SceneMesh& mesh : scene.meshes)
     if (!mesh.coords.empty())
       for (const FaceGroup& group : mesh.groups)
-        if (group.material >= 0 &&
-            !scene.materials[group.material].image.empty())
+        if (group.material >= 0 && HasMaps(scene.materials[group.material]))
           wanted[group.material] = true;
   return wanted;
 }

@@ -79,8 +79,10 @@ struct Scene {
 // take in `p`; a point with a coordinate that is not finite is passed over.
 void GrowBox(const float* p, bool& bounded, float* low, float* high);
 
-// Materials whose texture some face can show: named by a group of a mesh
-// with mapping coordinates.
+// Whether the material has a texture, specular or opacity map.
+bool HasMaps(const SceneMaterial& material);
+// Materials whose maps some face can show: named by a group of a mesh with
+// mapping coordinates.
 std::vector<bool> MaterialsWithTexture(const Scene& scene);
 
 #endif

@@ -61,6 +61,8 @@ void ShownFile::SetUpGl(bool warn) {
   if (!renderer_) renderer_.reset(new SceneRenderer(scene_));
   renderer_->SetUpState();
   std::vector<std::string> warnings;
+  if (!renderer_->ShaderWarning().empty())
+    warnings.push_back(renderer_->ShaderWarning());
   renderer_->textures().Load(scene_, file_, layout_, inputs_, warnings);
   if (warn)
     for (const std::string& warning : warnings) messages_.Warn(warning);
@@ -80,7 +82,7 @@ FrameView ShownFile::Frame(int width, int height) {
   pose_.reset(new ScenePose(scene_, frame));
   SceneCamera camera;
   if (controls_.camera >= 0 &&
-      CameraAt(scene_, scene_.cameras[controls_.camera], frame, camera))
+      CameraAt(*pose_, scene_.cameras[controls_.camera], frame, camera))
     CameraView(camera, controls_.view);
   FrameView view;
   view.width = width;
