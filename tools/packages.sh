@@ -7,6 +7,8 @@ PACKAGES=(
   libgtest-dev libbenchmark-dev
   xvfb xauth xdotool time apitrace imagemagick x11-apps mesa-utils
   clang-14 libclang-rt-14-dev clang-format-14 valgrind git
+  bubblewrap desktop-file-utils lintian dpkg-dev man-db libglib2.0-bin
+  shared-mime-info
 )
 
 install_packages() {
