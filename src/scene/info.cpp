@@ -119,7 +119,9 @@ std::vector<SceneCamera> CamerasAt(const Scene& scene, double frame,
 
 json Triple(const float* v) { return json::array({v[0], v[1], v[2]}); }
 
+// A box around nothing is null.
 json BoxJson(const Box& box) {
+  if (!box.bounded) return nullptr;
   return {{"low", Triple(box.low)}, {"high", Triple(box.high)}};
 }
 
