@@ -5,12 +5,10 @@
 #include <chrono>
 #include <cmath>
 #include <limits>
-#include <nlohmann/json.hpp>
 #include <string>
 #include <vector>
 
 #include "import.h"
-#include "info.h"
 #include "pose.h"
 #include "testfile.h"
 #include "writer3ds.h"
@@ -18,25 +16,6 @@
 using namespace w3ds;
 
 namespace {
-
-Chunk Moved(float x, float y, float z) { return track(0xB020, {{0, x, y, z}}); }
-
-// A unit cube at the origin, with the identity as its own matrix.
-Chunk Cube(const std::string& name) {
-  std::vector<Vec3> v;
-  for (int i = 0; i < 8; ++i)
-    v.push_back({float(i & 1), float(i >> 1 & 1), float(i >> 2 & 1)});
-  Chunk matrix(0x4160);
-  for (float m : {1, 0, 0, 0, 1, 0, 0, 0, 1, 0, 0, 0}) matrix.f32(m);
-  return object(name).add(trimesh()
-                              .add(vertexList(v))
-                              .add(matrix)
-                              .add(faceList({{0, 1, 3, 0}, {4, 5, 7, 0}})));
-}
-
-Bytes WithKeyframer(const Chunk& objects, const std::vector<Chunk>& nodes) {
-  return file3ds(objects, nodes);
-}
 
 struct Pose {
   bool imported = false;
@@ -93,6 +72,50 @@ TEST(Keyframer, RotatingCubeReturnsToItsStoredVerticesFromItsLastKey) {
   }
 }
 
+TEST(Keyframer, BetweenKeysThePositionFollowsTheSplineAndTheTurnTheSlerp) {
+  // Keys on frames 0, 10 and 20; frame 2.5 is a quarter of the way (s) from
+  // the first to the second.
+  //
+  // Position x at 0, 10, 30, a Hermite spline with tension, continuity and
+  // bias 0: the first key leaves along its chord, 10; the second arrives
+  // along the mean of its chords, (10 + 20) / 2 = 15. At s = 1/4 the basis
+  // is h00 = 27/32, h01 = 5/32, h10 = 9/64, h11 = -3/64, so
+  // x = 5/32 * 10 + 9/64 * 10 - 3/64 * 15 = 2.265625 (a line: 2.5).
+  //
+  // Rotation: +90 degrees about z, then +90 about x, stored in the sense
+  // opposite to a right-handed turn, each on from the one before: A = Rz(-90)
+  // and B = Rx(-90) A. The slerp from A to B turns evenly about x: at s =
+  // 1/4 it is Rx(-22.5) A. The x axis goes by A to (0, -1, 0), then to
+  // (0, -cos 22.5, sin 22.5) = (0, -0.92388, 0.38268); the y axis goes to
+  // (1, 0, 0) and stays. (A straight blend made unit turns 21.6, not 22.5.)
+  const float quarter = static_cast<float>(std::acos(-1.0) / 2);
+  Loader3DS loader;
+  Open(loader,
+       file3ds(
+           editor().add(Cube("box")),
+           {objectNode(
+               0, "box", 0xFFFF,
+               {track(0xB020, {{0, 0, 0, 0}, {10, 10, 0, 0}, {20, 30, 0, 0}}),
+                track(0xB021,
+                      {{0, quarter, 0, 0, 1}, {10, quarter, 1, 0, 0}})})}));
+  Scene scene;
+  std::string why;
+  ASSERT_TRUE(ImportScene(loader, scene, why));
+  std::vector<Matrix> matrices;
+  std::vector<bool> shown;
+  PoseScene(scene, 2.5, matrices, shown);
+  ASSERT_EQ(1u, matrices.size());
+  const float from[3][3] = {{0, 0, 0}, {1, 0, 0}, {0, 1, 0}};
+  const float to[3][3] = {
+      {2.265625f, 0, 0}, {2.265625f, -0.92388f, 0.38268f}, {3.265625f, 0, 0}};
+  for (int p = 0; p < 3; ++p) {
+    float got[3];
+    Transform(matrices[0], from[p], got);
+    for (int k = 0; k < 3; ++k)
+      EXPECT_NEAR(to[p][k], got[k], 1e-4) << "point " << p << ", axis " << k;
+  }
+}
+
 TEST(Keyframer, NodesPlaceInstancesHierarchiesAndCraftedSections) {
   const Chunk cube = editor().add(Cube("box"));
   const float nan = std::numeric_limits<float>::quiet_NaN();
@@ -114,54 +137,51 @@ TEST(Keyframer, NodesPlaceInstancesHierarchiesAndCraftedSections) {
   } cases[] = {
       {"no keyframer: as stored", file3ds(cube), 0, 1, 1, 0, 1, 0},
       {"four instances, two units apart",
-       WithKeyframer(cube, {objectNode(0, "box", 0xFFFF, {Moved(0, 0, 0)}),
-                            objectNode(1, "box", 0xFFFF, {Moved(2, 0, 0)}),
-                            objectNode(2, "box", 0xFFFF, {Moved(4, 0, 0)}),
-                            objectNode(3, "box", 0xFFFF, {Moved(6, 0, 0)})}),
+       file3ds(cube, {objectNode(0, "box", 0xFFFF, {Moved(0, 0, 0)}),
+                      objectNode(1, "box", 0xFFFF, {Moved(2, 0, 0)}),
+                      objectNode(2, "box", 0xFFFF, {Moved(4, 0, 0)}),
+                      objectNode(3, "box", 0xFFFF, {Moved(6, 0, 0)})}),
        0, 4, 4, 0, 7, 0},
       {"a dummy parent moves its child",
-       WithKeyframer(cube,
-                     {objectNode(7, "$$$DUMMY", 0xFFFF, {Moved(10, 0, 0)}),
+       file3ds(cube, {objectNode(7, "$$$DUMMY", 0xFFFF, {Moved(10, 0, 0)}),
                       objectNode(8, "box", 7, {Moved(1, 0, 0)})}),
        0, 1, 1, 11, 12, 0},
-      {"keys between frames follow the spline; after the last, held",
-       WithKeyframer(
-           cube, {objectNode(0, "box", 0xFFFF,
-                             {track(0xB020, {{0, 0, 0, 0}, {10, 10, 0, 0}})})}),
+      {"after the last key, held",
+       file3ds(cube,
+               {objectNode(0, "box", 0xFFFF,
+                           {track(0xB020, {{0, 0, 0, 0}, {10, 10, 0, 0}})})}),
        50, 1, 1, 10, 11, 0},
       {"keys out of order and on one frame",
-       WithKeyframer(
+       file3ds(
            cube,
            {objectNode(
                0, "box", 0xFFFF,
                {track(0xB020, {{10, 10, 0, 0}, {0, 3, 0, 0}, {0, 5, 0, 0}})})}),
        0, 1, 1, 5, 6, 0},
       {"a key count far beyond the chunk",
-       WithKeyframer(cube,
-                     {objectNode(0, "box", 0xFFFF,
+       file3ds(cube, {objectNode(0, "box", 0xFFFF,
                                  {track(0xB020, {{0, 2, 0, 0}}, 0xFFFFFFFF)})}),
        0, 1, 1, 2, 3, 0},
       {"non-finite values count as 0",
-       WithKeyframer(cube, {objectNode(0, "box", 0xFFFF,
-                                       {track(0xB020, {{0, nan, 0, 0}}),
-                                        track(0xB021, {{0, nan, 0, 0, 1}})})}),
+       file3ds(cube, {objectNode(0, "box", 0xFFFF,
+                                 {track(0xB020, {{0, nan, 0, 0}}),
+                                  track(0xB021, {{0, nan, 0, 0, 1}})})}),
        0, 1, 1, 0, 1, 0},
       {"a zero axis and a zero scale",
-       WithKeyframer(cube, {objectNode(0, "box", 0xFFFF,
-                                       {track(0xB021, {{0, 1, 0, 0, 0}}),
-                                        track(0xB022, {{0, 0, 0, 0}})})}),
+       file3ds(cube, {objectNode(0, "box", 0xFFFF,
+                                 {track(0xB021, {{0, 1, 0, 0, 0}}),
+                                  track(0xB022, {{0, 0, 0, 0}})})}),
        0, 1, 1, 0, 0, 0},
       {"a parent that names no node, and a loop",
-       WithKeyframer(cube, {objectNode(0, "box", 99, {Moved(1, 0, 0)}),
-                            objectNode(1, "box", 2), objectNode(2, "box", 1)}),
+       file3ds(cube, {objectNode(0, "box", 99, {Moved(1, 0, 0)}),
+                      objectNode(1, "box", 2), objectNode(2, "box", 1)}),
        0, 3, 3, 0, 2, 2},
       {"a hidden node",
-       WithKeyframer(cube,
-                     {objectNode(0, "box", 0xFFFF, {track(0xB029, {{0}})})}),
-       0, 1, 0, 0, 0, 0},
-      {"a chain of 65 535 nodes", WithKeyframer(cube, chain), 0, 1, 1, 65535,
-       65536, 0},
-      {"65 535 instances of one mesh", WithKeyframer(cube, instances), 0, 65535,
+       file3ds(cube, {objectNode(0, "box", 0xFFFF, {track(0xB029, {{0}})})}), 0,
+       1, 0, 0, 0, 0},
+      {"a chain of 65 535 nodes", file3ds(cube, chain), 0, 1, 1, 65535, 65536,
+       0},
+      {"65 535 instances of one mesh", file3ds(cube, instances), 0, 65535,
        65535, 0, 1, 0},
   };
   for (const auto& c : cases) {
@@ -181,77 +201,4 @@ TEST(Keyframer, NodesPlaceInstancesHierarchiesAndCraftedSections) {
         5.0)
         << c.what;
   }
-}
-
-TEST(Info, JsonListsEveryPlacementWithItsBoxInTheFilesCoordinates) {
-  // Two instances of a cube under a dummy moved 10 along x, and a name with
-  // bytes that are not UTF-8.
-  Chunk ed = editor()
-                 .add(Cube("box"))
-                 .add(materialChunk("m\xe9tal", {}, {255, 0, 0})
-                          .add(textureMap("none.png")));
-  Loader3DS loader;
-  Open(loader,
-       file3ds(ed, {objectNode(0, "$$$DUMMY", 0xFFFF, {Moved(10, 0, 0)}),
-                    objectNode(1, "box", 0, {Moved(0, 0, 0)}),
-                    objectNode(2, "box", 0, {Moved(0, 3, 0)})}));
-  Scene scene;
-  std::string why;
-  ASSERT_TRUE(ImportScene(loader, scene, why));
-  const nlohmann::json info = nlohmann::json::parse(InfoJson(
-      scene, "f.3ds", -1, [](const std::string&) { return std::string(); }));
-  for (const char* key : {"file", "models", "frame", "frames", "box", "nodes",
-                          "materials", "cameras", "warnings"})
-    EXPECT_TRUE(info.contains(key)) << key;
-  ASSERT_EQ(2u, info["nodes"].size());
-  const float lows[2][3] = {{10, 0, 0}, {10, 3, 0}};
-  for (int n = 0; n < 2; ++n)
-    for (int k = 0; k < 3; ++k) {
-      EXPECT_FLOAT_EQ(lows[n][k],
-                      info["nodes"][n]["box"]["low"][k].get<float>());
-      EXPECT_FLOAT_EQ(lows[n][k] + 1,
-                      info["nodes"][n]["box"]["high"][k].get<float>());
-    }
-  EXPECT_FLOAT_EQ(4, info["box"]["high"][1].get<float>());
-  EXPECT_EQ("m\xc3\xa9tal", info["materials"][0]["name"]);
-  EXPECT_TRUE(info["materials"][0]["texture"]["file"].is_null());
-  EXPECT_EQ(2, info["materials"][0]["texture"]["scale"].size());
-}
-
-TEST(Info, CamerasMoveWithTheirNodesAndBrokenOnesArePassedOver) {
-  auto camera = [](const std::string& name, float lens) {
-    Chunk c(0x4700);
-    for (float v : {0.0f, -10.0f, 0.0f, 0.0f, 0.0f, 0.0f, 5.0f, lens}) c.f32(v);
-    return object(name).add(c);
-  };
-  auto node = [](std::uint16_t id, const std::string& name,
-                 std::vector<Chunk> tracks) {
-    Chunk c(id);
-    c.add(Chunk(0xB010).str(name).u16(0).u16(0).u16(0xFFFF));
-    for (const Chunk& t : tracks) c.add(t);
-    return c;
-  };
-  const float fov = 2 * std::atan(18.0f / 35) * 180 / std::acos(-1.0f);
-  Chunk ed =
-      editor().add(Cube("box")).add(camera("cam", 50)).add(camera("flat", 0));
-  Loader3DS loader;
-  Open(loader,
-       file3ds(ed, {node(0xB003, "cam",
-                         {track(0xB020, {{0, 0, -20, 0}}),
-                          track(0xB023, {{0, fov}}), track(0xB024, {{0, 30}})}),
-                    node(0xB004, "cam", {track(0xB020, {{0, 1, 0, 0}})})}));
-  Scene scene;
-  std::string why;
-  ASSERT_TRUE(ImportScene(loader, scene, why));
-  const nlohmann::json info = nlohmann::json::parse(InfoJson(
-      scene, "f.3ds", 0, [](const std::string&) { return std::string(); }));
-  ASSERT_EQ(1u, info["cameras"].size());
-  const nlohmann::json& cam = info["cameras"][0];
-  EXPECT_FLOAT_EQ(-20, cam["position"][1].get<float>());
-  EXPECT_FLOAT_EQ(1, cam["target"][0].get<float>());
-  EXPECT_FLOAT_EQ(30, cam["roll"].get<float>());
-  EXPECT_NEAR(35, cam["lens"].get<float>(), 1e-3);
-  ASSERT_EQ(1u, info["warnings"].size());
-  EXPECT_NE(std::string::npos,
-            info["warnings"][0].get<std::string>().find("\"flat\""));
 }

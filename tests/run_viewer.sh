@@ -13,6 +13,7 @@
 # ARGUMENTs go to the program.
 # Environment: TRACE=1 records the GL calls with apitrace into OUTDIR/trace;
 # VIEWER_WRAPPER runs the program under another command (valgrind, say);
+# VIEWER_PRELOAD names one more library to preload into it;
 # VIEWER_PRE_ACTION is a command run once the window exists, after which
 # OUTDIR/alive_before_key says whether the program still ran (1 or 0);
 # XVFB_ARGS adds arguments to the X server; WAIT_FOR_PICTURE=1 takes the
@@ -73,6 +74,7 @@ export LSAN_OPTIONS=${LSAN_OPTIONS:-suppressions=$(cd "$(dirname "$0")" && pwd)/
 # the process paused, resumed and ended below is the viewer, not a launcher.
 preload=$(dirname "$xwindow")/libkeep_loaded.so
 [ -f "$preload" ] || harness_error "$preload is not built"
+preload=$preload${VIEWER_PRELOAD:+:$VIEWER_PRELOAD}
 tracing=()
 if [ "${TRACE:-0}" = 1 ]; then
   wrapper=$(ls /usr/lib/*/apitrace/wrappers/glxtrace.so 2>/dev/null | head -n1)

@@ -1,27 +1,19 @@
-// The viewing mode's parts that need no window: command line, the import of
-// a file's models and materials by name, and the framing.
+// The import of a file's models: materials by name, face groups, what cannot
+// be drawn, and smoothing groups.
+#include "import.h"
+
 #include <gtest/gtest.h>
 
 #include <cmath>
 #include <string>
 #include <vector>
 
-#include "framing.h"
-#include "import.h"
-#include "options.h"
-#include "pose.h"
 #include "testfile.h"
 #include "writer3ds.h"
 
 using namespace w3ds;
 
 namespace {
-
-Options Parse(std::vector<const char*> args) {
-  args.insert(args.begin(), "modelviewer");
-  return ParseOptions(static_cast<int>(args.size()),
-                      const_cast<char**>(args.data()));
-}
 
 // Four faces over four vertices, with mapping coordinates.
 Chunk FourFaces(const std::string& name) {
@@ -37,56 +29,6 @@ Chunk FourFaces(const std::string& name) {
 }
 
 }  // namespace
-
-TEST(Options, CommandLines) {
-  const struct {
-    std::vector<const char*> args;
-    Options::Action action;
-    const char* file;
-    const char* screenshot;
-  } cases[] = {
-      {{}, Options::kView, "", ""},
-      {{"a.3ds"}, Options::kView, "a.3ds", ""},
-      {{"--screenshot", "s.png", "a.3ds"}, Options::kView, "a.3ds", "s.png"},
-      {{"a.3ds", "--screenshot=s.png"}, Options::kView, "a.3ds", "s.png"},
-      {{"--", "--odd.3ds"}, Options::kView, "--odd.3ds", ""},
-      {{"--help", "--bogus"}, Options::kHelp, "", ""},
-      {{"--bogus"}, Options::kUsageError, "", ""},
-      {{"--screenshot", "--help"}, Options::kUsageError, "", ""},
-      {{"--screenshot="}, Options::kUsageError, "", ""},
-      {{"--screenshot", "a.png", "--screenshot=b.png"},
-       Options::kUsageError,
-       "",
-       "a.png"},
-      {{""}, Options::kUsageError, "", ""},
-      {{"--info=json"}, Options::kUsageError, "", ""},
-      {{"--frame", "-1", "a.3ds"}, Options::kUsageError, "", ""},
-      {{"--", ""}, Options::kUsageError, "", ""},
-      {{"--size=64x8192", "--camera", "3", "a.3ds"},
-       Options::kView,
-       "a.3ds",
-       ""},
-      {{"--size", "63x600", "a.3ds"}, Options::kUsageError, "", ""},
-      {{"--size", "800x8193", "a.3ds"}, Options::kUsageError, "", ""},
-      {{"--size", "800", "a.3ds"}, Options::kUsageError, "", ""},
-      {{"--camera", "0", "a.3ds"}, Options::kUsageError, "", ""},
-      {{"--size", "800x600"}, Options::kUsageError, "", ""},
-      {{"--camera", "1"}, Options::kUsageError, "", ""},
-  };
-  for (const auto& c : cases) {
-    Options o = Parse(c.args);
-    std::string line;
-    for (const char* a : c.args) line += std::string(a) + " ";
-    EXPECT_EQ(c.action, o.action) << line;
-    EXPECT_EQ(c.file, o.file) << line;
-    EXPECT_EQ(c.screenshot, o.screenshot) << line;
-    EXPECT_EQ(c.action == Options::kUsageError, !o.error.empty()) << line;
-  }
-  const Options sized = Parse({"--size=64x8192", "--camera", "3", "a.3ds"});
-  EXPECT_EQ(64, sized.width);
-  EXPECT_EQ(8192, sized.height);
-  EXPECT_EQ(3, sized.camera);
-}
 
 TEST(SceneImport, FacesTakeTheMaterialThatTheFileNamesFirst) {
   // "green" keeps its colour as floats and comes before its name; "red" is
@@ -180,29 +122,6 @@ TEST(SceneImport, LeavesOutWhatCannotBeDrawnAndRefusesAFileWithNothing) {
     if (c.drawable) {
       EXPECT_EQ(1.0f, scene.high[0]) << c.what;
     }
-  }
-}
-
-TEST(Framing, BoundingSphereJustFitsTheView) {
-  const double fit = std::sin(kFieldOfView / 2 * std::acos(-1.0) / 180);
-  const struct {
-    float low[3], high[3];
-    float centre[3];
-    float radius;
-  } cases[] = {
-      {{-1, -2, -3}, {3, 2, 1}, {1, 0, -1}, 0.5f * std::sqrt(48.0f)},
-      {{1e-4f, 0, 0}, {2e-4f, 0, 0}, {1.5e-4f, 0, 0}, 0.5e-4f},
-      {{5, 5, 5}, {5, 5, 5}, {5, 5, 5}, 1},           // a point: radius 1
-      {{-3e38f, 0, 0}, {3e38f, 0, 0}, {0, 0, 0}, 1},  // no finite size
-  };
-  for (const auto& c : cases) {
-    Framing f = FrameBox(c.low, c.high);
-    for (int k = 0; k < 3; ++k) EXPECT_FLOAT_EQ(c.centre[k], f.centre[k]);
-    EXPECT_FLOAT_EQ(c.radius, f.radius);
-    EXPECT_FLOAT_EQ(c.radius, static_cast<float>(f.distance * fit));
-    EXPECT_GT(f.nearplane, 0);
-    EXPECT_LT(f.nearplane, f.distance - f.radius);
-    EXPECT_GT(f.farplane, f.distance + f.radius);
   }
 }
 

@@ -1,0 +1,296 @@
+// The real programs, run on their own Xvfb screen (run_viewer.sh) the way a
+// person would: test folders, runs, text and pictures read back, the files
+// that tests write, and the two builds every test runs.
+#ifndef MODELVIEWER_HARNESS_H
+#define MODELVIEWER_HARNESS_H
+
+#include <SDL.h>
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cctype>
+#include <cstdlib>
+#include <fstream>
+#include <map>
+#include <sstream>
+#include <string>
+#include <tuple>
+#include <vector>
+
+#include "writer3ds.h"
+
+#ifndef VIEWER_DIR
+#error VIEWER_DIR must name the directory with the viewer programs
+#endif
+
+#if defined(__SANITIZE_ADDRESS__)
+const bool kSanitized = true;  // slower, and its memory is not the program's
+#else
+const bool kSanitized = false;
+#endif
+
+struct Build {
+  const char* program;
+  bool quiet;
+};
+const Build kLoud{"modelviewer", false};
+const Build kQuiet{"modelviewer-quiet", true};
+const Build kBuilds[] = {kLoud, kQuiet};
+
+// Test names and messages show the program, not the record's bytes.
+inline void PrintTo(const Build& build, std::ostream* out) {
+  *out << build.program;
+}
+
+// A test's name: the program, then the words of `what` in letters, digits
+// and underscores, so that --gtest_filter can pick one case.
+inline std::string NameOf(const Build& build, const std::string& what) {
+  std::string name = build.quiet ? "modelviewer_quiet" : "modelviewer";
+  bool gap = true;
+  for (char c : what) {
+    if (std::isalnum(static_cast<unsigned char>(c)) && gap) name += '_';
+    if (std::isalnum(static_cast<unsigned char>(c))) name += c;
+    gap = !std::isalnum(static_cast<unsigned char>(c));
+  }
+  return name;
+}
+inline std::string BuildName(const ::testing::TestParamInfo<Build>& info) {
+  return NameOf(info.param, "");
+}
+template <typename Case>
+std::string CaseName(
+    const ::testing::TestParamInfo<std::tuple<Build, Case>>& info) {
+  return NameOf(std::get<0>(info.param), std::get<1>(info.param).what);
+}
+
+inline std::string ReadText(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  std::ostringstream text;
+  text << in.rdbuf();
+  return text.str();
+}
+
+// A fresh folder of the current test, with an empty work/ inside.
+inline std::string TestDir() {
+  const ::testing::TestInfo* info =
+      ::testing::UnitTest::GetInstance()->current_test_info();
+  std::string name = std::string(info->test_suite_name()) + "." + info->name();
+  std::replace(name.begin(), name.end(), '/', '_');
+  std::string dir = ::testing::TempDir() + "viewer." + name;
+  std::system(("rm -rf '" + dir + "' && mkdir -p '" + dir + "/work'").c_str());
+  return dir;
+}
+
+struct Outcome {
+  int status = -1;
+  std::string out, err, dir;
+  std::string screenshot() const { return dir + "/screen.ppm"; }
+  std::string trace() const { return dir + "/trace"; }
+};
+
+// Runs `build` in `dir`/work with `args`. action: key, close, steps or none.
+inline Outcome RunViewer(const Build& build, const std::string& dir,
+                         const std::string& action, const std::string& env = "",
+                         double seconds = 0,
+                         const std::vector<std::string>& args = {}) {
+  std::ostringstream cmd;
+  cmd << env << " bash " << TESTS_DIR << "/run_viewer.sh " << VIEWER_DIR << "/"
+      << build.program << " '" << dir << "/work' '" << dir << "/out' " << action
+      << " " << seconds;
+  for (const std::string& arg : args) cmd << " '" << arg << "'";
+  std::system(cmd.str().c_str());
+  Outcome run;
+  run.dir = dir + "/out";
+  // No status means the run itself could not be made.
+  std::string status = ReadText(run.dir + "/status");
+  if (status.empty())
+    ADD_FAILURE() << "no run of " << build.program << ": "
+                  << ReadText(run.dir + "/harness_error");
+  else
+    run.status = std::atoi(status.c_str());
+  run.out = ReadText(run.dir + "/stdout");
+  // Leave out what the GL tracer itself says.
+  std::istringstream err(ReadText(run.dir + "/stderr"));
+  for (std::string line; std::getline(err, line);)
+    if (line.compare(0, 9, "apitrace:") != 0) run.err += line + "\n";
+  return run;
+}
+
+inline int LinesOf(const std::string& text) {
+  return static_cast<int>(std::count(text.begin(), text.end(), '\n'));
+}
+
+// ---- Files
+// -------------------------------------------------------------------
+
+// `bytes` as `name` under `work`, folders and all.
+inline void WriteIn(const std::string& work, const std::string& name,
+                    const w3ds::Bytes& bytes) {
+  std::system(("mkdir -p \"$(dirname '" + work + "/" + name + "')\"").c_str());
+  ASSERT_TRUE(w3ds::writeFile(work + "/" + name, bytes));
+}
+
+// The bundled program's model.
+inline void WriteModel(const std::string& dir, const w3ds::Bytes& bytes) {
+  WriteIn(dir + "/work", "monster.3ds", bytes);
+}
+
+// Real files of tests/data into `work`/models.
+inline void CopyIn(const std::string& work,
+                   const std::vector<std::string>& files) {
+  for (const std::string& f : files)
+    std::system(("mkdir -p '" + work + "/models' && cp '" TEST_DATA_DIR "/" +
+                 f + "' '" + work + "/models/'")
+                    .c_str());
+}
+
+// One textured triangle: the smallest model the import accepts.
+inline w3ds::Mesh Triangle() {
+  return w3ds::Mesh{{{0, 0, 0}, {1, 0, 0}, {0, 1, 0}},
+                    {{0, 1, 2, 0}},
+                    {{0, 0}, {1, 0}, {0, 1}}};
+}
+
+// A 2 x 2 quad standing on the file's xz plane about the origin, facing -y,
+// mapped whole with v up.
+inline w3ds::Mesh UprightQuad() {
+  return {{{-1, 0, -1}, {1, 0, -1}, {1, 0, 1}, {-1, 0, 1}},
+          {{0, 1, 2, 0}, {0, 2, 3, 0}},
+          {{0, 0}, {1, 0}, {1, 1}, {0, 1}}};
+}
+
+// An upright quad, red above and blue below, 2 x 2 about the origin, and a
+// camera 10 in front of it with a 90 mm lens: through it, the quad is half
+// the window wide.
+inline void WriteQuadWithCamera(const std::string& work) {
+  std::system(("convert -size 64x32 xc:red -size 64x32 xc:blue -append '" +
+               work + "/rb.png'")
+                  .c_str());
+  using namespace w3ds;
+  WriteIn(
+      work, "quad.3ds",
+      file3ds(editor()
+                  .add(materialChunk("q").add(textureMap("rb.png")))
+                  .add(modelObject("quad", UprightQuad(), "q"))
+                  .add(cameraObject("front", {0, -10, 0}, {0, 0, 0}, 0, 90))));
+}
+
+// ---- Images
+// ------------------------------------------------------------------
+
+struct RGBColour {
+  int r, g, b;
+};
+const RGBColour kQuadrants[4] = {
+    {255, 0, 0}, {0, 255, 0}, {0, 0, 255}, {255, 255, 255}};  // TL TR BL BR
+
+// A BMP whose four quadrants are red, green (top), blue, white (bottom).
+inline void WriteQuadrantBmp(const std::string& path, int w, int h, int depth) {
+  SDL_Surface* s =
+      depth == 8 ? SDL_CreateRGBSurface(SDL_SWSURFACE, w, h, 8, 0, 0, 0, 0)
+                 : SDL_CreateRGBSurface(SDL_SWSURFACE, w, h, 24, 0xFF0000,
+                                        0x00FF00, 0x0000FF, 0);
+  ASSERT_NE(nullptr, s);
+  if (depth == 8) {
+    SDL_Color palette[4];
+    for (int i = 0; i < 4; ++i)
+      palette[i] = {Uint8(kQuadrants[i].r), Uint8(kQuadrants[i].g),
+                    Uint8(kQuadrants[i].b), 0};
+    SDL_SetColors(s, palette, 0, 4);
+  }
+  for (int y = 0; y < h; ++y)
+    for (int x = 0; x < w; ++x) {
+      int q = (y < h / 2 ? 0 : 2) + (x < w / 2 ? 0 : 1);
+      Uint8* p = static_cast<Uint8*>(s->pixels) + y * s->pitch +
+                 x * s->format->BytesPerPixel;
+      if (depth == 8) {
+        *p = Uint8(q);
+      } else {
+        Uint32 pixel = SDL_MapRGB(s->format, kQuadrants[q].r, kQuadrants[q].g,
+                                  kQuadrants[q].b);
+        for (int k = 0; k < 3; ++k) p[k] = Uint8(pixel >> (8 * k));
+      }
+    }
+  ASSERT_EQ(0, SDL_SaveBMP(s, path.c_str()));
+  SDL_FreeSurface(s);
+}
+
+// The quadrant image as `name` under `work`, in the format of its extension.
+inline void WriteImage(const std::string& work, const std::string& name) {
+  WriteQuadrantBmp(work + "/quad.bmp", 64, 64, 24);
+  const std::string path = work + "/" + name;
+  std::system(("mkdir -p \"$(dirname '" + path + "')\" && convert '" + work +
+               "/quad.bmp' '" + path + "' && rm '" + work + "/quad.bmp'")
+                  .c_str());
+}
+
+struct Image {
+  int w = 0, h = 0;
+  std::vector<unsigned char> rgb;
+  RGBColour at(int x, int y) const {
+    const unsigned char* p = &rgb[3 * (y * w + x)];
+    return {p[0], p[1], p[2]};
+  }
+};
+
+inline Image ReadPpm(const std::string& path) {
+  Image image;
+  std::ifstream in(path, std::ios::binary);
+  // Header fields, skipping comment lines such as ImageMagick's.
+  auto field = [&in]() {
+    std::string token;
+    while (in >> token && token[0] == '#') std::getline(in, token);
+    return token;
+  };
+  std::string magic = field();
+  image.w = std::atoi(field().c_str());
+  image.h = std::atoi(field().c_str());
+  field();  // maximum value
+  in.get();
+  if (magic != "P6" || image.w <= 0) return Image();
+  image.rgb.resize(3 * image.w * image.h);
+  in.read(reinterpret_cast<char*>(image.rgb.data()), image.rgb.size());
+  return image;
+}
+
+// A PNG (a screenshot of the program's own) read through a PPM copy.
+inline Image ReadPng(const std::string& path) {
+  std::system(("convert '" + path + "' '" + path + ".ppm'").c_str());
+  return ReadPpm(path + ".ppm");
+}
+
+// Which channels of a lit pixel stand out: "r", "rg", "b" and so on; "" for
+// greys and dark pixels.
+inline std::string Hue(const RGBColour& c) {
+  int high = std::max({c.r, c.g, c.b});
+  if (high < 60) return "";
+  std::string hue;
+  if (c.r > high / 2) hue += "r";
+  if (c.g > high / 2) hue += "g";
+  if (c.b > high / 2) hue += "b";
+  return hue == "rgb" ? "" : hue;
+}
+
+// Where the coloured pixels of a picture are, and their hues: all of them,
+// and those above and below the middle.
+struct Coloured {
+  int count = 0, left = 1 << 20, right = -1, top = 1 << 20, bottom = -1;
+  std::map<std::string, int> hues, upper, lower;
+  double aspect() const { return double(right - left) / (bottom - top); }
+};
+
+inline Coloured ColouredOf(const Image& shot) {
+  Coloured c;
+  for (int y = 0; y < shot.h; ++y)
+    for (int x = 0; x < shot.w; ++x) {
+      const std::string hue = Hue(shot.at(x, y));
+      if (hue.empty()) continue;
+      ++c.count, ++c.hues[hue];
+      ++(y < shot.h / 2 ? c.upper : c.lower)[hue];
+      c.left = std::min(c.left, x), c.right = std::max(c.right, x);
+      c.top = std::min(c.top, y), c.bottom = std::max(c.bottom, y);
+    }
+  return c;
+}
+
+#endif

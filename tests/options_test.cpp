@@ -1,0 +1,67 @@
+// The command line: what each one asks for, and what it refuses.
+#include "options.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+namespace {
+
+Options Parse(std::vector<const char*> args) {
+  args.insert(args.begin(), "modelviewer");
+  return ParseOptions(static_cast<int>(args.size()),
+                      const_cast<char**>(args.data()));
+}
+
+}  // namespace
+
+TEST(Options, CommandLines) {
+  const struct {
+    std::vector<const char*> args;
+    Options::Action action;
+    const char* file;
+    const char* screenshot;
+  } cases[] = {
+      {{}, Options::kView, "", ""},
+      {{"a.3ds"}, Options::kView, "a.3ds", ""},
+      {{"--screenshot", "s.png", "a.3ds"}, Options::kView, "a.3ds", "s.png"},
+      {{"a.3ds", "--screenshot=s.png"}, Options::kView, "a.3ds", "s.png"},
+      {{"--", "--odd.3ds"}, Options::kView, "--odd.3ds", ""},
+      {{"--help", "--bogus"}, Options::kHelp, "", ""},
+      {{"--bogus"}, Options::kUsageError, "", ""},
+      {{"--screenshot", "--help"}, Options::kUsageError, "", ""},
+      {{"--screenshot="}, Options::kUsageError, "", ""},
+      {{"--screenshot", "a.png", "--screenshot=b.png"},
+       Options::kUsageError,
+       "",
+       "a.png"},
+      {{""}, Options::kUsageError, "", ""},
+      {{"--info=json"}, Options::kUsageError, "", ""},
+      {{"--frame", "-1", "a.3ds"}, Options::kUsageError, "", ""},
+      {{"--", ""}, Options::kUsageError, "", ""},
+      {{"--size=64x8192", "--camera", "3", "a.3ds"},
+       Options::kView,
+       "a.3ds",
+       ""},
+      {{"--size", "63x600", "a.3ds"}, Options::kUsageError, "", ""},
+      {{"--size", "800x8193", "a.3ds"}, Options::kUsageError, "", ""},
+      {{"--size", "800", "a.3ds"}, Options::kUsageError, "", ""},
+      {{"--camera", "0", "a.3ds"}, Options::kUsageError, "", ""},
+      {{"--size", "800x600"}, Options::kUsageError, "", ""},
+      {{"--camera", "1"}, Options::kUsageError, "", ""},
+  };
+  for (const auto& c : cases) {
+    Options o = Parse(c.args);
+    std::string line;
+    for (const char* a : c.args) line += std::string(a) + " ";
+    EXPECT_EQ(c.action, o.action) << line;
+    EXPECT_EQ(c.file, o.file) << line;
+    EXPECT_EQ(c.screenshot, o.screenshot) << line;
+    EXPECT_EQ(c.action == Options::kUsageError, !o.error.empty()) << line;
+  }
+  const Options sized = Parse({"--size=64x8192", "--camera", "3", "a.3ds"});
+  EXPECT_EQ(64, sized.width);
+  EXPECT_EQ(8192, sized.height);
+  EXPECT_EQ(3, sized.camera);
+}

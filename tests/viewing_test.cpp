@@ -1,0 +1,513 @@
+// The viewing mode, a file named on the command line: what each case's
+// screenshot shows, and what it says or refuses.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstdint>
+#include <functional>
+#include <map>
+#include <string>
+#include <vector>
+
+#include "harness.h"
+#include "writer3ds.h"
+
+using namespace w3ds;
+
+namespace {
+
+// A box of six sides from x to x + 2, each side two faces that show the whole
+// texture and name the material `side(s)`: bottom, top, -x, +x, front, back.
+Chunk Box(const std::string& name, float x,
+          const std::function<std::string(int)>& side) {
+  static const int kCorner[6][4][3] = {
+      {{0, 0, 0}, {1, 0, 0}, {1, 1, 0}, {0, 1, 0}},
+      {{0, 0, 1}, {1, 0, 1}, {1, 1, 1}, {0, 1, 1}},
+      {{0, 0, 0}, {0, 1, 0}, {0, 1, 1}, {0, 0, 1}},
+      {{1, 0, 0}, {1, 1, 0}, {1, 1, 1}, {1, 0, 1}},
+      {{0, 0, 0}, {1, 0, 0}, {1, 0, 1}, {0, 0, 1}},
+      {{0, 1, 0}, {1, 1, 0}, {1, 1, 1}, {0, 1, 1}}};
+  Mesh m;
+  for (int s = 0; s < 6; ++s) {
+    const std::uint16_t v = static_cast<std::uint16_t>(4 * s);
+    for (const auto& c : kCorner[s])
+      m.vertices.push_back({x + 2.0f * c[0], 2.0f * c[1], 2.0f * c[2]});
+    m.coords.insert(m.coords.end(), {{0, 1}, {1, 1}, {1, 0}, {0, 0}});
+    m.faces.push_back({v, std::uint16_t(v + 1), std::uint16_t(v + 2), 0});
+    m.faces.push_back({v, std::uint16_t(v + 2), std::uint16_t(v + 3), 0});
+  }
+  Chunk faces = faceList(m.faces);
+  for (int s = 0; s < 6; ++s)
+    faces.add(
+        materialRef(side(s), {std::uint16_t(2 * s), std::uint16_t(2 * s + 1)}));
+  return object(name).add(trimesh()
+                              .add(vertexList(m.vertices))
+                              .add(mappingCoords(m.coords))
+                              .add(faces));
+}
+
+struct ViewingCase {
+  std::string what;
+  std::function<void(const std::string& work)> write = {};  // under work/
+  std::vector<std::string> args = {};
+  int status = 0;
+  const char* out = "1\n";  // modelviewer's standard output; "*..." in both
+  const char* err = "";     // part of its only line on standard error
+  std::vector<std::string> hues = {}, absent = {};  // ≥ 500 pixels; none
+  int colours = 0;  // at least this many of the six pure hues
+  // Hues that must make up most coloured pixels above and below the middle.
+  std::string top = "", bottom = "";
+  bool wide = false;  // what is drawn is over twice as wide as it is tall
+  // Shapes or bands along the middle row: runs of one kind of pixel (a hue,
+  // dark or bright) between background or another kind.
+  int segments = 0;
+  // Faces without a material: light grey, nothing coloured, on dark grey.
+  bool grey = false;
+  std::string env = "";
+};
+void PrintTo(const ViewingCase& c, std::ostream* out) { *out << c.what; }
+
+// The kind of a pixel on the dark grey background: its hue, "dark" (a black
+// material), "bright" (a white or grey one), or "" for the background.
+std::string Kind(const RGBColour& c) {
+  const std::string hue = Hue(c);
+  if (!hue.empty()) return hue;
+  const int high = std::max({c.r, c.g, c.b});
+  return high < 30 ? "dark" : high > 100 ? "bright" : "";
+}
+
+int Segments(const Image& shot, int y) {
+  int count = 0, run = 0;
+  std::string last;
+  for (int x = 0; x < shot.w; ++x) {
+    const std::string kind = Kind(shot.at(x, y));
+    run = kind == last ? run + 1 : 1;
+    // A run counts once it is wider than an edge's blend.
+    if (!kind.empty() && run == 4) ++count;
+    last = kind;
+  }
+  return count;
+}
+
+// Pixels of a neutral grey between 0.5 and 0.8: lit faces without material.
+int LightGreys(const Image& shot) {
+  int n = 0;
+  for (int y = 0; y < shot.h; ++y)
+    for (int x = 0; x < shot.w; ++x) {
+      const RGBColour c = shot.at(x, y);
+      const int low = std::min({c.r, c.g, c.b}),
+                high = std::max({c.r, c.g, c.b});
+      n += high - low <= 4 && low >= 128 && high <= 204;
+    }
+  return n;
+}
+
+std::string MainHue(const std::map<std::string, int>& counts) {
+  std::string best;
+  for (const auto& h : counts)
+    if (best.empty() || h.second > counts.at(best)) best = h.first;
+  return best;
+}
+
+// A quad standing on the file's xy plane, facing the camera, whose image
+// (of the format `extension` names) is red above and blue below.
+ViewingCase Upright(const std::vector<std::string>& shot,
+                    const std::string& extension) {
+  const std::string image = "rb." + extension;
+  return {.what = "an upright quad whose " + extension +
+                  " image is red above and blue below",
+          .write =
+              [=](const std::string& w) {
+                std::system(("mkdir -p '" + w +
+                             "/models' && convert -size 64x32 xc:red -size "
+                             "64x32 xc:blue -append '" +
+                             w + "/models/" + image + "'")
+                                .c_str());
+                WriteIn(
+                    w, "models/box.3ds",
+                    file3ds(editor()
+                                .add(materialChunk("q").add(textureMap(image)))
+                                .add(modelObject("quad", UprightQuad(), "q"))));
+              },
+          .args = shot,
+          .hues = {"r", "b"},
+          .top = "r",
+          .bottom = "b"};
+}
+
+std::vector<ViewingCase> ViewingCases() {
+  auto all = [](const std::string& m) { return [m](int) { return m; }; };
+  const std::vector<std::string> shot = {"--screenshot", "shot.png",
+                                         "models/box.3ds"};
+  auto box = [&](const std::string& material) {
+    return [=](const std::string& w) {
+      WriteIn(w, "models/box.3ds",
+              file3ds(editor().add(Box("box", 0, all(material)))));
+    };
+  };
+  auto real = [](const std::string& file) {
+    return std::vector<std::string>{"--screenshot", "shot.png",
+                                    "models/" + file};
+  };
+  return {
+      {.what = "textures beside a file in another folder: a PNG, and a JPEG "
+               "stored under another case",
+       .write =
+           [=](const std::string& w) {
+             WriteImage(w, "models/quad.png");
+             WriteImage(w, "models/Maps/quad2.jpg");
+             WriteIn(w, "models/box.3ds",
+                     file3ds(editor()
+                                 .add(materialChunk("png").add(
+                                     textureMap("quad.png")))
+                                 .add(materialChunk("jpeg").add(
+                                     textureMap("MAPS\\QUAD2.JPG")))
+                                 .add(Box("a", -3, all("png")))
+                                 .add(Box("b", 1, all("jpeg")))));
+           },
+       .args = shot,
+       .out = "2\n",
+       .hues = {"r", "g", "b"}},
+      {.what = "a red CMYK JPEG texture",
+       .write =
+           [=](const std::string& w) {
+             std::system(("mkdir -p '" + w + "/models' && convert -size " +
+                          "64x64 xc:red -colorspace CMYK '" + w +
+                          "/models/cmyk.jpg'")
+                             .c_str());
+             WriteIn(w, "models/box.3ds",
+                     file3ds(editor()
+                                 .add(materialChunk("c").add(
+                                     textureMap("cmyk.jpg")))
+                                 .add(Box("a", -1, all("c")))));
+           },
+       .args = shot,
+       .hues = {"r"},
+       .absent = {"b", "g"}},
+      // The file's z axis is up, the camera looks along +y, and v = 0 is
+      // the image's bottom row.
+      Upright(shot, "png"),
+      Upright(shot, "tga"),
+      {.what = "a flat plate in the xy plane",
+       .write =
+           [=](const std::string& w) {
+             Mesh plate{{{-5, -5, 0}, {5, -5, 0}, {5, 5, 0}, {-5, 5, 0}},
+                        {{0, 1, 2, 0}, {0, 2, 3, 0}},
+                        {{0, 0}, {1, 0}, {1, 1}, {0, 1}}};
+             WriteIn(w, "models/box.3ds",
+                     file3ds(editor()
+                                 .add(materialChunk("p", {}, {255, 0, 0}))
+                                 .add(modelObject("plate", plate, "p"))));
+           },
+       .args = shot,
+       .hues = {"r"},
+       .wide = true},
+      {.what = "a transparent quad before an opaque one: mixed where they "
+               "overlap",
+       .write =
+           [=](const std::string& w) {
+             Mesh back{{{-2, 2, -1}, {1, 2, -1}, {1, 2, 1}, {-2, 2, 1}},
+                       {{0, 1, 2, 0}, {0, 2, 3, 0}},
+                       {}};
+             Mesh front = back;
+             for (Vec3& v : front.vertices) v = {v[0] + 1, -2, v[2]};
+             WriteIn(w, "models/box.3ds",
+                     file3ds(editor()
+                                 .add(materialChunk("red", {}, {255, 0, 0}))
+                                 .add(materialChunk("blue", {}, {0, 0, 255}, {},
+                                                    0, 0, 50))
+                                 .add(modelObject("back", back, "red"))
+                                 .add(modelObject("front", front, "blue"))));
+           },
+       .args = shot,
+       .out = "2\n",
+       .hues = {"r", "b", "rb"}},
+      {.what = "a texture whose alpha lets the quad behind it show through",
+       .write =
+           [=](const std::string& w) {
+             WriteImage(w, "models/quad.tga");
+             std::system(("convert -size 16x16 xc:'rgba(255,0,0,0.5)' '" + w +
+                          "/models/half.png'")
+                             .c_str());
+             const Mesh quad = UprightQuad();
+             Mesh behind = quad;
+             for (Vec3& v : behind.vertices) v = {v[0] + 3, 2, v[2]};
+             Mesh before = quad;
+             for (Vec3& v : before.vertices) v = {v[0] + 3.5f, 0, v[2]};
+             WriteIn(
+                 w, "models/box.3ds",
+                 file3ds(
+                     editor()
+                         .add(materialChunk("t").add(textureMap("quad.tga")))
+                         .add(materialChunk("a").add(textureMap("half.png")))
+                         .add(materialChunk("g", {}, {0, 255, 0}))
+                         .add(modelObject("tga", quad, "t"))
+                         .add(modelObject("behind", behind, "g"))
+                         .add(modelObject("before", before, "a"))));
+           },
+       .args = shot,
+       .out = "3\n",
+       .hues = {"r", "g", "b", "rg"}},
+      {.what = "a half black, half white texture with u scale 2: four bands",
+       .write =
+           [=](const std::string& w) {
+             std::system(("mkdir -p '" + w + "/models' && convert -size " +
+                          "32x64 xc:black -size 32x64 xc:white +append '" + w +
+                          "/models/bw.png'")
+                             .c_str());
+             WriteIn(
+                 w, "models/box.3ds",
+                 file3ds(
+                     editor()
+                         .add(materialChunk("q").add(
+                             textureMap("bw.png").add(Chunk(0xA354).f32(2))))
+                         .add(modelObject("quad", UprightQuad(), "q"))));
+           },
+       .args = shot,
+       .segments = 4},
+      {.what = "two instances of a cube, side by side",
+       .write =
+           [=](const std::string& w) {
+             WriteIn(w, "models/box.3ds",
+                     file3ds(editor()
+                                 .add(materialChunk("c", {}, {255, 0, 0}))
+                                 .add(Box("box", 0, all("c"))),
+                             {objectNode(0, "box", 0xFFFF,
+                                         {track(0xB020, {{0, -4, 0, 0}})}),
+                              objectNode(1, "box", 0xFFFF,
+                                         {track(0xB020, {{0, 4, 0, 0}})})}));
+           },
+       .args = shot,
+       .err = "has no matrix (0x4160)",
+       .hues = {"r"},
+       .segments = 2},
+      // One box shows its front and top only: three instances, two of them
+      // turned half a turn about (1, 0, -1) and (1, -1, 0), bring each side
+      // to the front or the top once.
+      {.what = "six sides in six colours",
+       .write =
+           [=](const std::string& w) {
+             const RGB colours[6] = {{255, 0, 0},   {0, 255, 0},
+                                     {0, 0, 255},   {255, 255, 0},
+                                     {0, 255, 255}, {255, 0, 255}};
+             Chunk ed = editor();
+             for (int s = 0; s < 6; ++s)
+               ed.add(materialChunk("c" + std::to_string(s), {}, colours[s]));
+             ed.add(
+                 Box("box", 0, [](int s) { return "c" + std::to_string(s); }));
+             const float half = static_cast<float>(std::acos(-1.0));
+             WriteIn(
+                 w, "models/box.3ds",
+                 file3ds(ed,
+                         {objectNode(0, "box", 0xFFFF,
+                                     {track(0xB020, {{0, -6, 0, 0}})}),
+                          objectNode(1, "box", 0xFFFF,
+                                     {track(0xB020, {{0, 0, 2, 2}}),
+                                      track(0xB021, {{0, half, 1, 0, -1}})}),
+                          objectNode(2, "box", 0xFFFF,
+                                     {track(0xB020, {{0, 6, 2, 2}}),
+                                      track(0xB021, {{0, half, 1, -1, 0}})})}));
+           },
+       .args = shot,
+       .err = "has no matrix (0x4160)",
+       .colours = 6},
+      {.what = "faces that name the second material chunk",
+       .write =
+           [=](const std::string& w) {
+             WriteIn(w, "models/box.3ds",
+                     file3ds(editor()
+                                 .add(materialChunk("first", {}, {255, 0, 0}))
+                                 .add(materialChunk("second", {}, {0, 255, 0}))
+                                 .add(Box("box", 0, all("second")))));
+           },
+       .args = shot,
+       .hues = {"g"},
+       .absent = {"r"}},
+      {.what = "a missing image leaves its faces in their colour",
+       .write =
+           [=](const std::string& w) {
+             WriteIn(w, "models/box.3ds",
+                     file3ds(editor()
+                                 .add(materialChunk("m", {}, {0, 0, 255})
+                                          .add(textureMap("gone.png")))
+                                 .add(Box("box", 0, all("m")))));
+           },
+       .args = shot,
+       .err = "modelviewer: models/box.3ds: cannot use texture image "
+              "\"gone.png\": ",
+       .hues = {"b"}},
+      {.what = "a file without a model to draw",
+       .write =
+           [=](const std::string& w) {
+             WriteIn(w, "models/box.3ds",
+                     file3ds(editor().add(object("camera"))));
+           },
+       .args = shot,
+       .status = 1,
+       .out = "0\n",
+       .err = "modelviewer: models/box.3ds: no model that can be drawn"},
+      {.what = "a file that is not a 3DS file",
+       .write =
+           [=](const std::string& w) {
+             WriteIn(w, "models/box.3ds",
+                     Bytes{0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n', 0, 0});
+           },
+       .args = shot,
+       .status = 1,
+       .out = "",
+       .err = "models/box.3ds: not a 3DS file"},
+      {.what = "a screenshot that cannot be written",
+       .write = box("m"),
+       .args = {"--screenshot", "no/such/folder/shot.png", "models/box.3ds"},
+       .status = 1,
+       .err = "cannot write the screenshot no/such/folder/shot.png"},
+      {.what = "the bundled program's first frame",
+       .write =
+           [=](const std::string& w) {
+             std::system(("cp " SAMPLE_DIR "/* '" + w + "'").c_str());
+           },
+       .args = {"--screenshot", "shot.png"},
+       .out = "5\n",
+       .hues = {"g"}},
+      // Files written by modelling tools, copied with what lies beside them.
+      // The rifle's material is white: olive comes from its texture only.
+      {.what = "the textured rifle",
+       .write =
+           [=](const std::string& w) {
+             CopyIn(w, {"mar_rifle.3ds", "m_rifl.bmp"});
+           },
+       .args = real("mar_rifle.3ds"),
+       .hues = {"rg"}},
+      {.what = "a box without materials",
+       .write = [=](const std::string& w) { CopyIn(w, {"RotatingCube.3DS"}); },
+       .args = real("RotatingCube.3DS"),
+       .grey = true},
+      {.what = "a box whose PNG texture is not shipped",
+       .write =
+           [=](const std::string& w) {
+             CopyIn(w, {"cube_with_diffuse_texture.3DS"});
+           },
+       .args = real("cube_with_diffuse_texture.3DS"),
+       .err = "cannot use texture image \"TEST.PNG\""},
+      {.what = "--info=json without a display, in both builds",
+       .write = box("m"),
+       .args = {"--info=json", "models/box.3ds"},
+       .out = "*\"models\": 1",
+       .env = "VIEWER_WRAPPER='env -u DISPLAY'"},
+      {.what = "an unknown option",
+       .args = {"--bogus"},
+       .status = 2,
+       .out = "",
+       .err = "unknown option --bogus"},
+      {.what = "--screenshot without a path",
+       .args = {"a.3ds", "--screenshot"},
+       .status = 2,
+       .out = "",
+       .err = "--screenshot needs the path"},
+      {.what = "two files",
+       .args = {"a.3ds", "b.3ds"},
+       .status = 2,
+       .out = "",
+       .err = "one FILE at most"},
+      {.what = "a window too small",
+       .args = {"--size", "20x20", "a.3ds"},
+       .status = 2,
+       .out = "",
+       .err = "--size needs WIDTHxHEIGHT"},
+      {.what = "a camera the file does not have",
+       .write = WriteQuadWithCamera,
+       .args = {"--camera", "2", "quad.3ds"},
+       .status = 1,
+       .err = "quad.3ds: --camera 2: the file has 1 camera that can be looked "
+              "through"},
+      {.what = "help", .args = {"--help", "--bogus"}, .out = "*usage: "},
+      {.what = "version",
+       .args = {"--version"},
+       .out = "* " MODELVIEWER_VERSION "\n"}};
+}
+
+// Standard output and error: modelviewer's count of models and its one line
+// (a usage error adds the usage); nothing from modelviewer-quiet but --help
+// and --version.
+void ExpectMessages(const Build& build, const ViewingCase& c,
+                    const Outcome& run) {
+  EXPECT_EQ(c.status, run.status) << run.err;
+  if (c.out[0] == '*')  // --help and --version speak in both builds
+    EXPECT_NE(std::string::npos, run.out.find(c.out + 1)) << run.out;
+  else
+    EXPECT_EQ(build.quiet ? "" : c.out, run.out);
+  if (build.quiet || !*c.err) {
+    EXPECT_EQ("", run.err);
+  } else if (c.status == 2) {
+    EXPECT_EQ(0u, run.err.find(std::string("modelviewer: ") + c.err))
+        << run.err;
+    EXPECT_NE(std::string::npos, run.err.find("\nusage: modelviewer "))
+        << run.err;
+  } else {
+    EXPECT_NE(std::string::npos, run.err.find(c.err)) << run.err;
+    EXPECT_EQ(1, LinesOf(run.err)) << run.err;
+  }
+}
+
+// An 800 x 600 RGB picture with the hues, places, bands and greys the case
+// asks for.
+void ExpectPicture(const ViewingCase& c, const std::string& picture) {
+  std::system(("identify -format '%w %h %[channels]' '" + picture + "' > '" +
+               picture + ".txt'")
+                  .c_str());
+  EXPECT_EQ("800 600 srgb", ReadText(picture + ".txt"));
+  const Image shot = ReadPng(picture);
+  ASSERT_EQ(800, shot.w);
+  Coloured coloured = ColouredOf(shot);
+  for (const std::string& hue : c.hues)
+    EXPECT_GE(coloured.hues[hue], 500) << hue;
+  for (const std::string& hue : c.absent)
+    EXPECT_EQ(0, coloured.hues[hue]) << hue;
+  int colours = 0;
+  for (const char* hue : {"r", "g", "b", "rg", "gb", "rb"})
+    colours += coloured.hues[hue] >= 500;
+  EXPECT_GE(colours, c.colours);
+  if (!c.top.empty()) {
+    EXPECT_EQ(c.top, MainHue(coloured.upper));
+  }
+  if (!c.bottom.empty()) {
+    EXPECT_EQ(c.bottom, MainHue(coloured.lower));
+  }
+  if (c.wide) {
+    EXPECT_GT(coloured.right - coloured.left,
+              2 * (coloured.bottom - coloured.top));
+  }
+  if (c.segments) {  // along the middle row of what is coloured, or all
+    const int y = coloured.count ? (coloured.top + coloured.bottom) / 2
+                                 : (shot.h - 1) / 2;
+    EXPECT_EQ(c.segments, Segments(shot, y));
+  }
+  if (c.grey) {
+    EXPECT_GT(LightGreys(shot), 10000);
+    EXPECT_EQ(0, coloured.count);
+    const RGBColour corner = shot.at(0, 0);
+    EXPECT_TRUE(corner.r == 51 && corner.g == 51 && corner.b == 51)
+        << corner.r << "," << corner.g << "," << corner.b;
+  }
+}
+
+class ViewingMode
+    : public ::testing::TestWithParam<std::tuple<Build, ViewingCase>> {};
+
+}  // namespace
+
+TEST_P(ViewingMode, ShowsTheFileOrRefusesIt) {
+  const auto& [build, c] = GetParam();
+  const std::string dir = TestDir();
+  if (c.write) c.write(dir + "/work");
+  Outcome run = RunViewer(build, dir, "none", c.env, 0, c.args);
+  ExpectMessages(build, c, run);
+  if (c.status == 0 && c.args[0] == "--screenshot")
+    ExpectPicture(c, dir + "/work/shot.png");
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, ViewingMode,
+    ::testing::Combine(::testing::ValuesIn(kBuilds),
+                       ::testing::ValuesIn(ViewingCases())),
+    CaseName<ViewingCase>);
