@@ -208,12 +208,16 @@ std::vector<HostileCase> HostileCases() {
        .args = {"m.3ds"},
        .seconds = 10,
        .env = Signal("INT")},
-      {.what = "no display",
+      {.what = "no display for a window",
+       .write = model,
+       .args = {"m.3ds"},
+       .status = 1,
+       .err = "no display (DISPLAY is not set); --screenshot draws without "
+              "one",
+       .env = "VIEWER_WRAPPER='env -u DISPLAY -u SDL_VIDEODRIVER'"},
+      {.what = "no display for a screenshot, drawn offscreen",
        .write = model,
        .args = shot("s.png"),
-       .status = 1,
-       .err = "no display (DISPLAY is not set); use --screenshot under "
-              "xvfb-run",
        .env = "VIEWER_WRAPPER='env -u DISPLAY -u SDL_VIDEODRIVER'"},
       // Time and memory are bounded by the file's size.
       {.what = "1 800 meshes that run past their objects to one shared "

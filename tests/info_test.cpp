@@ -85,3 +85,173 @@ TEST(Info, CamerasMoveWithTheirNodesAndBrokenOnesArePassedOver) {
   EXPECT_NE(std::string::npos,
             info["warnings"][0].get<std::string>().find("\"flat\""));
 }
+
+namespace {
+
+const float kNaN = std::nanf("");
+
+// The --info=json of `bytes`, at `frame`, textures all missing.
+nlohmann::json InfoOf(const Bytes& bytes, long frame = -1,
+                      const std::string& file = "f.3ds") {
+  Loader3DS loader;
+  Open(loader, bytes);
+  Scene scene;
+  std::string why;
+  if (!ImportScene(loader, scene, why)) return why;
+  return nlohmann::json::parse(InfoJson(
+      scene, file, frame, [](const std::string&) { return std::string(); }));
+}
+
+// A unit triangle whose own matrix is `m` (axes, then origin).
+Chunk Placed(const std::string& name, std::vector<float> m, Vec3 first = {}) {
+  Chunk matrix(0x4160);
+  for (float v : m) matrix.f32(v);
+  return object(name).add(trimesh()
+                              .add(vertexList({first, {1, 0, 0}, {0, 0, 1}}))
+                              .add(matrix)
+                              .add(faceList({{0, 1, 2, 0}})));
+}
+const std::vector<float> kStill = {1, 0, 0, 0, 1, 0, 0, 0, 1, 0, 0, 0};
+
+Chunk WithPivot(Chunk node, float p) {
+  Chunk pivot(0xB013);
+  for (int k = 0; k < 3; ++k) pivot.f32(p);
+  return node.add(pivot);
+}
+
+// Every number in `value` is finite: the writer would have made the others
+// null, which only a missing map, file or box may be.
+bool AllFinite(const nlohmann::json& value, const std::string& key = "") {
+  if (value.is_null())
+    return key == "file" || key == "box" ||
+           key.find("map") != std::string::npos || key == "texture";
+  for (auto it = value.begin(); value.is_structured() && it != value.end();
+       ++it)
+    if (!AllFinite(*it, value.is_object() ? it.key() : key)) return false;
+  return true;
+}
+
+}  // namespace
+
+// Seven ways to numbers past the floats' range: the placement is left out
+// with a warning, and nothing that is not finite is told.
+TEST(Info, PlacementsThatAreNotFiniteAreLeftOutWithAWarning) {
+  std::vector<Chunk> chain;
+  for (std::uint16_t n = 0; n < 200; ++n)
+    chain.push_back(objectNode(n, "a", n ? n - 1 : 0xFFFF,
+                               {track(0xB022, {{0, 2, 2, 2}})}));
+  const struct {
+    const char* what;
+    Bytes file;
+  } cases[] = {
+      {"a stored vertex that is not a number",
+       file3ds(editor()
+                   .add(Placed("a", kStill, {kNaN, 0, 0}))
+                   .add(Placed("b", kStill)))},
+      {"a mesh matrix with an origin that is not a number",
+       file3ds(
+           editor().add(Placed("a", {1, 0, 0, 0, 1, 0, 0, 0, 1, kNaN, 0, 0})),
+           {objectNode(0, "a", 0xFFFF)})},
+      {"axes so small that the inverse overflows",
+       file3ds(editor().add(Placed(
+                   "a", {1e-39f, 0, 0, 0, 1e20f, 0, 0, 0, 1e20f, 0, 0, 0})),
+               {objectNode(0, "a", 0xFFFF)})},
+      {"a spline between -3e38 and 3e38 that overshoots",
+       file3ds(editor().add(Placed("a", kStill)),
+               {objectNode(0, "a", 0xFFFF,
+                           {track(0xB020, {{0, 3e38f, 0, 0},
+                                           {10, -3e38f, 0, 0},
+                                           {20, 3e38f, 0, 0}})})})},
+      {"200 nodes in a chain that each scale by 2",
+       file3ds(editor().add(Placed("a", kStill)), chain)},
+      {"two moves of 3e38 summed",
+       file3ds(editor().add(Placed("a", kStill)),
+               {objectNode(0, "$$$DUMMY", 0xFFFF, {Moved(3e38f, 0, 0)}),
+                objectNode(1, "a", 0, {Moved(3e38f, 0, 0)})})},
+      {"a huge pivot times a huge scale",
+       file3ds(
+           editor().add(Placed("a", kStill)),
+           {WithPivot(objectNode(0, "a", 0xFFFF,
+                                 {track(0xB022, {{0, 1e30f, 1e30f, 1e30f}})}),
+                      1e30f)})},
+  };
+  for (const auto& c : cases) {
+    const nlohmann::json info = InfoOf(c.file, 5);
+    ASSERT_TRUE(info.is_object()) << c.what << ": " << info;
+    EXPECT_TRUE(AllFinite(info)) << c.what << ": " << info.dump();
+    const std::string warnings = info["warnings"].dump();
+    EXPECT_TRUE(warnings.find("left out") != std::string::npos ||
+                warnings.find("inverted") != std::string::npos)
+        << c.what << ": " << warnings;
+  }
+}
+
+// Nodes of every kind are parents: a mesh under a camera node or a light
+// node is placed by that node's position alone, and a camera under a moving
+// object moves with it.
+TEST(Info, EveryNodeKindPlacesItsChildren) {
+  auto node = [](std::uint16_t kind, std::uint16_t id, const std::string& name,
+                 std::uint16_t parent, Vec3 at) {
+    return Chunk(kind)
+        .add(Chunk(0xB030).u16(id))
+        .add(Chunk(0xB010).str(name).u16(0).u16(0).u16(parent))
+        .add(Moved(at[0], at[1], at[2]))
+        .add(track(0xB021, {{0, 1.5f, 0, 0, 1}}))  // turns: not for these
+        .add(track(0xB022, {{0, 3, 3, 3}}));       // scales: not for these
+  };
+  Chunk ed = editor()
+                 .add(Cube("box"))
+                 .add(cameraObject("cam", {0, -10, 0}, {0, 0, 0}, 0, 35));
+  const struct {
+    const char* what;
+    std::vector<Chunk> nodes;
+    float low[3];  // of the box's placement: its parent's position, plus
+                   // the box's own move of (1, 0, 0)
+  } cases[] = {
+      {"a mesh under a camera node",
+       {node(0xB003, 7, "cam", 0xFFFF, {0, 5, 0}),
+        objectNode(1, "box", 7, {Moved(1, 0, 0)})},
+       {1, 5, 0}},
+      {"a mesh under an omni light node",
+       {node(0xB005, 7, "lamp", 0xFFFF, {0, 0, 4}),
+        objectNode(1, "box", 7, {Moved(1, 0, 0)})},
+       {1, 0, 4}},
+      {"a mesh under a spot light node",
+       {node(0xB006, 7, "spot", 0xFFFF, {2, 0, 0}),
+        objectNode(1, "box", 7, {Moved(1, 0, 0)})},
+       {3, 0, 0}},
+  };
+  for (const auto& c : cases) {
+    const nlohmann::json info = InfoOf(file3ds(ed, c.nodes));
+    ASSERT_EQ(1u, info["nodes"].size()) << c.what;
+    for (int k = 0; k < 3; ++k)
+      EXPECT_FLOAT_EQ(c.low[k], info["nodes"][0]["box"]["low"][k].get<float>())
+          << c.what << " " << k;
+    EXPECT_EQ(std::string::npos, info["warnings"].dump().find("do not exist"))
+        << c.what;
+  }
+  // The camera under an object moved by (10, 0, 0): at (10, -10, 0) by its
+  // own node's (0, -10, 0) and its parent's move.
+  const nlohmann::json moved =
+      InfoOf(file3ds(ed, {objectNode(3, "$$$DUMMY", 0xFFFF, {Moved(10, 0, 0)}),
+                          node(0xB003, 4, "cam", 3, {0, -10, 0})}));
+  ASSERT_EQ(1u, moved["cameras"].size());
+  EXPECT_FLOAT_EQ(10, moved["cameras"][0]["position"][0].get<float>());
+  EXPECT_FLOAT_EQ(-10, moved["cameras"][0]["position"][1].get<float>());
+}
+
+// --frame past the segment means what the picture shows: the animation
+// looped; and paths are kept as they are where they are UTF-8.
+TEST(Info, FramesPastTheSegmentLoopAndPathsKeepTheirUtf8) {
+  Chunk segment(0xB008);
+  segment.u32(0).u32(10);
+  Bytes file = file3ds(
+      editor().add(Cube("box")),
+      {segment, objectNode(0, "box", 0xFFFF,
+                           {track(0xB020, {{0, 0, 0, 0}, {10, 10, 0, 0}})})});
+  EXPECT_EQ(3, InfoOf(file, 13)["frame"].get<long>());
+  EXPECT_FLOAT_EQ(3,
+                  InfoOf(file, 13)["nodes"][0]["box"]["low"][0].get<float>());
+  EXPECT_EQ("r\xc3\xa9.3ds", InfoOf(file, -1, "r\xc3\xa9.3ds")["file"]);
+  EXPECT_EQ("r\xc3\xa9.3ds", InfoOf(file, -1, "r\xe9.3ds")["file"]);
+}
