@@ -9,7 +9,7 @@ program=${1:-$root/build/modelviewer}
 [ $# -ge 1 ] || cmake --build "$root/build" --target modelviewer make_hostile >/dev/null
 dir=$(mktemp -d)
 trap 'rm -rf "$dir"' EXIT
-"$root/build/bench/make_hostile" "$dir"
+"$root/build/make_hostile" "$dir"
 printf '%-20s %-14s %8s %10s %10s %s\n' file mode seconds "peak MB" "bound MB" status
 for file in "$dir"/*.3ds; do
   size=$(stat -c %s "$file")

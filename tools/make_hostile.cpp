@@ -1,5 +1,5 @@
 // Writes the crafted files that ask for far more work than their size into
-// a folder, for bench/hostile.sh:
+// a folder, for bench/hostile.sh and the desktop tests:
 //   make_hostile DIR
 #include <cstdio>
 #include <string>
