@@ -9,6 +9,9 @@ namespace {
 // The GL's shininess exponent that a material's full shininess gives.
 const GLfloat kMaxShininessExponent = 128.0f;
 
+// The corners drawn between flushes.
+const size_t kMostQueuedCorners = 500000;
+
 // Given under the identity, so they stay put in eye space; directional, so
 // they light a model of any size alike. A key light from above and a
 // little to the right, a faint fill from the left, and some ambient light
@@ -205,6 +208,13 @@ void SceneRenderer::DrawGroup(const SceneMesh& mesh, const FaceGroup& group,
   UseMaterial(group.material, !mesh.coords.empty(), wireframe);
   glDrawElements(GL_TRIANGLES, static_cast<GLsizei>(group.corners.size()),
                  GL_UNSIGNED_INT, group.corners.data());
+  // A software GL keeps every vertex of the frame until it has drawn them:
+  // waiting for it now and then holds that memory to a bound.
+  queued_ += group.corners.size();
+  if (queued_ > kMostQueuedCorners) {
+    glFinish();
+    queued_ = 0;
+  }
 }
 
 // The opaque groups, drawn; the transparent ones, with the depth of their
@@ -256,6 +266,7 @@ void SceneRenderer::DrawTransparent(const FrameView& frame,
 }
 
 void SceneRenderer::Draw(const FrameView& frame) {
+  queued_ = 0;
   glViewport(0, 0, frame.width, frame.height);
   if (frame.transparent) {
     glClearColor(0.0f, 0.0f, 0.0f, 0.0f);

@@ -70,6 +70,7 @@ class SceneRenderer {
   SceneTextures textures_;
   ShadingProgram shading_;
   std::string shaderwarning_;
+  size_t queued_ = 0;  // corners drawn since the last flush
 };
 
 #endif

@@ -53,7 +53,7 @@ struct Placement {
 // The most vertices that all placements together may draw: far more than
 // any real file, and a bound on what a crafted one can ask for. A placement
 // counts as that many more vertices for what drawing it costs besides them.
-const unsigned long long kMaxDrawnVertices = 50000000;
+const unsigned long long kMaxDrawnVertices = 20000000;
 const unsigned long long kPlacementCost = 32;
 
 struct Scene {
