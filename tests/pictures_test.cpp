@@ -3,6 +3,7 @@
 // one run, and a thumbnail made inside a file manager's sandbox.
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <cstdlib>
 #include <string>
 #include <vector>
@@ -67,6 +68,51 @@ TEST_P(Pictures, OffscreenEqualsTheWindow) {
       differ += std::abs(off.rgb[i] - window.rgb[i]) > 24;
     EXPECT_LT(differ, 800 * 600 / 200) << file.back();
   }
+  // Without EGL and without a display: one line with both reasons.
+  const std::string dir = TestDir();
+  const Outcome neither =
+      Draw(dir, {"--screenshot", "s.png"},
+           "VIEWER_WRAPPER='env -u DISPLAY MODELVIEWER_NO_EGL=1'");
+  EXPECT_EQ(1, neither.status);
+  if (!GetParam().quiet) {
+    EXPECT_EQ(1, LinesOf(neither.err));
+    EXPECT_NE(std::string::npos, neither.err.find("nor in a window"));
+  }
+}
+
+// The program without a file draws its screenshot offscreen too.
+TEST_P(Pictures, TheBundledProgramDrawsWithoutADisplay) {
+  const std::string dir = TestDir();
+  std::system(("cp " SAMPLE_DIR "/* '" + dir + "/work/'").c_str());
+  ASSERT_EQ(0, Draw(dir, {"--screenshot", "s.png"}).status);
+  const Image shot = ReadPng(dir + "/work/s.png");
+  EXPECT_EQ(800, shot.w);
+  EXPECT_GT(ColouredOf(shot).hues["g"], 5000);  // the green monster
+}
+
+// A stop request ends a folder within a second, after the file at hand: a
+// summary of how far it got, status 1, no file half made.
+TEST_P(Pictures, AStopEndsAFolderWithItsSummary) {
+  const std::string dir = TestDir(), work = dir + "/work";
+  CopyIn(work, {"mar_rifle.3ds", "m_rifl.bmp"});
+  std::vector<std::string> args = {"--thumbnail", "256", "--screenshot",
+                                   "out/"};
+  for (int i = 0; i < 3000; ++i) args.push_back("models/mar_rifle.3ds");
+  const auto start = std::chrono::steady_clock::now();
+  const Outcome run = Draw(
+      dir, args,
+      "VIEWER_WRAPPER='env -u DISPLAY timeout --preserve-status -s TERM 1'");
+  const double seconds =
+      std::chrono::duration<double>(std::chrono::steady_clock::now() - start)
+          .count();
+  EXPECT_EQ(1, run.status);
+  EXPECT_LT(seconds, kSanitized ? 8 : 3);
+  if (!GetParam().quiet) {
+    EXPECT_NE(std::string::npos, run.out.find("; stopped after ")) << run.out;
+  }
+  EXPECT_NE(0, std::system(
+                   ("ls -a '" + work + "/out' | grep -q modelviewer-").c_str()))
+      << "a temporary file is left";
 }
 
 // A square PNG with an alpha channel: nothing around the model, its edges
