@@ -227,8 +227,7 @@ std::vector<std::string> LinesIn(const std::string& path) {
 
 }  // namespace
 
-// ---- The GL stream
-// -------------------------------------------------------------
+// ---- The GL stream ----------------------------------------------------------
 
 TEST_P(BundledProgram, GlStreamOfStartUpImportAndFirstTwoFrames) {
   const Build build = GetParam();
@@ -305,8 +304,7 @@ TEST_P(BundledProgram, OldGlGetsTexturesScaledToPowersOfTwo) {
   ExpectQuadrantColours(build, run);
 }
 
-// ---- Ending the run
-// ------------------------------------------------------------
+// ---- Ending the run ---------------------------------------------------------
 
 // Each turn of the frame loop takes at most one event, then draws and
 // presents one frame; a key press ends the loop after the frame of its own
@@ -362,8 +360,7 @@ TEST_P(BundledProgram, MouseAndKeyReleaseDoNotEndTheRun) {
   EXPECT_EQ("1", ReadText(run.dir + "/alive_before_key"));
 }
 
-// ---- Pixels
-// --------------------------------------------------------------------
+// ---- Pixels -----------------------------------------------------------------
 
 // Shows the square textured with a quadrant image written at `imagefile`
 // (under the working directory) and named `stored` in the 3DS file, beside
@@ -406,8 +403,7 @@ TEST_P(BundledProgram, AFolderNamedLikeTheImageIsPassedOver) {
                        "quad.bmp");
 }
 
-// ---- What the import refuses and what it repairs
-// -------------------------------
+// ---- What the import refuses and what it repairs ----------------------------
 
 struct Refusal {
   const char* what;
@@ -425,6 +421,12 @@ std::vector<Refusal> Refusals() {
         mc = mappingCoords(tri.coords), mr = materialRef("m", {0});
   Mesh bad = tri;
   bad.faces = {{0, 1, 3, 0}};
+  auto textured = [&](const std::string& image) {
+    return file3ds(editor()
+                       .add(materialChunk("m").add(textureMap(image)))
+                       .add(modelObject("good", tri, "m")));
+  };
+  // clang-format off
   return {
       {"no vertex list", model(trimesh().add(Chunk(fl).add(mr)).add(mc)),
        "model 0 \"good\": no vertex list chunk"},
@@ -436,36 +438,26 @@ std::vector<Refusal> Refusals() {
        model(trimesh().add(vl).add(Chunk(fl).add(mr))),
        "model 0 \"good\": no mapping coordinates chunk"},
       {"face index beyond the vertices",
-       file3ds(
-           editor().add(materialChunk("m")).add(modelObject("good", bad, "m"))),
+       file3ds(editor().add(materialChunk("m"))
+                       .add(modelObject("good", bad, "m"))),
        "model 0 \"good\": face 0 names vertex 3 of 3"},
       // The model's other checks come first.
       {"no mapping coordinates and a face beyond the vertices",
        model(trimesh().add(vl).add(Chunk(faceList(bad.faces)).add(mr))),
        "model 0 \"good\": no mapping coordinates chunk"},
-      {"missing texture image",
-       file3ds(editor()
-                   .add(materialChunk("m").add(textureMap("nothere.bmp")))
-                   .add(modelObject("good", tri, "m"))),
+      {"missing texture image", textured("nothere.bmp"),
        "model 0 \"good\": cannot load texture image \"nothere.bmp\""},
-      {"texture image that is not a BMP",
-       file3ds(editor()
-                   .add(materialChunk("m").add(textureMap("monster.3ds")))
-                   .add(modelObject("good", tri, "m"))),
+      {"texture image that is not a BMP", textured("monster.3ds"),
        "cannot load texture image \"monster.3ds\""},
       // Names from the file cannot split the line or reach the terminal.
       {"control bytes in the model name",
-       file3ds(editor()
-                   .add(materialChunk("m"))
-                   .add(object("two\nlines\x1b[2J\xc3\xa9")
-                            .add(trimesh().add(vl).add(fl)))),
+       file3ds(editor().add(materialChunk("m")).add(
+           object("two\nlines\x1b[2J\xc3\xa9").add(trimesh().add(vl).add(fl)))),
        "model 0 \"two\\x0alines\\x1b[2J\\xc3\\xa9\": no material reference"},
-      {"control bytes in the texture name",
-       file3ds(editor()
-                   .add(materialChunk("m").add(textureMap("a\rb\x9b\x7f.bmp")))
-                   .add(modelObject("good", tri, "m"))),
+      {"control bytes in the texture name", textured("a\rb\x9b\x7f.bmp"),
        "cannot load texture image \"a\\x0db\\x9b\\x7f.bmp\""},
   };
+  // clang-format on
 }
 
 TEST_P(BundledProgram, EveryRefusalEndsWithStatusOneAndOneLine) {
@@ -552,8 +544,7 @@ TEST_P(BundledProgram, MoreModelsThanSlotsShowsTheFirstOnes) {
 INSTANTIATE_TEST_SUITE_P(Builds, BundledProgram, ::testing::ValuesIn(kBuilds),
                          BuildName);
 
-// ---- Files written by real modelling tools
-// --------------------------------------
+// ---- Files written by real modelling tools ----------------------------------
 
 TEST(RealFiles, RifleIsShownTextured) {
   std::string dir = TestDir();

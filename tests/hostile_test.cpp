@@ -71,33 +71,37 @@ std::uint32_t PngCrc(const unsigned char* bytes, size_t length) {
   return ~crc;
 }
 
-// A small image file made by ImageMagick, then claiming to be `w` x `h`
-// pixels in its header: PNG (IHDR, with its CRC made anew) or JPEG (SOF0).
-void WriteClaimingImage(const std::string& path, int w, int h) {
-  const bool png = path.substr(path.size() - 4) == ".png";
-  std::system(("convert -size 8x8 xc:red '" + path + "'").c_str());
-  std::string bytes = ReadText(path);
-  auto put16 = [&](size_t at, int v) {
-    bytes[at] = char(v >> 8);
-    bytes[at + 1] = char(v);
+// A model whose texture `name` is a small image made by ImageMagick, then
+// claiming to be `w` x `h` pixels in its header: PNG (IHDR, with its CRC made
+// anew) or JPEG (SOF0).
+Writer Claiming(const std::string& name, int w, int h) {
+  return [=](const std::string& work) {
+    WriteIn(work, "m.3ds", hostile::TextureNames({name}));
+    const std::string path = work + "/" + name;
+    std::system(("convert -size 8x8 xc:red '" + path + "'").c_str());
+    std::string bytes = ReadText(path);
+    auto put16 = [&](size_t at, int v) {
+      bytes[at] = char(v >> 8);
+      bytes[at + 1] = char(v);
+    };
+    if (name.substr(name.size() - 4) == ".png") {  // IHDR data at 16
+      put16(16, 0), put16(18, w), put16(20, 0), put16(22, h);
+      const std::uint32_t crc =
+          PngCrc(reinterpret_cast<const unsigned char*>(bytes.data()) + 12, 17);
+      put16(29, crc >> 16), put16(31, crc & 0xFFFF);
+    } else {  // SOF0: FF C0, length, precision, height, width
+      const size_t sof = bytes.find("\xFF\xC0");
+      ASSERT_NE(std::string::npos, sof);
+      put16(sof + 5, h), put16(sof + 7, w);
+    }
+    ASSERT_TRUE(writeFile(path, Bytes(bytes.begin(), bytes.end())));
   };
-  if (png) {  // IHDR data at 16: width, height as 32-bit big-endian
-    put16(16, 0), put16(18, w), put16(20, 0), put16(22, h);
-    const std::uint32_t crc =
-        PngCrc(reinterpret_cast<const unsigned char*>(bytes.data()) + 12, 17);
-    put16(29, crc >> 16), put16(31, crc & 0xFFFF);
-  } else {  // SOF0: FF C0, length, precision, height, width
-    const size_t sof = bytes.find("\xFF\xC0");
-    ASSERT_NE(std::string::npos, sof);
-    put16(sof + 5, h), put16(sof + 7, w);
-  }
-  ASSERT_TRUE(writeFile(path, Bytes(bytes.begin(), bytes.end())));
 }
 
 struct HostileCase {
   const char* what;
-  std::function<void(const std::string& work)> write = {};  // under work/
-  std::vector<std::string> args = {};
+  Writer write = {};
+  std::vector<std::string> args = {"--screenshot", "s.png", "m.3ds"};
   int status = 0;
   const char* err = "";  // part of modelviewer's standard error
   double seconds = 5;    // at most, start to end
@@ -115,230 +119,150 @@ std::string Signal(const std::string& name) {
          name + " $viewer; sleep 0.7'";
 }
 
-Bytes Textured(const std::string& image) {
-  return hostile::TextureNames({image});
+// Writes m.3ds of `make`, called only when the case runs: some are large.
+Writer Model(const std::function<Bytes()>& make) {
+  return [=](const std::string& w) { WriteIn(w, "m.3ds", make()); };
 }
 
-void Shell(const std::string& command) { std::system(command.c_str()); }
+// Runs a shell command in the work folder, after `first`.
+Writer Command(const std::string& command, const Writer& first = {}) {
+  return [=](const std::string& w) {
+    if (first) first(w);
+    std::system(("cd '" + w + "' && " + command).c_str());
+  };
+}
+
+// A model of one texture, `image`.
+Writer Textured(const std::string& image) {
+  return Model([=] { return hostile::TextureNames({image}); });
+}
 
 std::vector<HostileCase> HostileCases() {
-  auto model = [](const std::string& w) {
-    WriteIn(w, "m.3ds", Textured("t.bmp"));
-    WriteImage(w, "t.bmp");
-  };
+  const Writer model =
+      Command("convert " + kQuadrantImage + " t.bmp", Textured("t.bmp"));
+  const Writer sample = Command("cp " SAMPLE_DIR "/* .");
   auto shot = [](const std::string& out) {
     return std::vector<std::string>{"--screenshot", out, "m.3ds"};
   };
-  auto sample = [](const std::string& w) {
-    Shell("cp " SAMPLE_DIR "/* '" + w + "'");
-  };
+  // A case in a few lines, its fields by name.
+  // clang-format off
   return {
       // Screenshots never destroy anything.
       {.what = "a screenshot onto a device node",
-       .write =
-           [=](const std::string& w) {
-             model(w);
-             Shell("mknod '" + w + "/full' c 1 7");
-           },
-       .args = shot("full"),
+       .write = Command("mknod full c 1 7", model), .args = shot("full"),
        .status = 1,
        .err = "cannot write the screenshot full: is not a regular file"},
-      {.what = "a screenshot onto the model by another name",
-       .write = model,
-       .args = shot("./m.3ds"),
-       .status = 1,
+      {.what = "a screenshot onto the model by another name", .write = model,
+       .args = shot("./m.3ds"), .status = 1,
        .err = "cannot write the screenshot ./m.3ds: it is m.3ds, which this "
               "run reads"},
       {.what = "a screenshot onto the model through a link",
-       .write =
-           [=](const std::string& w) {
-             model(w);
-             Shell("ln -s m.3ds '" + w + "/link.png'");
-           },
-       .args = shot("link.png"),
-       .status = 1,
+       .write = Command("ln -s m.3ds link.png", model),
+       .args = shot("link.png"), .status = 1,
        .err = "it is m.3ds, which this run reads"},
-      {.what = "a screenshot onto the model's image",
-       .write = model,
-       .args = shot("t.bmp"),
-       .status = 1,
+      {.what = "a screenshot onto the model's image", .write = model,
+       .args = shot("t.bmp"), .status = 1,
        .err = "cannot write the screenshot t.bmp: it is t.bmp, which this run "
               "reads"},
-      {.what = "a screenshot onto the bundled model",
-       .write = sample,
-       .args = {"--screenshot", "monster.3ds"},
-       .status = 1,
+      {.what = "a screenshot onto the bundled model", .write = sample,
+       .args = {"--screenshot", "monster.3ds"}, .status = 1,
        .err = "cannot write the screenshot monster.3ds: it is monster.3ds"},
-      {.what = "a second --screenshot",
-       .write = model,
+      {.what = "a second --screenshot", .write = model,
        .args = {"--screenshot", "a.png", "--screenshot", "b.png", "m.3ds"},
-       .status = 2,
-       .err = "--screenshot given twice"},
-      {.what = "an empty FILE",
-       .write = model,
-       .args = {"--screenshot", "a.png", ""},
-       .status = 2,
+       .status = 2, .err = "--screenshot given twice"},
+      {.what = "an empty FILE", .write = model,
+       .args = {"--screenshot", "a.png", ""}, .status = 2,
        .err = "FILE is empty"},
       // Inputs come only from regular files, and nothing waits for them.
-      {.what = "a FIFO as FILE",
-       .write = [](const std::string& w) { Shell("mkfifo '" + w + "/f.3ds'"); },
-       .args = {"f.3ds"},
-       .status = 1,
+      {.what = "a FIFO as FILE", .write = Command("mkfifo f.3ds"),
+       .args = {"f.3ds"}, .status = 1,
        .err = "cannot read f.3ds: is not a regular file"},
-      {.what = "a folder as FILE",
-       .args = {"."},
-       .status = 1,
+      {.what = "a folder as FILE", .args = {"."}, .status = 1,
        .err = "cannot read .: is a directory"},
       {.what = "a FIFO and standard input as textures",
-       .write =
-           [](const std::string& w) {
-             WriteIn(w, "m.3ds",
-                     hostile::TextureNames({"p.bmp", "/dev/stdin"}));
-             Shell("mkfifo '" + w + "/p.bmp'");
-           },
-       .args = shot("s.png"),
+       .write = Command("mkfifo p.bmp", Model([] {
+         return hostile::TextureNames({"p.bmp", "/dev/stdin"});
+       })),
        .err = "cannot use texture image \"p.bmp\": is not a regular file"},
-      {.what = "SIGTERM with the window open",
-       .write = model,
-       .args = {"m.3ds"},
-       .seconds = 10,
-       .env = Signal("TERM")},
-      {.what = "SIGINT with the window open",
-       .write = model,
-       .args = {"m.3ds"},
-       .seconds = 10,
-       .env = Signal("INT")},
-      {.what = "no display",
-       .write = model,
-       .args = shot("s.png"),
-       .status = 1,
+      {.what = "SIGTERM with the window open", .write = model,
+       .args = {"m.3ds"}, .seconds = 10, .env = Signal("TERM")},
+      {.what = "SIGINT with the window open", .write = model,
+       .args = {"m.3ds"}, .seconds = 10, .env = Signal("INT")},
+      {.what = "no display", .write = model, .status = 1,
        .err = "no display (DISPLAY is not set); use --screenshot under "
               "xvfb-run",
        .env = "VIEWER_WRAPPER='env -u DISPLAY -u SDL_VIDEODRIVER'"},
       // Time and memory are bounded by the file's size.
       {.what = "1 800 meshes that run past their objects to one shared "
                "vertex list",
-       .write =
-           [](const std::string& w) {
-             WriteIn(w, "m.3ds", hostile::OverlappingMeshes(1800));
-           },
-       .args = shot("s.png"),
+       .write = Model([] { return hostile::OverlappingMeshes(1800); }),
        .err = "model 1800 \"o1799\" is left out: no vertex list",
        .megabytes = 250},
       {.what = "100 000 meshes that run past their objects",
-       .write =
-           [](const std::string& w) {
-             WriteIn(w, "m.3ds", hostile::OverlappingMeshes(100000, false));
-           },
-       .args = shot("s.png"),
-       .err = "model 100000 \"o99999\" is left out",
-       .seconds = 10,
+       .write = Model([] { return hostile::OverlappingMeshes(100000, false); }),
+       .err = "model 100000 \"o99999\" is left out", .seconds = 10,
        .megabytes = 300},
       {.what = "a sparse file of 4 GiB - 1 bytes",
-       .write =
-           [](const std::string& w) {
-             Shell("truncate -s 4294967295 '" + w + "/m.3ds'");
-           },
-       .args = shot("s.png"),
-       .status = 1,
-       .err = "m.3ds: not a 3DS file",
-       .megabytes = 100},
+       .write = Command("truncate -s 4294967295 m.3ds"), .status = 1,
+       .err = "m.3ds: not a 3DS file", .megabytes = 100},
       {.what = "a 3DS header on a sparse file past 4 GiB",
-       .write =
-           [](const std::string& w) {
-             WriteIn(w, "m.3ds", Bytes{0x4D, 0x4D, 0, 0, 0, 0});
-             Shell("truncate -s 4294967306 '" + w + "/m.3ds'");
-           },
-       .args = shot("s.png"),
-       .status = 1,
-       .err = "cannot read m.3ds: is larger than 4294967295 bytes",
+       .write = Command("truncate -s 4294967306 m.3ds", Model([] {
+         return Bytes{0x4D, 0x4D, 0, 0, 0, 0};
+       })),
+       .status = 1, .err = "cannot read m.3ds: is larger than 4294967295 bytes",
        .megabytes = 100},
       {.what = "a 38 MB file in 90 MB of address space",
-       .write =
-           [](const std::string& w) {
-             WriteIn(w, "m.3ds", hostile::BigMeshes(40));
-           },
-       .args = shot("s.png"),
-       .status = 1,
-       .err = "out of memory",
-       .seconds = 10,
+       .write = Model([] { return hostile::BigMeshes(40); }), .status = 1,
+       .err = "out of memory", .seconds = 10,
        .env = "VIEWER_WRAPPER='prlimit --as=90000000'"},
       {.what = "300 texture names of 4 000 bytes",
-       .write =
-           [](const std::string& w) {
-             WriteIn(w, "m.3ds",
-                     hostile::TextureNames(
-                         hostile::LongNames(300, 4000, "a\\..\\", "t.bmp")));
-             WriteImage(w, "t.bmp");
-             Shell("mkdir '" + w + "/a'");
-           },
-       .args = shot("s.png"),
-       .seconds = 8,
-       .megabytes = 300},
+       .write = Command("mkdir a && convert " + kQuadrantImage + " t.bmp",
+                        Model([] {
+         return hostile::TextureNames(
+             hostile::LongNames(300, 4000, "a\\..\\", "t.bmp"));
+       })),
+       .seconds = 8, .megabytes = 300},
       // Images are bounded before they are decoded, and decoded once.
       {.what = "a JPEG that declares 16 000 x 44 000 pixels",
-       .write =
-           [](const std::string& w) {
-             WriteIn(w, "m.3ds", Textured("t.jpg"));
-             WriteClaimingImage(w + "/t.jpg", 16000, 44000);
-           },
-       .args = shot("s.png"),
+       .write = Claiming("t.jpg", 16000, 44000),
        .err = "cannot use texture image \"t.jpg\": it is 16000 x 44000 "
               "pixels; the most taken is 8192 on a side and 64 megapixels",
        .megabytes = 250},
       {.what = "a PNG that declares 16 383 x 32 767 pixels",
-       .write =
-           [](const std::string& w) {
-             WriteIn(w, "m.3ds", Textured("t.png"));
-             WriteClaimingImage(w + "/t.png", 16383, 32767);
-           },
-       .args = shot("s.png"),
-       .err = "it is 16383 x 32767 pixels",
-       .megabytes = 250},
+       .write = Claiming("t.png", 16383, 32767),
+       .err = "it is 16383 x 32767 pixels", .megabytes = 250},
       {.what = "a 4 x 17 000 BMP",
-       .write =
-           [](const std::string& w) {
-             WriteIn(w, "m.3ds", Textured("t.bmp"));
-             WriteQuadrantBmp(w + "/t.bmp", 4, 17000, 24);
-           },
-       .args = shot("s.png"),
-       .err = "it is 4 x 17000 pixels",
-       .megabytes = 250},
+       .write = [](const std::string& w) {
+         Textured("t.bmp")(w);
+         WriteQuadrantBmp(w + "/t.bmp", 4, 17000, 24);
+       },
+       .err = "it is 4 x 17000 pixels", .megabytes = 250},
       {.what = "a 4 x 17 000 BMP in the bundled program",
-       .write =
-           [=](const std::string& w) {
-             sample(w);
-             WriteQuadrantBmp(w + "/monster.bmp", 4, 17000, 24);
-           },
-       .args = {"--screenshot", "s.png"},
-       .status = 1,
+       .write = [=](const std::string& w) {
+         sample(w);
+         WriteQuadrantBmp(w + "/monster.bmp", 4, 17000, 24);
+       },
+       .args = {"--screenshot", "s.png"}, .status = 1,
        .err = "cannot load texture image \"monster.bmp\": it is 4 x 17000 "
               "pixels",
        .megabytes = 250},
       {.what = "60 names that lead to one 4096 x 4096 PNG",
-       .write =
-           [](const std::string& w) {
-             WriteIn(w, "m.3ds",
-                     hostile::TextureNames(
-                         hostile::LongNames(60, 60, ".\\", "big.png")));
-             Shell("convert -size 4096x4096 gradient:red-blue '" + w +
-                   "/big.png'");
-           },
-       .args = shot("s.png"),
-       .seconds = 10,
-       .megabytes = 400},
+       .write = Command("convert -size 4096x4096 gradient:red-blue big.png",
+                        Model([] {
+         return hostile::TextureNames(
+             hostile::LongNames(60, 60, ".\\", "big.png"));
+       })),
+       .seconds = 10, .megabytes = 400},
       {.what = "a PNG with a broken chunk",
-       .write =
-           [](const std::string& w) {
-             WriteIn(w, "m.3ds", Textured("t.png"));
-             WriteImage(w, "t.png");
-             std::string png = ReadText(w + "/t.png");
-             png[29] ^= 0x55;  // the header's CRC
-             writeFile(w + "/t.png", Bytes(png.begin(), png.end()));
-           },
-       .args = shot("s.png"),
+       .write = [](const std::string& w) {
+         Command("convert " + kQuadrantImage + " t.png", Textured("t.png"))(w);
+         std::string png = ReadText(w + "/t.png");
+         png[29] ^= 0x55;  // the header's CRC
+         writeFile(w + "/t.png", Bytes(png.begin(), png.end()));
+       },
        .err = "cannot use texture image \"t.png\": IHDR: CRC error"},
   };
+  // clang-format on
 }
 
 class Hostile
@@ -346,8 +270,7 @@ class Hostile
 
 }  // namespace
 
-// ---- Malformed input: shown (0) or refused with a reason (1), never worse
-// ---------
+// ---- Malformed input: shown (0) or refused with a reason (1), never worse ---
 
 TEST(Malformed, BrokenBmpFilesAreRefused) {
   const Bytes palette(4 * 4, 0x80);
@@ -382,19 +305,9 @@ TEST(Malformed, BrokenBmpFilesAreRefused) {
 
 TEST(Malformed, TruncatedCopiesOfTheSample) {
   std::string sample = ReadText(SAMPLE_DIR "/monster.3ds");
-  const size_t cuts[] = {0,
-                         5,
-                         6,
-                         15,
-                         16,
-                         21,
-                         22,
-                         40,
-                         100,
-                         1000,
-                         sample.size() / 3,
-                         sample.size() / 2,
-                         sample.size() - 1};
+  std::vector<size_t> cuts = {0, 5, 6, 15, 16, 21, 22, 40, 100, 1000};
+  for (size_t part : {3, 2}) cuts.push_back(sample.size() / part);
+  cuts.push_back(sample.size() - 1);
   for (size_t cut : cuts) {
     std::string dir = TestDir();
     std::system(("cp " SAMPLE_DIR "/monster.bmp '" + dir + "/work/'").c_str());
@@ -431,8 +344,7 @@ TEST(Malformed, BrokenChunksAreShownOrRefused) {
   }
 }
 
-// ---- Hostile files, paths and signals
-// ------------------------------------------
+// ---- Hostile files, paths and signals ---------------------------------------
 
 TEST_P(Hostile, EndsCleanlyAndChangesNothingAround) {
   const auto& [build, c] = GetParam();
