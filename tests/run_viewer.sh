@@ -19,15 +19,15 @@
 # XVFB_ARGS adds arguments to the X server; WAIT_FOR_PICTURE=1 takes the
 # screenshot once something other than black is shown (at most 20 s).
 # Writes OUTDIR/stdout, stderr, status (124 when it had to be killed) and,
-# when a window appeared, OUTDIR/screen.ppm and screen.png (the 800 x 600
-# window at the top left of the screen). When the run could not be made at
+# when a window appeared, OUTDIR/screen.ppm (the 800 x 600 window at the top
+# left of the screen). When the run could not be made at
 # all, OUTDIR/harness_error says why and no status is written.
 set -u
 program=$1 workdir=$2 outdir=$3 action=$4 seconds=${5:-0}
 shift $(($# < 5 ? $# : 5))
 xwindow=${XWINDOW:-$(dirname "$program")/tests/xwindow}
 mkdir -p "$outdir"
-rm -f "$outdir"/{stdout,stderr,status,harness_error,screen.ppm,screen.png,trace,alive_before_key}
+rm -f "$outdir"/{stdout,stderr,status,harness_error,screen.ppm,trace,alive_before_key}
 
 xvfb= viewer=
 cleanup() {
@@ -126,7 +126,6 @@ if [ "$action" != none ]; then
     else
       shot
     fi
-    convert "$outdir/screen.ppm" "$outdir/screen.png" 2>/dev/null
     case $action in
       key) xdotool mousemove 400 300 key space 2>/dev/null ;;
       close) "$xwindow" close "$window" 2>/dev/null ;;
