@@ -34,9 +34,8 @@ struct Build {
   const char* program;
   bool quiet;
 };
-const Build kLoud{"modelviewer", false};
-const Build kQuiet{"modelviewer-quiet", true};
-const Build kBuilds[] = {kLoud, kQuiet};
+const Build kBuilds[] = {{"modelviewer", false}, {"modelviewer-quiet", true}};
+inline const Build& kLoud = kBuilds[0];
 
 // Test names and messages show the program, not the record's bytes.
 inline void PrintTo(const Build& build, std::ostream* out) {
@@ -69,6 +68,13 @@ inline std::string ReadText(const std::string& path) {
   std::ostringstream text;
   text << in.rdbuf();
   return text.str();
+}
+
+inline std::vector<std::string> LinesIn(const std::string& path) {
+  std::istringstream text(ReadText(path));
+  std::vector<std::string> lines;
+  for (std::string line; std::getline(text, line);) lines.push_back(line);
+  return lines;
 }
 
 // A fresh folder of the current test, with an empty work/ inside.
@@ -111,8 +117,7 @@ inline Outcome RunViewer(const Build& build, const std::string& dir,
     run.status = std::atoi(status.c_str());
   run.out = ReadText(run.dir + "/stdout");
   // Leave out what the GL tracer itself says.
-  std::istringstream err(ReadText(run.dir + "/stderr"));
-  for (std::string line; std::getline(err, line);)
+  for (const std::string& line : LinesIn(run.dir + "/stderr"))
     if (line.compare(0, 9, "apitrace:") != 0) run.err += line + "\n";
   return run;
 }
@@ -133,15 +138,6 @@ inline void WriteIn(const std::string& work, const std::string& name,
 // The bundled program's model.
 inline void WriteModel(const std::string& dir, const w3ds::Bytes& bytes) {
   WriteIn(dir + "/work", "monster.3ds", bytes);
-}
-
-// Real files of tests/data into `work`/models.
-inline void CopyIn(const std::string& work,
-                   const std::vector<std::string>& files) {
-  for (const std::string& f : files)
-    std::system(("mkdir -p '" + work + "/models' && cp '" TEST_DATA_DIR "/" +
-                 f + "' '" + work + "/models/'")
-                    .c_str());
 }
 
 // One textured triangle: the smallest model the import accepts.

@@ -32,14 +32,6 @@ Bytes Bmp(int w, int h, int bpp, unsigned colours, const Bytes& palette,
   return b.data;
 }
 
-void ExpectShownOrRefused(const Outcome& run, const std::string& what) {
-  EXPECT_TRUE(run.status == 0 || run.status == 1) << what << ": " << run.status;
-  if (run.status == 1) {
-    EXPECT_EQ(1, LinesOf(run.err)) << what << ": " << run.err;
-  }
-  EXPECT_EQ(std::string::npos, run.err.find("Sanitizer")) << what << run.err;
-}
-
 // Every entry under `dir` by its path: a regular file by its bytes (by its
 // size and time of change past 64 MB), anything else by its type alone (a
 // FIFO is never read).
@@ -144,7 +136,6 @@ std::vector<HostileCase> HostileCases() {
   auto shot = [](const std::string& out) {
     return std::vector<std::string>{"--screenshot", out, "m.3ds"};
   };
-  // A case in a few lines, its fields by name.
   // clang-format off
   return {
       // Screenshots never destroy anything.
@@ -272,77 +263,98 @@ class Hostile
 
 // ---- Malformed input: shown (0) or refused with a reason (1), never worse ---
 
-TEST(Malformed, BrokenBmpFilesAreRefused) {
-  const Bytes palette(4 * 4, 0x80);
-  const struct {
-    const char* what;
-    Bytes bmp;
-  } cases[] = {
-      {"palette larger than 8 bits allow",
-       Bmp(8, 8, 8, 1000, palette, Bytes(64))},
-      {"pixel indices past the palette",
-       Bmp(8, 8, 8, 2, palette, Bytes(64, 200))},
-      {"dimensions far beyond the data",
-       Bmp(30000, 30000, 24, 0, {}, Bytes(100))},
-      {"truncated pixel data", Bmp(64, 64, 24, 0, {}, Bytes(192 * 32))},
-      {"no pixels at all", Bmp(0, 0, 24, 0, {}, {})},
+namespace {
+
+struct MalformedCase {
+  std::string what;
+  Writer write;             // monster.3ds and what it names
+  const char* reason = "";  // part of the line of a file that is refused
+};
+void PrintTo(const MalformedCase& c, std::ostream* out) { *out << c.what; }
+
+// Broken images beside a model that names them, and broken models beside a
+// PNG where a BMP belongs; the sample cut short.
+std::vector<MalformedCase> MalformedCases() {
+  const Mesh tri = Triangle();
+  auto beside = [](const std::string& image, const Bytes& bytes,
+                   const Bytes& model) {
+    return [=](const std::string& w) {
+      WriteIn(w, image, bytes);
+      WriteIn(w, "monster.3ds", model);
+    };
   };
-  Mesh tri = Triangle();
-  for (const auto& c : cases) {
-    std::string dir = TestDir();
-    ASSERT_TRUE(writeFile(dir + "/work/t.bmp", c.bmp));
-    WriteModel(dir,
-               file3ds(editor()
-                           .add(materialChunk("m").add(textureMap("t.bmp")))
-                           .add(modelObject("tri", tri, "m"))));
-    Outcome run = RunViewer(kLoud, dir, "key");
-    EXPECT_EQ(1, run.status) << c.what;
-    EXPECT_NE(std::string::npos, run.err.find("cannot load texture image"))
-        << c.what << ": " << run.err;
-    ExpectShownOrRefused(run, c.what);
-  }
-}
-
-TEST(Malformed, TruncatedCopiesOfTheSample) {
-  std::string sample = ReadText(SAMPLE_DIR "/monster.3ds");
-  std::vector<size_t> cuts = {0, 5, 6, 15, 16, 21, 22, 40, 100, 1000};
-  for (size_t part : {3, 2}) cuts.push_back(sample.size() / part);
-  cuts.push_back(sample.size() - 1);
-  for (size_t cut : cuts) {
-    std::string dir = TestDir();
-    std::system(("cp " SAMPLE_DIR "/monster.bmp '" + dir + "/work/'").c_str());
-    WriteModel(dir, Bytes(sample.begin(), sample.begin() + cut));
-    Outcome run = RunViewer(kLoud, dir, "key");
-    ExpectShownOrRefused(run, "cut at " + std::to_string(cut));
-  }
-}
-
-TEST(Malformed, BrokenChunksAreShownOrRefused) {
-  Mesh tri = Triangle();
+  const Bytes textured =
+      file3ds(editor()
+                  .add(materialChunk("m").add(textureMap("t.bmp")))
+                  .add(modelObject("tri", tri, "m")));
+  auto bmp = [&](const char* what, const Bytes& image) {
+    return MalformedCase{what, beside("t.bmp", image, textured),
+                         "cannot load texture image"};
+  };
+  // The PNG signature and a little more: not a BMP.
+  auto chunks = [&](const char* what, const Chunk& ed) {
+    const Bytes png{0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n', 0, 0};
+    return MalformedCase{what, beside("t.png", png, file3ds(ed))};
+  };
   Chunk zero = modelObject("zero", tri, "m");
   zero.kids[0].kids[1].length(0);  // mapping coordinates of length 0
   Chunk counts = modelObject("counts", tri, "m");
   counts.kids[0].kids[0].data[0] = 0xFF;  // 255 vertices claimed, 3 stored
-  Chunk png = materialChunk("m").add(textureMap("t.png"));
-  const struct {
-    const char* what;
-    Bytes file;
-  } cases[] = {
-      {"a chunk length of 0", file3ds(editor().add(zero))},
-      {"counts larger than the chunk", file3ds(editor().add(counts))},
-      {"a PNG as texture",
-       file3ds(editor().add(png).add(modelObject("p", tri, "m")))},
-  };
-  for (const auto& c : cases) {
-    std::string dir = TestDir();
-    // The PNG signature and a little more: not a BMP.
-    ASSERT_TRUE(writeFile(dir + "/work/t.png", Bytes{0x89, 'P', 'N', 'G', '\r',
-                                                     '\n', 0x1A, '\n', 0, 0}));
-    WriteModel(dir, c.file);
-    Outcome run = RunViewer(kLoud, dir, "key");
-    ExpectShownOrRefused(run, c.what);
+  const Bytes palette(4 * 4, 0x80);
+  std::vector<MalformedCase> cases = {
+      bmp("palette larger than 8 bits allow",
+          Bmp(8, 8, 8, 1000, palette, Bytes(64))),
+      bmp("pixel indices past the palette",
+          Bmp(8, 8, 8, 2, palette, Bytes(64, 200))),
+      bmp("dimensions far beyond the data",
+          Bmp(30000, 30000, 24, 0, {}, Bytes(100))),
+      bmp("truncated pixel data", Bmp(64, 64, 24, 0, {}, Bytes(192 * 32))),
+      bmp("no pixels at all", Bmp(0, 0, 24, 0, {}, {})),
+      chunks("a chunk length of 0", editor().add(zero)),
+      chunks("counts larger than the chunk", editor().add(counts)),
+      chunks("a PNG as texture",
+             editor()
+                 .add(materialChunk("m").add(textureMap("t.png")))
+                 .add(modelObject("p", tri, "m")))};
+  const size_t size = ReadText(SAMPLE_DIR "/monster.3ds").size();
+  const std::vector<size_t> cuts = {
+      0, 5, 6, 15, 16, 21, 22, 40, 100, 1000, size / 3, size / 2, size - 1};
+  for (size_t cut : cuts)
+    cases.push_back(
+        {"the sample cut at " + std::to_string(cut), [=](const std::string& w) {
+           const std::string sample = ReadText(SAMPLE_DIR "/monster.3ds");
+           WriteIn(w, "monster.3ds",
+                   Bytes(sample.begin(), sample.begin() + cut));
+           Command("cp " SAMPLE_DIR "/monster.bmp .")(w);
+         }});
+  return cases;
+}
+
+class Malformed : public ::testing::TestWithParam<MalformedCase> {};
+
+}  // namespace
+
+TEST_P(Malformed, IsShownOrRefusedInOneLine) {
+  const MalformedCase& c = GetParam();
+  const std::string dir = TestDir();
+  c.write(dir + "/work");
+  Outcome run = RunViewer(kLoud, dir, "key");
+  EXPECT_TRUE(run.status == 0 || run.status == 1) << run.status;
+  if (run.status == 1) {
+    EXPECT_EQ(1, LinesOf(run.err)) << run.err;
+  }
+  EXPECT_EQ(std::string::npos, run.err.find("Sanitizer")) << run.err;
+  if (*c.reason) {
+    EXPECT_EQ(1, run.status);
+    EXPECT_NE(std::string::npos, run.err.find(c.reason)) << run.err;
   }
 }
+
+INSTANTIATE_TEST_SUITE_P(
+    Files, Malformed, ::testing::ValuesIn(MalformedCases()),
+    [](const ::testing::TestParamInfo<MalformedCase>& info) {
+      return NameOf(kLoud, info.param.what);
+    });
 
 // ---- Hostile files, paths and signals ---------------------------------------
 

@@ -1,8 +1,8 @@
-// Writes the model of the memory check (tools/memcheck.sh) as FILE: a quad
-// textured with monster.bmp, in two smoothing groups that split the vertices
-// its faces share, and vertices 4 to 6 that no face gives a normal, 4 and 5
-// drawn in a face without area, 6 in none, past the mapping coordinates.
-//   memcheck_model FILE
+// memcheck_model FILE: the model of the memory check (tools/memcheck.sh), a
+// quad mapped with monster.bmp in two smoothing groups, which split the
+// vertices its faces share, and vertices 4 to 6 that no face gives a normal
+// (4 and 5 drawn in a face without area, 6 in none), past the mapping
+// coordinates.
 #include "writer3ds.h"
 
 using namespace w3ds;

@@ -6,15 +6,11 @@
 #include <string>
 #include <vector>
 
-namespace {
-
-Options Parse(std::vector<const char*> args) {
+static Options Parse(std::vector<const char*> args) {
   args.insert(args.begin(), "modelviewer");
   return ParseOptions(static_cast<int>(args.size()),
                       const_cast<char**>(args.data()));
 }
-
-}  // namespace
 
 TEST(Options, CommandLines) {
   const struct {
@@ -23,6 +19,7 @@ TEST(Options, CommandLines) {
     const char* file;
     const char* screenshot;
   } cases[] = {
+      // clang-format off
       {{}, Options::kView, "", ""},
       {{"a.3ds"}, Options::kView, "a.3ds", ""},
       {{"--screenshot", "s.png", "a.3ds"}, Options::kView, "a.3ds", "s.png"},
@@ -32,17 +29,13 @@ TEST(Options, CommandLines) {
       {{"--bogus"}, Options::kUsageError, "", ""},
       {{"--screenshot", "--help"}, Options::kUsageError, "", ""},
       {{"--screenshot="}, Options::kUsageError, "", ""},
-      {{"--screenshot", "a.png", "--screenshot=b.png"},
-       Options::kUsageError,
-       "",
-       "a.png"},
+      {{"--screenshot", "a.png", "--screenshot=b.png"}, Options::kUsageError,
+       "", "a.png"},
       {{""}, Options::kUsageError, "", ""},
       {{"--info=json"}, Options::kUsageError, "", ""},
       {{"--frame", "-1", "a.3ds"}, Options::kUsageError, "", ""},
       {{"--", ""}, Options::kUsageError, "", ""},
-      {{"--size=64x8192", "--camera", "3", "a.3ds"},
-       Options::kView,
-       "a.3ds",
+      {{"--size=64x8192", "--camera", "3", "a.3ds"}, Options::kView, "a.3ds",
        ""},
       {{"--size", "63x600", "a.3ds"}, Options::kUsageError, "", ""},
       {{"--size", "800x8193", "a.3ds"}, Options::kUsageError, "", ""},
@@ -50,6 +43,7 @@ TEST(Options, CommandLines) {
       {{"--camera", "0", "a.3ds"}, Options::kUsageError, "", ""},
       {{"--size", "800x600"}, Options::kUsageError, "", ""},
       {{"--camera", "1"}, Options::kUsageError, "", ""},
+      // clang-format on
   };
   for (const auto& c : cases) {
     Options o = Parse(c.args);

@@ -90,24 +90,21 @@ int Segments(const Image& shot, int y) {
   return count;
 }
 
-// Pixels of a neutral grey between 0.5 and 0.8: lit faces without material.
+// Pixels of one grey between 0.5 and 0.8: lit faces without a material.
 int LightGreys(const Image& shot) {
   int n = 0;
-  for (int y = 0; y < shot.h; ++y)
-    for (int x = 0; x < shot.w; ++x) {
-      const RGBColour c = shot.at(x, y);
-      const int low = std::min({c.r, c.g, c.b}),
-                high = std::max({c.r, c.g, c.b});
-      n += high - low <= 4 && low >= 128 && high <= 204;
-    }
+  for (size_t i = 0; i < shot.rgb.size(); i += 3) {
+    const int r = shot.rgb[i], g = shot.rgb[i + 1], b = shot.rgb[i + 2];
+    n += r == g && g == b && r >= 128 && r <= 204;
+  }
   return n;
 }
 
 std::string MainHue(const std::map<std::string, int>& counts) {
-  std::string best;
-  for (const auto& h : counts)
-    if (best.empty() || h.second > counts.at(best)) best = h.first;
-  return best;
+  auto most = std::max_element(
+      counts.begin(), counts.end(),
+      [](const auto& a, const auto& b) { return a.second < b.second; });
+  return most == counts.end() ? "" : most->first;
 }
 
 // Writes models/box.3ds, and beside it images that ImageMagick makes, each
@@ -122,7 +119,12 @@ Writer Files(const Bytes& model,
 
 // Real files of tests/data, copied into models/.
 Writer Copies(const std::vector<std::string>& files) {
-  return [=](const std::string& w) { CopyIn(w, files); };
+  return [=](const std::string& w) {
+    for (const std::string& f : files) {
+      const std::string bytes = ReadText(TEST_DATA_DIR "/" + f);
+      WriteIn(w, "models/" + f, Bytes(bytes.begin(), bytes.end()));
+    }
+  };
 }
 
 Chunk Plain(const std::string& name, RGB colour) {
@@ -146,24 +148,15 @@ Chunk Placed(std::uint16_t id, Vec3 at, float angle = 0, Vec3 axis = {}) {
   return objectNode(id, "box", 0xFFFF, tracks);
 }
 
-// A quad standing on the file's xy plane, facing the camera, whose image
-// (of the format `extension` names) is red above and blue below.
-ViewingCase Upright(const std::string& extension) {
-  return {
-      .what = "an upright quad whose " + extension +
-              " image is red above and blue below",
-      .write = Files(file3ds(editor()
-                                 .add(Mapped("q", "rb." + extension))
-                                 .add(modelObject("quad", UprightQuad(), "q"))),
-                     {{"rb." + extension, kRedAboveBlue}}),
-      .hues = {"r", "b"},
-      .top = "r",
-      .bottom = "b"};
-}
-
 std::vector<ViewingCase> ViewingCases() {
   auto all = [](const std::string& m) { return [m](int) { return m; }; };
   const Writer box = Files(file3ds(editor().add(Box("box", 0, all("m")))));
+  // A quad standing on the file's xz plane, facing the camera.
+  auto upright = [](const std::string& image) {
+    return file3ds(editor()
+                       .add(Mapped("q", image))
+                       .add(modelObject("quad", UprightQuad(), "q")));
+  };
   const Mesh plate{{{-5, -5, 0}, {5, -5, 0}, {5, 5, 0}, {-5, 5, 0}},
                    {{0, 1, 2, 0}, {0, 2, 3, 0}},
                    {{0, 0}, {1, 0}, {1, 1}, {0, 1}}};
@@ -177,7 +170,6 @@ std::vector<ViewingCase> ViewingCases() {
     sixcolours.add(Plain("c" + std::to_string(s), colours[s]));
   sixcolours.add(Box("box", 0, [](int s) { return "c" + std::to_string(s); }));
   const float half = static_cast<float>(std::acos(-1.0));
-  // A case in a few lines, its fields by name.
   // clang-format off
   return {
       {.what = "textures beside a file in another folder: a PNG, and a JPEG "
@@ -196,8 +188,12 @@ std::vector<ViewingCase> ViewingCases() {
        .hues = {"r"}, .absent = {"b", "g"}},
       // The file's z axis is up, the camera looks along +y, and v = 0 is
       // the image's bottom row.
-      Upright("png"),
-      Upright("tga"),
+      {.what = "an upright quad whose PNG image is red above and blue below",
+       .write = Files(upright("rb.png"), {{"rb.png", kRedAboveBlue}}),
+       .hues = {"r", "b"}, .top = "r", .bottom = "b"},
+      {.what = "an upright quad whose TGA image is red above and blue below",
+       .write = Files(upright("rb.tga"), {{"rb.tga", kRedAboveBlue}}),
+       .hues = {"r", "b"}, .top = "r", .bottom = "b"},
       {.what = "a flat plate in the xy plane",
        .write = Files(file3ds(editor().add(Plain("p", {255, 0, 0}))
                                       .add(modelObject("plate", plate, "p")))),

@@ -1,9 +1,8 @@
 #!/usr/bin/env bash
 # modelviewer under valgrind's memcheck, on the small model of
 # tests/memcheck_model.cpp (textured, smoothing groups that split vertices,
-# vertices that no face gives a normal): shown by the bundled program until a
-# key is pressed (bundled), and written at 64 x 64 with --screenshot by the
-# viewing mode (viewing):
+# vertices no face gives a normal): the bundled program shows it until a key
+# is pressed (bundled); the viewing mode writes it at 64 x 64 (viewing).
 #   tools/memcheck.sh                   builds build/, then checks both
 #   tools/memcheck.sh BUILD CASE...     checks CASEs with the programs already
 #                                       built in BUILD
@@ -16,15 +15,13 @@ if [ $# -eq 0 ]; then
   build=$root/build
   cmake --build "$build" -j"$(nproc)" --target modelviewer memcheck_model \
     xwindow keep_loaded >/dev/null
-  cases=(bundled viewing)
-else
-  build=$(cd "$1" && pwd)
-  shift
-  cases=("$@")
+  set -- "$build" bundled viewing
 fi
+build=$(cd "$1" && pwd)
+shift
 
 failed=0
-for case in "${cases[@]}"; do
+for case in "$@"; do
   dir=$build/memcheck/$case
   rm -rf "$dir" && mkdir -p "$dir/work"
   "$build/tests/memcheck_model" "$dir/work/monster.3ds"
