@@ -11,81 +11,39 @@ TEST(Controls, KeysAndDragsActAsTheControlsTableSays) {
   framing.distance = 10;
   const View turntable = TurntableView(framing);
   enum Step { kDrag = 100, kWheel, kTime };
+  const int pause = int(Command::kPause), reset = int(Command::kReset),
+            next = int(Command::kNextCamera);
   const struct {
     const char* what;
-    int cameras, start;
+    int cameras = 0, start = -1;
     std::vector<int> steps;  // Commands, or the steps above
-    bool spinning, paused;
-    int camera;
-    bool atstart;  // the view and the clock are those of the first frame
+    bool spinning = false, paused = false;
+    int camera = -1;
+    bool atstart = false;  // the view and the clock are those of the start
   } cases[] = {
-      {"the turntable spins", 0, -1, {kTime}, true, false, -1, false},
-      {"a drag stops the spin", 0, -1, {kDrag, kTime}, false, false, -1, false},
-      {"Space after a drag spins again",
-       0,
-       -1,
-       {kDrag, int(Command::kPause)},
-       true,
-       false,
-       -1,
-       false},
-      {"Space pauses both",
-       0,
-       -1,
-       {int(Command::kPause), kTime},
-       true,
-       true,
-       -1,
-       true},
-      {"R keeps the pause and brings back the first frame",
-       0,
-       -1,
-       {kTime, int(Command::kPause), kDrag, kWheel, int(Command::kReset)},
-       true,
-       true,
-       -1,
-       true},
-      {"C with no camera does nothing",
-       0,
-       -1,
-       {int(Command::kNextCamera)},
-       true,
-       false,
-       -1,
-       true},
-      {"C steps through the cameras and back to the turntable",
-       2,
-       -1,
-       {int(Command::kNextCamera), int(Command::kNextCamera),
-        int(Command::kNextCamera)},
-       true,
-       false,
-       -1,
-       true},
-      {"a drag in a camera leaves it; C goes on to the next",
-       2,
-       0,
-       {kDrag, int(Command::kNextCamera)},
-       false,
-       false,
-       1,
-       false},
-      {"R goes back to the camera started in",
-       2,
-       0,
-       {int(Command::kNextCamera), kTime, int(Command::kReset)},
-       false,
-       false,
-       0,
-       true},
-      {"an arrow key turns and stops the spin",
-       0,
-       -1,
-       {int(Command::kTurnLeft)},
-       false,
-       false,
-       -1,
-       false},
+      // clang-format off
+      {.what = "the turntable spins", .steps = {kTime}, .spinning = true},
+      {.what = "a drag stops the spin", .steps = {kDrag, kTime}},
+      {.what = "Space after a drag spins again", .steps = {kDrag, pause},
+       .spinning = true},
+      {.what = "Space pauses both", .steps = {pause, kTime}, .spinning = true,
+       .paused = true, .atstart = true},
+      {.what = "R keeps the pause and brings back the first frame",
+       .steps = {kTime, pause, kDrag, kWheel, reset}, .spinning = true,
+       .paused = true, .atstart = true},
+      {.what = "C with no camera does nothing", .steps = {next},
+       .spinning = true, .atstart = true},
+      {.what = "C steps through the cameras and back to the turntable",
+       .cameras = 2, .steps = {next, next, next}, .spinning = true,
+       .atstart = true},
+      {.what = "a drag in a camera leaves it; C goes on to the next",
+       .cameras = 2, .start = 0, .steps = {kDrag, next}, .camera = 1},
+      {.what = "R goes back to the camera started in", .cameras = 2,
+       .start = 0, .steps = {next, kTime, reset}, .camera = 0,
+       .atstart = true},
+      {.what = "an arrow key turns and stops the spin",
+       .steps = {int(Command::kTurnLeft)}},
+      // clang-format on
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.what);

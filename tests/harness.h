@@ -11,6 +11,7 @@
 #include <cctype>
 #include <cstdlib>
 #include <fstream>
+#include <functional>
 #include <map>
 #include <sstream>
 #include <string>
@@ -23,8 +24,8 @@
 #error VIEWER_DIR must name the directory with the viewer programs
 #endif
 
-#if defined(__SANITIZE_ADDRESS__)
-const bool kSanitized = true;  // slower, and its memory is not the program's
+#ifdef PROGRAMS_SANITIZED
+const bool kSanitized = true;  // slower, and their memory is not their own
 #else
 const bool kSanitized = false;
 #endif
@@ -33,9 +34,8 @@ struct Build {
   const char* program;
   bool quiet;
 };
-const Build kLoud{"modelviewer", false};
-const Build kQuiet{"modelviewer-quiet", true};
-const Build kBuilds[] = {kLoud, kQuiet};
+const Build kBuilds[] = {{"modelviewer", false}, {"modelviewer-quiet", true}};
+inline const Build& kLoud = kBuilds[0];
 
 // Test names and messages show the program, not the record's bytes.
 inline void PrintTo(const Build& build, std::ostream* out) {
@@ -68,6 +68,13 @@ inline std::string ReadText(const std::string& path) {
   std::ostringstream text;
   text << in.rdbuf();
   return text.str();
+}
+
+inline std::vector<std::string> LinesIn(const std::string& path) {
+  std::istringstream text(ReadText(path));
+  std::vector<std::string> lines;
+  for (std::string line; std::getline(text, line);) lines.push_back(line);
+  return lines;
 }
 
 // A fresh folder of the current test, with an empty work/ inside.
@@ -110,8 +117,7 @@ inline Outcome RunViewer(const Build& build, const std::string& dir,
     run.status = std::atoi(status.c_str());
   run.out = ReadText(run.dir + "/stdout");
   // Leave out what the GL tracer itself says.
-  std::istringstream err(ReadText(run.dir + "/stderr"));
-  for (std::string line; std::getline(err, line);)
+  for (const std::string& line : LinesIn(run.dir + "/stderr"))
     if (line.compare(0, 9, "apitrace:") != 0) run.err += line + "\n";
   return run;
 }
@@ -120,8 +126,7 @@ inline int LinesOf(const std::string& text) {
   return static_cast<int>(std::count(text.begin(), text.end(), '\n'));
 }
 
-// ---- Files
-// -------------------------------------------------------------------
+// ---- Files ------------------------------------------------------------------
 
 // `bytes` as `name` under `work`, folders and all.
 inline void WriteIn(const std::string& work, const std::string& name,
@@ -133,15 +138,6 @@ inline void WriteIn(const std::string& work, const std::string& name,
 // The bundled program's model.
 inline void WriteModel(const std::string& dir, const w3ds::Bytes& bytes) {
   WriteIn(dir + "/work", "monster.3ds", bytes);
-}
-
-// Real files of tests/data into `work`/models.
-inline void CopyIn(const std::string& work,
-                   const std::vector<std::string>& files) {
-  for (const std::string& f : files)
-    std::system(("mkdir -p '" + work + "/models' && cp '" TEST_DATA_DIR "/" +
-                 f + "' '" + work + "/models/'")
-                    .c_str());
 }
 
 // One textured triangle: the smallest model the import accepts.
@@ -159,14 +155,29 @@ inline w3ds::Mesh UprightQuad() {
           {{0, 0}, {1, 0}, {1, 1}, {0, 1}}};
 }
 
+// An image that ImageMagick's convert makes `how`, as `name` under `work`.
+inline void Convert(const std::string& work, const std::string& name,
+                    const std::string& how) {
+  const std::string path = work + "/" + name;
+  std::system(("mkdir -p \"$(dirname '" + path + "')\" && convert " + how +
+               " '" + path + "'")
+                  .c_str());
+}
+// Four quadrants, red and green above, blue and white below.
+const std::string kQuadrantImage =
+    "-size 32x32 xc:red xc:lime +append \\( xc:blue xc:white +append \\) "
+    "-append";
+const std::string kRedAboveBlue = "-size 64x32 xc:red xc:blue -append";
+
+// What a case writes into the work folder before the run.
+using Writer = std::function<void(const std::string& work)>;
+
 // An upright quad, red above and blue below, 2 x 2 about the origin, and a
 // camera 10 in front of it with a 90 mm lens: through it, the quad is half
 // the window wide.
 inline void WriteQuadWithCamera(const std::string& work) {
-  std::system(("convert -size 64x32 xc:red -size 64x32 xc:blue -append '" +
-               work + "/rb.png'")
-                  .c_str());
   using namespace w3ds;
+  Convert(work, "rb.png", kRedAboveBlue);
   WriteIn(
       work, "quad.3ds",
       file3ds(editor()
@@ -175,8 +186,7 @@ inline void WriteQuadWithCamera(const std::string& work) {
                   .add(cameraObject("front", {0, -10, 0}, {0, 0, 0}, 0, 90))));
 }
 
-// ---- Images
-// ------------------------------------------------------------------
+// ---- Images -----------------------------------------------------------------
 
 struct RGBColour {
   int r, g, b;
@@ -213,15 +223,6 @@ inline void WriteQuadrantBmp(const std::string& path, int w, int h, int depth) {
     }
   ASSERT_EQ(0, SDL_SaveBMP(s, path.c_str()));
   SDL_FreeSurface(s);
-}
-
-// The quadrant image as `name` under `work`, in the format of its extension.
-inline void WriteImage(const std::string& work, const std::string& name) {
-  WriteQuadrantBmp(work + "/quad.bmp", 64, 64, 24);
-  const std::string path = work + "/" + name;
-  std::system(("mkdir -p \"$(dirname '" + path + "')\" && convert '" + work +
-               "/quad.bmp' '" + path + "' && rm '" + work + "/quad.bmp'")
-                  .c_str());
 }
 
 struct Image {

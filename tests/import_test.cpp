@@ -13,10 +13,8 @@
 
 using namespace w3ds;
 
-namespace {
-
 // Four faces over four vertices, with mapping coordinates.
-Chunk FourFaces(const std::string& name) {
+static Chunk FourFaces(const std::string& name) {
   return object(name).add(
       trimesh()
           .add(vertexList({{0, 0, 0}, {1, 0, 0}, {0, 1, 0}, {1, 1, 2}}))
@@ -27,8 +25,6 @@ Chunk FourFaces(const std::string& name) {
                   .add(materialRef("red", {2, 0}))
                   .add(materialRef("nosuch", {3}))));
 }
-
-}  // namespace
 
 TEST(SceneImport, FacesTakeTheMaterialThatTheFileNamesFirst) {
   // "green" keeps its colour as floats and comes before its name; "red" is
@@ -87,29 +83,23 @@ TEST(SceneImport, LeavesOutWhatCannotBeDrawnAndRefusesAFileWithNothing) {
     const char* why;
     std::vector<std::string> warnings;
   } cases[] = {
-      {"no editor",
-       Chunk(0x4D4D).bytes(),
-       false,
-       "no model that can be drawn",
+      // clang-format off
+      {"no editor", Chunk(0x4D4D).bytes(), false, "no model that can be drawn",
        {}},
       {"no version chunk: the editor comes first",
        Chunk(0x4D4D).add(editor().add(modelObject("ok", tri, "m"))).bytes(),
-       true,
-       "",
-       {}},
-      {"only broken models",
-       file3ds(editor().add(novertices).add(far)),
-       false,
+       true, "", {}},
+      {"only broken models", file3ds(editor().add(novertices).add(far)), false,
        "no model that can be drawn",
        {"model 0 \"nov\" is left out: no vertex list chunk (0x4110)",
         "model 1 \"far\" is left out: face 0 names vertex 3 of 3"}},
       {"broken models beside a good one",
-       file3ds(
-           editor().add(nofaces).add(modelObject("ok", stray, "m")).add(far)),
-       true,
-       "",
+       file3ds(editor().add(nofaces).add(modelObject("ok", stray, "m"))
+                       .add(far)),
+       true, "",
        {"model 0 \"nof\" is left out: no face list chunk (0x4120)",
         "model 2 \"far\" is left out: face 0 names vertex 3 of 3"}},
+      // clang-format on
   };
   for (const auto& c : cases) {
     Loader3DS loader;

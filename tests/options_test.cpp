@@ -6,15 +6,11 @@
 #include <string>
 #include <vector>
 
-namespace {
-
-Options Parse(std::vector<const char*> args) {
+static Options Parse(std::vector<const char*> args) {
   args.insert(args.begin(), "modelviewer");
   return ParseOptions(static_cast<int>(args.size()),
                       const_cast<char**>(args.data()));
 }
-
-}  // namespace
 
 TEST(Options, CommandLines) {
   const struct {
@@ -23,6 +19,7 @@ TEST(Options, CommandLines) {
     const char* file;
     const char* screenshot;
   } cases[] = {
+      // clang-format off
       {{}, Options::kView, "", ""},
       {{"a.3ds"}, Options::kView, "a.3ds", ""},
       {{"--screenshot", "s.png", "a.3ds"}, Options::kView, "a.3ds", "s.png"},
@@ -32,17 +29,13 @@ TEST(Options, CommandLines) {
       {{"--bogus"}, Options::kUsageError, "", ""},
       {{"--screenshot", "--help"}, Options::kUsageError, "", ""},
       {{"--screenshot="}, Options::kUsageError, "", ""},
-      {{"--screenshot", "a.png", "--screenshot=b.png"},
-       Options::kUsageError,
-       "",
-       "a.png"},
+      {{"--screenshot", "a.png", "--screenshot=b.png"}, Options::kUsageError,
+       "", "a.png"},
       {{""}, Options::kUsageError, "", ""},
       {{"--info=json"}, Options::kUsageError, "", ""},
       {{"--frame", "-1", "a.3ds"}, Options::kUsageError, "", ""},
       {{"--", ""}, Options::kUsageError, "", ""},
-      {{"--size=64x8192", "--camera", "3", "a.3ds"},
-       Options::kView,
-       "a.3ds",
+      {{"--size=64x8192", "--camera", "3", "a.3ds"}, Options::kView, "a.3ds",
        ""},
       {{"--size", "63x600", "a.3ds"}, Options::kUsageError, "", ""},
       {{"--size", "800x8193", "a.3ds"}, Options::kUsageError, "", ""},
@@ -51,39 +44,19 @@ TEST(Options, CommandLines) {
       {{"--size", "800x600"}, Options::kUsageError, "", ""},
       {{"--camera", "1"}, Options::kUsageError, "", ""},
       // --info takes no option that it does not use.
-      {{"--info", "--screenshot", "s.png", "a.3ds"},
-       Options::kUsageError,
-       "a.3ds",
-       "s.png"},
+      {{"--info", "--screenshot", "s.png", "a.3ds"}, Options::kUsageError, "a.3ds", "s.png"},
       {{"--info", "--camera", "9", "a.3ds"}, Options::kUsageError, "a.3ds", ""},
-      {{"--info=json", "--size", "80x80", "a.3ds"},
-       Options::kUsageError,
-       "a.3ds",
-       ""},
+      {{"--info=json", "--size", "80x80", "a.3ds"}, Options::kUsageError, "a.3ds", ""},
       {{"--info", "a.3ds", "b.3ds"}, Options::kView, "a.3ds", ""},
       // Thumbnails and folders.
-      {{"--thumbnail", "16", "--screenshot", "t.png", "a.3ds"},
-       Options::kView,
-       "a.3ds",
-       "t.png"},
-      {{"--thumbnail", "15", "--screenshot", "t.png", "a.3ds"},
-       Options::kUsageError,
-       "",
-       ""},
-      {{"--thumbnail", "4097", "--screenshot", "t.png", "a.3ds"},
-       Options::kUsageError,
-       "",
-       ""},
+      {{"--thumbnail", "16", "--screenshot", "t.png", "a.3ds"}, Options::kView, "a.3ds", "t.png"},
+      {{"--thumbnail", "15", "--screenshot", "t.png", "a.3ds"}, Options::kUsageError, "", ""},
+      {{"--thumbnail", "4097", "--screenshot", "t.png", "a.3ds"}, Options::kUsageError, "", ""},
       {{"--thumbnail", "64", "a.3ds"}, Options::kUsageError, "a.3ds", ""},
-      {{"--screenshot", "out/", "a.3ds", "b.3ds"},
-       Options::kView,
-       "a.3ds",
-       "out/"},
-      {{"--screenshot", "s.png", "a.3ds", "b.3ds"},
-       Options::kUsageError,
-       "a.3ds",
-       "s.png"},
+      {{"--screenshot", "out/", "a.3ds", "b.3ds"}, Options::kView, "a.3ds", "out/"},
+      {{"--screenshot", "s.png", "a.3ds", "b.3ds"}, Options::kUsageError, "a.3ds", "s.png"},
       {{"a.3ds", "b.3ds"}, Options::kUsageError, "a.3ds", ""},
+      // clang-format on
   };
   for (const auto& c : cases) {
     Options o = Parse(c.args);

@@ -19,6 +19,14 @@ class Pictures : public ::testing::TestWithParam<Build> {};
 
 const char kNoDisplay[] = "VIEWER_WRAPPER='env -u DISPLAY'";
 
+// Real files of tests/data into `work`/models.
+void CopyIn(const std::string& work, const std::vector<std::string>& files) {
+  for (const std::string& f : files)
+    std::system(("mkdir -p '" + work + "/models' && cp '" TEST_DATA_DIR "/" +
+                 f + "' '" + work + "/models/'")
+                    .c_str());
+}
+
 Outcome Draw(const std::string& dir, const std::vector<std::string>& args,
              const std::string& env = kNoDisplay) {
   return RunViewer(::testing::TestWithParam<Build>::GetParam(), dir, "none",

@@ -13,21 +13,22 @@
 # ARGUMENTs go to the program.
 # Environment: TRACE=1 records the GL calls with apitrace into OUTDIR/trace;
 # VIEWER_WRAPPER runs the program under another command (valgrind, say);
+# VIEWER_LIMIT is how many seconds the program may take in all (60);
 # VIEWER_PRELOAD names one more library to preload into it;
 # VIEWER_PRE_ACTION is a command run once the window exists, after which
 # OUTDIR/alive_before_key says whether the program still ran (1 or 0);
 # XVFB_ARGS adds arguments to the X server; WAIT_FOR_PICTURE=1 takes the
 # screenshot once something other than black is shown (at most 20 s).
 # Writes OUTDIR/stdout, stderr, status (124 when it had to be killed) and,
-# when a window appeared, OUTDIR/screen.ppm and screen.png (the 800 x 600
-# window at the top left of the screen). When the run could not be made at
+# when a window appeared, OUTDIR/screen.ppm (the 800 x 600 window at the top
+# left of the screen). When the run could not be made at
 # all, OUTDIR/harness_error says why and no status is written.
 set -u
 program=$1 workdir=$2 outdir=$3 action=$4 seconds=${5:-0}
 shift $(($# < 5 ? $# : 5))
 xwindow=${XWINDOW:-$(dirname "$program")/tests/xwindow}
 mkdir -p "$outdir"
-rm -f "$outdir"/{stdout,stderr,status,harness_error,screen.ppm,screen.png,trace,alive_before_key}
+rm -f "$outdir"/{stdout,stderr,status,harness_error,screen.ppm,trace,alive_before_key}
 
 xvfb= viewer=
 cleanup() {
@@ -126,7 +127,6 @@ if [ "$action" != none ]; then
     else
       shot
     fi
-    convert "$outdir/screen.ppm" "$outdir/screen.png" 2>/dev/null
     case $action in
       key) xdotool mousemove 400 300 key space 2>/dev/null ;;
       close) "$xwindow" close "$window" 2>/dev/null ;;
@@ -135,7 +135,7 @@ if [ "$action" != none ]; then
 fi
 
 status=124
-for _ in $(seq 1200); do
+for _ in $(seq $((${VIEWER_LIMIT:-60} * 20))); do
   if ! kill -0 $viewer 2>/dev/null; then
     wait $viewer
     status=$?

@@ -48,8 +48,9 @@ Chunk Box(const std::string& name, float x,
 
 struct ViewingCase {
   std::string what;
-  std::function<void(const std::string& work)> write = {};  // under work/
-  std::vector<std::string> args = {};
+  Writer write = {};
+  std::vector<std::string> args = {"--screenshot", "shot.png",
+                                   "models/box.3ds"};
   int status = 0;
   const char* out = "1\n";  // modelviewer's standard output; "*..." in both
   const char* err = "";     // part of its only line on standard error
@@ -89,341 +90,215 @@ int Segments(const Image& shot, int y) {
   return count;
 }
 
-// Pixels of a neutral grey between 0.5 and 0.8: lit faces without material.
+// Pixels of one grey between 0.5 and 0.8: lit faces without a material.
 int LightGreys(const Image& shot) {
   int n = 0;
-  for (int y = 0; y < shot.h; ++y)
-    for (int x = 0; x < shot.w; ++x) {
-      const RGBColour c = shot.at(x, y);
-      const int low = std::min({c.r, c.g, c.b}),
-                high = std::max({c.r, c.g, c.b});
-      n += high - low <= 4 && low >= 128 && high <= 204;
-    }
+  for (size_t i = 0; i < shot.rgb.size(); i += 3) {
+    const int r = shot.rgb[i], g = shot.rgb[i + 1], b = shot.rgb[i + 2];
+    n += r == g && g == b && r >= 128 && r <= 204;
+  }
   return n;
 }
 
 std::string MainHue(const std::map<std::string, int>& counts) {
-  std::string best;
-  for (const auto& h : counts)
-    if (best.empty() || h.second > counts.at(best)) best = h.first;
-  return best;
+  auto most = std::max_element(
+      counts.begin(), counts.end(),
+      [](const auto& a, const auto& b) { return a.second < b.second; });
+  return most == counts.end() ? "" : most->first;
 }
 
-// A quad standing on the file's xy plane, facing the camera, whose image
-// (of the format `extension` names) is red above and blue below.
-ViewingCase Upright(const std::vector<std::string>& shot,
-                    const std::string& extension) {
-  const std::string image = "rb." + extension;
-  return {.what = "an upright quad whose " + extension +
-                  " image is red above and blue below",
-          .write =
-              [=](const std::string& w) {
-                std::system(("mkdir -p '" + w +
-                             "/models' && convert -size 64x32 xc:red -size "
-                             "64x32 xc:blue -append '" +
-                             w + "/models/" + image + "'")
-                                .c_str());
-                WriteIn(
-                    w, "models/box.3ds",
-                    file3ds(editor()
-                                .add(materialChunk("q").add(textureMap(image)))
-                                .add(modelObject("quad", UprightQuad(), "q"))));
-              },
-          .args = shot,
-          .hues = {"r", "b"},
-          .top = "r",
-          .bottom = "b"};
+// Writes models/box.3ds, and beside it images that ImageMagick makes, each
+// by its name and how.
+Writer Files(const Bytes& model,
+             const std::map<std::string, std::string>& images = {}) {
+  return [=](const std::string& w) {
+    for (const auto& [name, how] : images) Convert(w + "/models", name, how);
+    WriteIn(w, "models/box.3ds", model);
+  };
+}
+
+// Real files of tests/data, copied into models/.
+Writer Copies(const std::vector<std::string>& files) {
+  return [=](const std::string& w) {
+    for (const std::string& f : files) {
+      const std::string bytes = ReadText(TEST_DATA_DIR "/" + f);
+      WriteIn(w, "models/" + f, Bytes(bytes.begin(), bytes.end()));
+    }
+  };
+}
+
+Chunk Plain(const std::string& name, RGB colour) {
+  return materialChunk(name, {}, colour);
+}
+Chunk Mapped(const std::string& name, const std::string& image) {
+  return materialChunk(name).add(textureMap(image));
+}
+
+// `mesh` with every vertex moved along x and put at `y`.
+Mesh At(Mesh mesh, float dx, float y) {
+  for (Vec3& v : mesh.vertices) v = {v[0] + dx, y, v[2]};
+  return mesh;
+}
+
+// A box's node at `at`, turned by `angle` about `axis` (in the file's sense).
+Chunk Placed(std::uint16_t id, Vec3 at, float angle = 0, Vec3 axis = {}) {
+  std::vector<Chunk> tracks = {track(0xB020, {{0, at[0], at[1], at[2]}})};
+  if (angle)
+    tracks.push_back(track(0xB021, {{0, angle, axis[0], axis[1], axis[2]}}));
+  return objectNode(id, "box", 0xFFFF, tracks);
 }
 
 std::vector<ViewingCase> ViewingCases() {
   auto all = [](const std::string& m) { return [m](int) { return m; }; };
-  const std::vector<std::string> shot = {"--screenshot", "shot.png",
-                                         "models/box.3ds"};
-  auto box = [&](const std::string& material) {
-    return [=](const std::string& w) {
-      WriteIn(w, "models/box.3ds",
-              file3ds(editor().add(Box("box", 0, all(material)))));
-    };
+  const Writer box = Files(file3ds(editor().add(Box("box", 0, all("m")))));
+  // A quad standing on the file's xz plane, facing the camera.
+  auto upright = [](const std::string& image) {
+    return file3ds(editor()
+                       .add(Mapped("q", image))
+                       .add(modelObject("quad", UprightQuad(), "q")));
   };
-  auto real = [](const std::string& file) {
-    return std::vector<std::string>{"--screenshot", "shot.png",
-                                    "models/" + file};
-  };
+  const Mesh plate{{{-5, -5, 0}, {5, -5, 0}, {5, 5, 0}, {-5, 5, 0}},
+                   {{0, 1, 2, 0}, {0, 2, 3, 0}},
+                   {{0, 0}, {1, 0}, {1, 1}, {0, 1}}};
+  const Mesh back{{{-2, 2, -1}, {1, 2, -1}, {1, 2, 1}, {-2, 2, 1}},
+                  {{0, 1, 2, 0}, {0, 2, 3, 0}},
+                  {}};
+  const RGB colours[6] = {{255, 0, 0},   {0, 255, 0},   {0, 0, 255},
+                          {255, 255, 0}, {0, 255, 255}, {255, 0, 255}};
+  Chunk sixcolours = editor();
+  for (int s = 0; s < 6; ++s)
+    sixcolours.add(Plain("c" + std::to_string(s), colours[s]));
+  sixcolours.add(Box("box", 0, [](int s) { return "c" + std::to_string(s); }));
+  const float half = static_cast<float>(std::acos(-1.0));
+  // clang-format off
   return {
       {.what = "textures beside a file in another folder: a PNG, and a JPEG "
                "stored under another case",
-       .write =
-           [=](const std::string& w) {
-             WriteImage(w, "models/quad.png");
-             WriteImage(w, "models/Maps/quad2.jpg");
-             WriteIn(w, "models/box.3ds",
-                     file3ds(editor()
-                                 .add(materialChunk("png").add(
-                                     textureMap("quad.png")))
-                                 .add(materialChunk("jpeg").add(
-                                     textureMap("MAPS\\QUAD2.JPG")))
-                                 .add(Box("a", -3, all("png")))
-                                 .add(Box("b", 1, all("jpeg")))));
-           },
-       .args = shot,
-       .out = "2\n",
-       .hues = {"r", "g", "b"}},
+       .write = Files(file3ds(editor().add(Mapped("png", "quad.png"))
+                                      .add(Mapped("jpeg", "MAPS\\QUAD2.JPG"))
+                                      .add(Box("a", -3, all("png")))
+                                      .add(Box("b", 1, all("jpeg")))),
+                      {{"quad.png", kQuadrantImage},
+                       {"Maps/quad2.jpg", kQuadrantImage}}),
+       .out = "2\n", .hues = {"r", "g", "b"}},
       {.what = "a red CMYK JPEG texture",
-       .write =
-           [=](const std::string& w) {
-             std::system(("mkdir -p '" + w + "/models' && convert -size " +
-                          "64x64 xc:red -colorspace CMYK '" + w +
-                          "/models/cmyk.jpg'")
-                             .c_str());
-             WriteIn(w, "models/box.3ds",
-                     file3ds(editor()
-                                 .add(materialChunk("c").add(
-                                     textureMap("cmyk.jpg")))
-                                 .add(Box("a", -1, all("c")))));
-           },
-       .args = shot,
-       .hues = {"r"},
-       .absent = {"b", "g"}},
+       .write = Files(file3ds(editor().add(Mapped("c", "cmyk.jpg"))
+                                      .add(Box("a", -1, all("c")))),
+                      {{"cmyk.jpg", "-size 64x64 xc:red -colorspace CMYK"}}),
+       .hues = {"r"}, .absent = {"b", "g"}},
       // The file's z axis is up, the camera looks along +y, and v = 0 is
       // the image's bottom row.
-      Upright(shot, "png"),
-      Upright(shot, "tga"),
+      {.what = "an upright quad whose PNG image is red above and blue below",
+       .write = Files(upright("rb.png"), {{"rb.png", kRedAboveBlue}}),
+       .hues = {"r", "b"}, .top = "r", .bottom = "b"},
+      {.what = "an upright quad whose TGA image is red above and blue below",
+       .write = Files(upright("rb.tga"), {{"rb.tga", kRedAboveBlue}}),
+       .hues = {"r", "b"}, .top = "r", .bottom = "b"},
       {.what = "a flat plate in the xy plane",
-       .write =
-           [=](const std::string& w) {
-             Mesh plate{{{-5, -5, 0}, {5, -5, 0}, {5, 5, 0}, {-5, 5, 0}},
-                        {{0, 1, 2, 0}, {0, 2, 3, 0}},
-                        {{0, 0}, {1, 0}, {1, 1}, {0, 1}}};
-             WriteIn(w, "models/box.3ds",
-                     file3ds(editor()
-                                 .add(materialChunk("p", {}, {255, 0, 0}))
-                                 .add(modelObject("plate", plate, "p"))));
-           },
-       .args = shot,
-       .hues = {"r"},
-       .wide = true},
+       .write = Files(file3ds(editor().add(Plain("p", {255, 0, 0}))
+                                      .add(modelObject("plate", plate, "p")))),
+       .hues = {"r"}, .wide = true},
       {.what = "a transparent quad before an opaque one: mixed where they "
                "overlap",
-       .write =
-           [=](const std::string& w) {
-             Mesh back{{{-2, 2, -1}, {1, 2, -1}, {1, 2, 1}, {-2, 2, 1}},
-                       {{0, 1, 2, 0}, {0, 2, 3, 0}},
-                       {}};
-             Mesh front = back;
-             for (Vec3& v : front.vertices) v = {v[0] + 1, -2, v[2]};
-             WriteIn(w, "models/box.3ds",
-                     file3ds(editor()
-                                 .add(materialChunk("red", {}, {255, 0, 0}))
-                                 .add(materialChunk("blue", {}, {0, 0, 255}, {},
-                                                    0, 0, 50))
-                                 .add(modelObject("back", back, "red"))
-                                 .add(modelObject("front", front, "blue"))));
-           },
-       .args = shot,
-       .out = "2\n",
-       .hues = {"r", "b", "rb"}},
+       .write = Files(file3ds(
+           editor().add(Plain("red", {255, 0, 0}))
+                   .add(materialChunk("blue", {}, {0, 0, 255}, {}, 0, 0, 50))
+                   .add(modelObject("back", back, "red"))
+                   .add(modelObject("front", At(back, 1, -2), "blue")))),
+       .out = "2\n", .hues = {"r", "b", "rb"}},
       {.what = "a texture whose alpha lets the quad behind it show through",
-       .write =
-           [=](const std::string& w) {
-             WriteImage(w, "models/quad.tga");
-             std::system(("convert -size 16x16 xc:'rgba(255,0,0,0.5)' '" + w +
-                          "/models/half.png'")
-                             .c_str());
-             const Mesh quad = UprightQuad();
-             Mesh behind = quad;
-             for (Vec3& v : behind.vertices) v = {v[0] + 3, 2, v[2]};
-             Mesh before = quad;
-             for (Vec3& v : before.vertices) v = {v[0] + 3.5f, 0, v[2]};
-             WriteIn(
-                 w, "models/box.3ds",
-                 file3ds(
-                     editor()
-                         .add(materialChunk("t").add(textureMap("quad.tga")))
-                         .add(materialChunk("a").add(textureMap("half.png")))
-                         .add(materialChunk("g", {}, {0, 255, 0}))
-                         .add(modelObject("tga", quad, "t"))
-                         .add(modelObject("behind", behind, "g"))
-                         .add(modelObject("before", before, "a"))));
-           },
-       .args = shot,
-       .out = "3\n",
-       .hues = {"r", "g", "b", "rg"}},
+       .write = Files(file3ds(
+           editor().add(Mapped("t", "quad.tga")).add(Mapped("a", "half.png"))
+                   .add(Plain("g", {0, 255, 0}))
+                   .add(modelObject("tga", UprightQuad(), "t"))
+                   .add(modelObject("behind", At(UprightQuad(), 3, 2), "g"))
+                   .add(modelObject("before", At(UprightQuad(), 3.5f, 0),
+                                    "a"))),
+           {{"quad.tga", kQuadrantImage},
+            {"half.png", "-size 16x16 xc:'rgba(255,0,0,0.5)'"}}),
+       .out = "3\n", .hues = {"r", "g", "b", "rg"}},
       {.what = "a half black, half white texture with u scale 2: four bands",
-       .write =
-           [=](const std::string& w) {
-             std::system(("mkdir -p '" + w + "/models' && convert -size " +
-                          "32x64 xc:black -size 32x64 xc:white +append '" + w +
-                          "/models/bw.png'")
-                             .c_str());
-             WriteIn(
-                 w, "models/box.3ds",
-                 file3ds(
-                     editor()
-                         .add(materialChunk("q").add(
-                             textureMap("bw.png").add(Chunk(0xA354).f32(2))))
-                         .add(modelObject("quad", UprightQuad(), "q"))));
-           },
-       .args = shot,
+       .write = Files(file3ds(
+           editor().add(materialChunk("q").add(
+                        textureMap("bw.png").add(Chunk(0xA354).f32(2))))
+                   .add(modelObject("quad", UprightQuad(), "q"))),
+           {{"bw.png", "-size 32x64 xc:black xc:white +append"}}),
        .segments = 4},
       {.what = "two instances of a cube, side by side",
-       .write =
-           [=](const std::string& w) {
-             WriteIn(w, "models/box.3ds",
-                     file3ds(editor()
-                                 .add(materialChunk("c", {}, {255, 0, 0}))
-                                 .add(Box("box", 0, all("c"))),
-                             {objectNode(0, "box", 0xFFFF,
-                                         {track(0xB020, {{0, -4, 0, 0}})}),
-                              objectNode(1, "box", 0xFFFF,
-                                         {track(0xB020, {{0, 4, 0, 0}})})}));
-           },
-       .args = shot,
-       .err = "has no matrix (0x4160)",
-       .hues = {"r"},
-       .segments = 2},
+       .write = Files(file3ds(
+           editor().add(Plain("c", {255, 0, 0})).add(Box("box", 0, all("c"))),
+           {Placed(0, {-4, 0, 0}), Placed(1, {4, 0, 0})})),
+       .err = "has no matrix (0x4160)", .hues = {"r"}, .segments = 2},
       // One box shows its front and top only: three instances, two of them
       // turned half a turn about (1, 0, -1) and (1, -1, 0), bring each side
       // to the front or the top once.
       {.what = "six sides in six colours",
-       .write =
-           [=](const std::string& w) {
-             const RGB colours[6] = {{255, 0, 0},   {0, 255, 0},
-                                     {0, 0, 255},   {255, 255, 0},
-                                     {0, 255, 255}, {255, 0, 255}};
-             Chunk ed = editor();
-             for (int s = 0; s < 6; ++s)
-               ed.add(materialChunk("c" + std::to_string(s), {}, colours[s]));
-             ed.add(
-                 Box("box", 0, [](int s) { return "c" + std::to_string(s); }));
-             const float half = static_cast<float>(std::acos(-1.0));
-             WriteIn(
-                 w, "models/box.3ds",
-                 file3ds(ed,
-                         {objectNode(0, "box", 0xFFFF,
-                                     {track(0xB020, {{0, -6, 0, 0}})}),
-                          objectNode(1, "box", 0xFFFF,
-                                     {track(0xB020, {{0, 0, 2, 2}}),
-                                      track(0xB021, {{0, half, 1, 0, -1}})}),
-                          objectNode(2, "box", 0xFFFF,
-                                     {track(0xB020, {{0, 6, 2, 2}}),
-                                      track(0xB021, {{0, half, 1, -1, 0}})})}));
-           },
-       .args = shot,
-       .err = "has no matrix (0x4160)",
-       .colours = 6},
+       .write = Files(file3ds(sixcolours,
+                              {Placed(0, {-6, 0, 0}),
+                               Placed(1, {0, 2, 2}, half, {1, 0, -1}),
+                               Placed(2, {6, 2, 2}, half, {1, -1, 0})})),
+       .err = "has no matrix (0x4160)", .colours = 6},
       {.what = "faces that name the second material chunk",
-       .write =
-           [=](const std::string& w) {
-             WriteIn(w, "models/box.3ds",
-                     file3ds(editor()
-                                 .add(materialChunk("first", {}, {255, 0, 0}))
-                                 .add(materialChunk("second", {}, {0, 255, 0}))
-                                 .add(Box("box", 0, all("second")))));
-           },
-       .args = shot,
-       .hues = {"g"},
-       .absent = {"r"}},
+       .write = Files(file3ds(editor().add(Plain("first", {255, 0, 0}))
+                                      .add(Plain("second", {0, 255, 0}))
+                                      .add(Box("box", 0, all("second"))))),
+       .hues = {"g"}, .absent = {"r"}},
       {.what = "a missing image leaves its faces in their colour",
-       .write =
-           [=](const std::string& w) {
-             WriteIn(w, "models/box.3ds",
-                     file3ds(editor()
-                                 .add(materialChunk("m", {}, {0, 0, 255})
-                                          .add(textureMap("gone.png")))
-                                 .add(Box("box", 0, all("m")))));
-           },
-       .args = shot,
+       .write = Files(file3ds(
+           editor().add(Plain("m", {0, 0, 255}).add(textureMap("gone.png")))
+                   .add(Box("box", 0, all("m"))))),
        .err = "modelviewer: models/box.3ds: cannot use texture image "
               "\"gone.png\": ",
        .hues = {"b"}},
       {.what = "a file without a model to draw",
-       .write =
-           [=](const std::string& w) {
-             WriteIn(w, "models/box.3ds",
-                     file3ds(editor().add(object("camera"))));
-           },
-       .args = shot,
-       .status = 1,
+       .write = Files(file3ds(editor().add(object("camera")))), .status = 1,
        .out = "0\n",
        .err = "modelviewer: models/box.3ds: no model that can be drawn"},
       {.what = "a file that is not a 3DS file",
-       .write =
-           [=](const std::string& w) {
-             WriteIn(w, "models/box.3ds",
-                     Bytes{0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n', 0, 0});
-           },
-       .args = shot,
-       .status = 1,
-       .out = "",
-       .err = "models/box.3ds: not a 3DS file"},
-      {.what = "a screenshot that cannot be written",
-       .write = box("m"),
+       .write = Files({0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n', 0, 0}),
+       .status = 1, .out = "", .err = "models/box.3ds: not a 3DS file"},
+      {.what = "a screenshot that cannot be written", .write = box,
        .args = {"--screenshot", "no/such/folder/shot.png", "models/box.3ds"},
        .status = 1,
        .err = "cannot write the screenshot no/such/folder/shot.png"},
       {.what = "the bundled program's first frame",
-       .write =
-           [=](const std::string& w) {
-             std::system(("cp " SAMPLE_DIR "/* '" + w + "'").c_str());
-           },
-       .args = {"--screenshot", "shot.png"},
-       .out = "5\n",
-       .hues = {"g"}},
+       .write = [](const std::string& w) {
+         std::system(("cp " SAMPLE_DIR "/* '" + w + "'").c_str());
+       },
+       .args = {"--screenshot", "shot.png"}, .out = "5\n", .hues = {"g"}},
       // Files written by modelling tools, copied with what lies beside them.
       // The rifle's material is white: olive comes from its texture only.
       {.what = "the textured rifle",
-       .write =
-           [=](const std::string& w) {
-             CopyIn(w, {"mar_rifle.3ds", "m_rifl.bmp"});
-           },
-       .args = real("mar_rifle.3ds"),
+       .write = Copies({"mar_rifle.3ds", "m_rifl.bmp"}),
+       .args = {"--screenshot", "shot.png", "models/mar_rifle.3ds"},
        .hues = {"rg"}},
-      {.what = "a box without materials",
-       .write = [=](const std::string& w) { CopyIn(w, {"RotatingCube.3DS"}); },
-       .args = real("RotatingCube.3DS"),
+      {.what = "a box without materials", .write = Copies({"RotatingCube.3DS"}),
+       .args = {"--screenshot", "shot.png", "models/RotatingCube.3DS"},
        .grey = true},
       {.what = "a box whose PNG texture is not shipped",
-       .write =
-           [=](const std::string& w) {
-             CopyIn(w, {"cube_with_diffuse_texture.3DS"});
-           },
-       .args = real("cube_with_diffuse_texture.3DS"),
+       .write = Copies({"cube_with_diffuse_texture.3DS"}),
+       .args = {"--screenshot", "shot.png",
+                "models/cube_with_diffuse_texture.3DS"},
        .err = "cannot use texture image \"TEST.PNG\""},
-      {.what = "--info=json without a display, in both builds",
-       .write = box("m"),
-       .args = {"--info=json", "models/box.3ds"},
-       .out = "*\"models\": 1",
+      {.what = "--info=json without a display, in both builds", .write = box,
+       .args = {"--info=json", "models/box.3ds"}, .out = "*\"models\": 1",
        .env = "VIEWER_WRAPPER='env -u DISPLAY'"},
-      {.what = "an unknown option",
-       .args = {"--bogus"},
-       .status = 2,
-       .out = "",
-       .err = "unknown option --bogus"},
-      {.what = "--screenshot without a path",
-       .args = {"a.3ds", "--screenshot"},
-       .status = 2,
-       .out = "",
-       .err = "--screenshot needs the path"},
-      {.what = "two files",
-       .args = {"a.3ds", "b.3ds"},
-       .status = 2,
-       .out = "",
+      {.what = "an unknown option", .args = {"--bogus"}, .status = 2,
+       .out = "", .err = "unknown option --bogus"},
+      {.what = "--screenshot without a path", .args = {"a.3ds", "--screenshot"},
+       .status = 2, .out = "", .err = "--screenshot needs the path"},
+      {.what = "two files", .args = {"a.3ds", "b.3ds"}, .status = 2, .out = "",
        .err = "one FILE at most"},
-      {.what = "a window too small",
-       .args = {"--size", "20x20", "a.3ds"},
-       .status = 2,
-       .out = "",
-       .err = "--size needs WIDTHxHEIGHT"},
-      {.what = "a camera the file does not have",
-       .write = WriteQuadWithCamera,
-       .args = {"--camera", "2", "quad.3ds"},
-       .status = 1,
+      {.what = "a window too small", .args = {"--size", "20x20", "a.3ds"},
+       .status = 2, .out = "", .err = "--size needs WIDTHxHEIGHT"},
+      {.what = "a camera the file does not have", .write = WriteQuadWithCamera,
+       .args = {"--camera", "2", "quad.3ds"}, .status = 1,
        .err = "quad.3ds: --camera 2: the file has 1 camera that can be looked "
               "through"},
       {.what = "help", .args = {"--help", "--bogus"}, .out = "*usage: "},
-      {.what = "version",
-       .args = {"--version"},
+      {.what = "version", .args = {"--version"},
        .out = "* " MODELVIEWER_VERSION "\n"}};
+  // clang-format on
 }
 
 // Standard output and error: modelviewer's count of models and its one line

@@ -7,23 +7,30 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 source tools/packages.sh
-install_packages
+# The package lists are fetched only when something is missing.
+dpkg -s "${PACKAGES[@]}" >/dev/null 2>&1 || install_packages
 
 # One format for all C++ (the repository's .clang-format).
 git ls-files '*.c' '*.cpp' '*.h' | xargs clang-format-14 --dry-run -Werror
 
 jobs=$(nproc)
+# Most tests wait on their Xvfb screen and on sleeps, not on a processor:
+# three at a time a core.
+tests=$((3 * jobs))
 cmake -S . -B build -DCMAKE_BUILD_TYPE=RelWithDebInfo
 cmake --build build -j"$jobs"
-ctest --test-dir build --output-on-failure -j"$jobs"
+ctest --test-dir build --output-on-failure -j"$tests"
 
 cmake -S . -B build-asan -DCMAKE_BUILD_TYPE=RelWithDebInfo \
   -DMODELVIEWER_SANITIZE=ON -DMODELVIEWER_BENCH=OFF
-cmake --build build-asan -j"$jobs"
-ctest --test-dir build-asan --output-on-failure -j"$jobs"
+# Only what its tests run: the tools and benchmarks were built above.
+cmake --build build-asan -j"$jobs" --target loader_tests program_tests \
+  viewer_tests
+ctest --test-dir build-asan --output-on-failure -j"$tests"
 
-# Both fuzzers, built with clang, for a bounded smoke run side by side.
+# Both fuzzers, built with clang, for a bounded smoke run: all four runs
+# (two fuzzers, small and large inputs) side by side for 30 s.
 CC=clang-14 CXX=clang++-14 cmake -S . -B build-fuzz -DCMAKE_BUILD_TYPE=RelWithDebInfo \
-  -DMODELVIEWER_FUZZ=ON
+  -DMODELVIEWER_FUZZ=ON -DMODELVIEWER_FUZZ_SECONDS=30
 cmake --build build-fuzz -j"$jobs"
-ctest --test-dir build-fuzz --output-on-failure -j"$jobs"
+ctest --test-dir build-fuzz --output-on-failure -j4
