@@ -23,8 +23,8 @@ namespace {
 // into null, which only a missing map, file or box may be.
 bool FiniteJson(const nlohmann::json& value, const std::string& key = "") {
   if (value.is_null())
-    return key == "texture" || key == "specular_map" ||
-           key == "opacity_map" || key == "file" || key == "box";
+    return key == "texture" || key == "specular_map" || key == "opacity_map" ||
+           key == "file" || key == "box";
   if (value.is_object()) {
     for (auto it = value.begin(); it != value.end(); ++it)
       if (!FiniteJson(it.value(), it.key())) return false;

@@ -100,8 +100,14 @@ inline std::vector<std::string> LongNames(int count, size_t length,
 // `meshes` one-triangle meshes all named "a", and `nodes` object nodes that
 // each name "a": every node places every mesh.
 inline Bytes SharedNames(int meshes, int nodes) {
+  Chunk matrix(0x4160);  // the identity, which the nodes undo
+  for (float m : {1, 0, 0, 0, 1, 0, 0, 0, 1, 0, 0, 0}) matrix.f32(m);
   Chunk ed = editor();
-  for (int i = 0; i < meshes; ++i) ed.add(Triangle("a", float(i)));
+  for (int i = 0; i < meshes; ++i) {
+    Chunk triangle = Triangle("a", float(i));
+    triangle.kids[0].add(matrix);
+    ed.add(triangle);
+  }
   std::vector<Chunk> kf;
   for (int n = 0; n < nodes; ++n)
     kf.push_back(objectNode(std::uint16_t(n), "a", 0xFFFF));
@@ -114,9 +120,12 @@ inline Bytes InstancedMesh(int faces, int nodes) {
   std::vector<Vec3> vertices = {{0, 0, 0}, {1, 0, 0}, {0, 0, 1}};
   std::vector<Face> list(static_cast<size_t>(faces), Face{0, 1, 2, 0});
   std::vector<std::uint32_t> groups(list.size(), 0);
+  Chunk matrix(0x4160);  // the identity, which the nodes undo
+  for (float m : {1, 0, 0, 0, 1, 0, 0, 0, 1, 0, 0, 0}) matrix.f32(m);
   Chunk ed = editor().add(
       object("big").add(trimesh()
                             .add(vertexList(vertices))
+                            .add(matrix)
                             .add(faceList(list).add(smoothingGroup(groups)))));
   std::vector<Chunk> kf;
   for (int n = 0; n < nodes; ++n)

@@ -343,7 +343,9 @@ extern "C" int SDL_main(int argc, char* argv[]) {
   } catch (const std::bad_alloc&) {
     messages.Fail("out of memory");
   } catch (const StopRequest&) {
-    return options.screenshot.empty() && options.info == Options::kNoInfo ? 0
-                                                                          : 1;
+    if (options.screenshot.empty() && options.info == Options::kNoInfo)
+      return 0;
+    messages.Warn("stopped by a signal: the output is not made");
+    return 1;
   }
 }
