@@ -392,6 +392,7 @@ struct Refusal {
   Bytes file;
   const char* reason;  // part of modelviewer's one line
 };
+void PrintTo(const Refusal& r, std::ostream* out) { *out << r.what; }
 
 std::vector<Refusal> Refusals() {
   Mesh tri = Triangle();
@@ -452,23 +453,27 @@ std::vector<Refusal> Refusals() {
   // clang-format on
 }
 
-TEST_P(BundledProgram, EveryRefusalEndsWithStatusOneAndOneLine) {
-  const Build build = GetParam();
-  for (const Refusal& r : Refusals()) {
-    std::string dir = TestDir();
-    WriteModel(dir, r.file);
-    Outcome run = RunViewer(build, dir, "none");
-    EXPECT_EQ(1, run.status) << r.what;
-    if (build.quiet) {
-      EXPECT_EQ("", run.out + run.err) << r.what;
-      continue;
-    }
-    EXPECT_EQ("1\n", run.out) << r.what;
-    EXPECT_NE(std::string::npos, run.err.find(r.reason))
-        << r.what << ": " << run.err;
-    EXPECT_EQ(1, LinesOf(run.err)) << run.err;
+class Refused : public ::testing::TestWithParam<std::tuple<Build, Refusal>> {};
+
+TEST_P(Refused, WithStatusOneAndOneLine) {
+  const auto& [build, r] = GetParam();
+  std::string dir = TestDir();
+  WriteModel(dir, r.file);
+  Outcome run = RunViewer(build, dir, "none");
+  EXPECT_EQ(1, run.status);
+  if (build.quiet) {
+    EXPECT_EQ("", run.out + run.err);
+    return;
   }
+  EXPECT_EQ("1\n", run.out);
+  EXPECT_NE(std::string::npos, run.err.find(r.reason)) << run.err;
+  EXPECT_EQ(1, LinesOf(run.err)) << run.err;
 }
+
+INSTANTIATE_TEST_SUITE_P(Files, Refused,
+                         ::testing::Combine(::testing::ValuesIn(kBuilds),
+                                            ::testing::ValuesIn(Refusals())),
+                         CaseName<Refusal>);
 
 TEST_P(BundledProgram, MissingModelFileEndsWithStatusOne) {
   const Build build = GetParam();
