@@ -1,5 +1,4 @@
-// Writes small 3DS files with the project's writer: the fuzzer's seeds, and
-// the files of the memory check (tools/memcheck.sh):
+// Writes small 3DS files with the project's writer, the fuzzers' seeds:
 //   make_seeds <directory>
 #include <string>
 
