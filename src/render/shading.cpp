@@ -167,14 +167,13 @@ unsigned int KeyOf(const Look& look, bool shiny) {
   const Shading shading =
       look.shading == Shading::kWire ? Shading::kPhong : look.shading;
   return static_cast<unsigned int>(shading) | look.textured << 3 |
-         look.specularmapped << 4 | look.opacitymapped << 5 |
-         look.cutout << 6 | shiny << 7;
+         look.specularmapped << 4 | look.opacitymapped << 5 | look.cutout << 6 |
+         shiny << 7;
 }
 
 std::string DefinesOf(unsigned int key) {
-  static const char* const kModes[] = {"", "#define FLAT\n",
-                                       "#define GOURAUD\n", "",
-                                       "#define METAL\n"};
+  static const char* const kModes[] = {
+      "", "#define FLAT\n", "#define GOURAUD\n", "", "#define METAL\n"};
   std::string defines = kModes[key & 7];
   if (key & 1 << 3) defines += "#define TEXTURED\n";
   if (key & 1 << 4) defines += "#define SPECULARMAPPED\n";
