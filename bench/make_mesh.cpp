@@ -1,8 +1,10 @@
 // Writes a generated mesh for the frame-rate and start-up measurements:
 //   make_mesh sphere FILE            a sphere of 65024 small faces
-//   make_mesh knot FILE              a shiny gold (2, 3) torus knot of 31460
-//                                    faces in one smoothing group
+//   make_mesh knot FILE [FACES]      a shiny gold (2, 3) torus knot of 31460
+//                                    faces (or about FACES) in one
+//                                    smoothing group
 //   make_mesh FACES VERTICES FILE    the benchmarks' scattered mesh
+#include <algorithm>
 #include <cmath>
 #include <cstdlib>
 #include <string>
@@ -42,8 +44,10 @@ static w3ds::Bytes Sphere() {
 int main(int argc, char* argv[]) {
   if (argc == 3 && std::string(argv[1]) == "sphere")
     return w3ds::writeFile(argv[2], Sphere()) ? 0 : 1;
-  if (argc == 3 && std::string(argv[1]) == "knot")
-    return w3ds::writeFile(argv[2], TorusKnot(286, 55)) ? 0 : 1;
+  if ((argc == 3 || argc == 4) && std::string(argv[1]) == "knot") {
+    const int along = argc == 4 ? std::max(3, std::atoi(argv[3]) / 110) : 286;
+    return w3ds::writeFile(argv[2], TorusKnot(along, 55)) ? 0 : 1;
+  }
   if (argc != 4) return 2;
   return w3ds::writeFile(argv[3],
                          MeshFile(std::atoi(argv[1]), std::atoi(argv[2])))

@@ -6,7 +6,7 @@
 #   drawn before, under a running Xvfb and with xvfb-run starting one, as a
 #   machine without a display needed; the median of RUNS runs each
 #   (default 11);
-# - a folder: 200 files (copies of the test files and generated meshes) at
+# - a folder: 200 files (copies of the test files and generated knots) at
 #   256 in one run, beside one process a file; time a file and peak memory;
 # - multisampling and transparency: `--thumbnail 256` against
 #   `--screenshot --size 256x256` (neither) in a folder of 200, a picture.
@@ -44,16 +44,16 @@ started=$(cd "$out" && unset DISPLAY && SDL_VIDEODRIVER=x11 MODELVIEWER_NO_EGL=1
   shot.png mar_rifle.3ds)
 echo "one thumbnail, start to exit: $offscreen ms offscreen; a screenshot through an X window: $window ms under a running Xvfb, $started ms with xvfb-run starting one"
 
-# 200 files: the test files and meshes of 1 000 to 20 000 faces.
-for i in $(seq 0 49); do
+# 200 files: 40 copies of the four test files and 40 knots of 1 000 to
+# 20 000 faces.
+for i in $(seq 0 39); do
   for f in tests/data/*.3ds tests/data/*.3DS assets/monster.3ds; do
     cp "$f" "$out/files/$i-$(basename "$f")"
   done
 done
 cp tests/data/*.bmp assets/monster.bmp "$out/files/"
-count=$(ls "$out/files"/*.3[dD][sS] | wc -l)
-for i in $(seq 1 $((200 - count))); do
-  ./build/bench/make_mesh $((1000 * (i % 20 + 1))) 500 "$out/files/mesh$i.3ds"
+for i in $(seq 1 40); do
+  ./build/bench/make_mesh knot "$out/files/knot$i.3ds" $((500 * i))
 done
 files=("$out/files"/*.3[dD][sS])
 timed() {  # seconds and peak MB of a command

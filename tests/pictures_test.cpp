@@ -154,28 +154,30 @@ TEST_P(Pictures, ThumbnailsFillATransparentSquare) {
 }
 
 // A folder of pictures: NAME.png for each file, the later of two names
-// keeping its extension; a file that is refused is named and passed over;
-// one summary line, status 1 for any refused; no progress line where
-// standard error is not a terminal; and a folder that cannot be written
-// ends the run at once.
+// keeping its extension; a file that is refused, or whose picture cannot be
+// written, is named and passed over; one summary line, status 1 for any
+// refused; no progress line where standard error is not a terminal; and a
+// folder that cannot be written ends the run at once.
 TEST_P(Pictures, FoldersOfPicturesInOneRun) {
   const std::string dir = TestDir(), work = dir + "/work";
-  WriteIn(work, "a.3ds",
-          file3ds(editor().add(modelObject("t", Triangle(), "m"))));
-  WriteIn(work, "sub/a.3DS",
-          file3ds(editor().add(modelObject("t", Triangle(), "m"))));
+  for (const char* name : {"a.3ds", "sub/a.3DS", "c.3ds"})
+    WriteIn(work, name,
+            file3ds(editor().add(modelObject("t", Triangle(), "m"))));
   WriteIn(work, "broken.3ds", Bytes{'n', 'o', 't', ' ', '3', 'd', 's'});
+  ASSERT_EQ(0, std::system(("mkdir -p '" + work + "/out/c.png'").c_str()));
   const Outcome run = Draw(dir, {"--thumbnail", "32", "--screenshot", "out/",
-                                 "a.3ds", "sub/a.3DS", "broken.3ds"});
+                                 "a.3ds", "c.3ds", "sub/a.3DS", "broken.3ds"});
   EXPECT_EQ(1, run.status);
   for (const char* picture : {"out/a.png", "out/a.3DS.png"})
     EXPECT_FALSE(ReadText(work + "/" + picture).empty()) << picture;
   if (GetParam().quiet) {
     EXPECT_EQ("", run.out + run.err);
   } else {
-    EXPECT_EQ("2 pictures written, 1 files refused\n", run.out);
-    EXPECT_EQ(1, LinesOf(run.err));
+    EXPECT_EQ("2 pictures written, 2 files refused\n", run.out);
+    EXPECT_EQ(2, LinesOf(run.err)) << run.err;
     EXPECT_NE(std::string::npos, run.err.find("broken.3ds: not a 3DS file"));
+    EXPECT_NE(std::string::npos,
+              run.err.find("cannot write the screenshot out/c.png"));
   }
   WriteIn(work, "plain", Bytes{1});
   const Outcome unwritable =

@@ -37,7 +37,11 @@ struct FrameView {
 
 class SceneRenderer {
  public:
-  explicit SceneRenderer(const Scene& scene) : scene_(scene) {}
+  // `shading`, where given, is a shading program that outlives the
+  // renderer and serves every renderer in the same GL context, so that its
+  // programs are made once for a folder of files.
+  explicit SceneRenderer(const Scene& scene, ShadingProgram* shading = nullptr)
+      : scene_(scene), shading_(shading ? *shading : own_) {}
 
   SceneTextures& textures() { return textures_; }
 
@@ -68,7 +72,8 @@ class SceneRenderer {
 
   const Scene& scene_;
   SceneTextures textures_;
-  ShadingProgram shading_;
+  ShadingProgram own_;
+  ShadingProgram& shading_;
   std::string shaderwarning_;
   size_t queued_ = 0;  // corners drawn since the last flush
 };

@@ -20,9 +20,9 @@
 namespace {
 
 // A thumbnail's edges are smoothed: drawn this many times larger and
-// scaled down, which costs less than multisampling; past the sizes where
+// scaled down, which costs no more than multisampling; past the sizes where
 // that would take too much memory, multisampled.
-int ScaleOf(int side) { return side <= 1024 ? 3 : side <= 2048 ? 2 : 1; }
+int ScaleOf(int side) { return side <= 2048 ? 2 : 1; }
 const int kThumbnailSamples = 4;
 
 // A picture as it is drawn (`drawn`), and how many times smaller it is
@@ -69,25 +69,47 @@ bool Prepare(const Options& options, const std::string& file, ShownFile& shown,
   return true;
 }
 
-// Draws the file into the surface and writes the picture to `path`; false,
-// with the reason, when it cannot be written.
-bool DrawAndWrite(ShownFile& shown, PictureSurface& surface,
-                  const PictureSize& size, const std::string& path,
-                  InputFiles& inputs, std::string& why) {
+// A picture read back from the surface, as it was drawn.
+struct DrawnPicture {
+  std::string path;  // where it is to be written
+  std::vector<unsigned char> pixels;
+};
+
+// Draws the file into the surface. The GL may still be drawing when this
+// returns.
+void DrawPicture(ShownFile& shown, const PictureSize& size) {
   const PictureSpec& spec = size.drawn;
   shown.SetUpGl(true);
   shown.Draw(spec.width, spec.height, spec.alpha);
-  std::vector<unsigned char> pixels = surface.Read();
-  StopPoint();
+  glFlush();
+}
+
+// Scales the picture down to its size and writes it; false, with the
+// reason, when it cannot be written.
+bool WritePicture(const DrawnPicture& picture, const PictureSize& size,
+                  InputFiles& inputs, std::string& why) {
+  const PictureSpec& spec = size.drawn;
   const int channels = spec.alpha ? 4 : 3;
-  if (size.scale > 1)
-    pixels = ShrinkBy(pixels, spec.width, spec.height, channels, size.scale);
+  std::vector<unsigned char> pixels =
+      size.scale > 1 ? ShrinkBy(picture.pixels, spec.width, spec.height,
+                                channels, size.scale)
+                     : picture.pixels;
   if (spec.alpha) Unpremultiply(pixels);
-  if (WriteScreenshot(path, spec.width / size.scale, spec.height / size.scale,
-                      pixels, spec.alpha, inputs, why))
+  if (WriteScreenshot(picture.path, spec.width / size.scale,
+                      spec.height / size.scale, pixels, spec.alpha, inputs,
+                      why))
     return true;
-  why = "cannot write the screenshot " + path + ": " + why;
+  why = "cannot write the screenshot " + picture.path + ": " + why;
   return false;
+}
+
+bool DrawAndWrite(ShownFile& shown, PictureSurface& surface,
+                  const PictureSize& size, const std::string& path,
+                  InputFiles& inputs, std::string& why) {
+  DrawPicture(shown, size);
+  const DrawnPicture picture{path, surface.Read()};
+  StopPoint();
+  return WritePicture(picture, size, inputs, why);
 }
 
 // The file name of `file`, and that name without its extension.
@@ -99,7 +121,9 @@ void NamesOf(const std::string& file, std::string& name, std::string& bare) {
 }
 
 // A folder of pictures: DIR/NAME.png for each FILE, in one process with one
-// GL context, each file imported, drawn, written and freed before the next.
+// GL context, each file imported, drawn and freed before the next. Each
+// picture is written while the GL draws the next file's, so that neither
+// waits for the other.
 class Folder {
  public:
   Folder(const Options& options, const TextureLayout& layout,
@@ -116,14 +140,14 @@ class Folder {
     if (!MakeFolder(why) || !surface_.Open(size_.drawn, why))
       messages_.Fail(why);
     start_ = std::chrono::steady_clock::now();
-    size_t done = 0;
     try {
-      for (; done < options_.files.size(); ++done) One(done);
+      for (size_t i = 0; i < options_.files.size(); ++i) One(i);
+      WritePending();
     } catch (const StopRequest&) {
       stopped_ = true;
     }
     surface_.Close();
-    Summary(done);
+    Summary();
     return refused_ > 0 || stopped_ ? 1 : 0;
   }
 
@@ -158,12 +182,30 @@ class Folder {
     const std::string& file = options_.files[i];
     Progress(i, file);
     std::string why;
-    ShownFile shown(layout_, messages_, inputs_);
-    if (Prepare(options_, file, shown, false, why) &&
-        DrawAndWrite(shown, surface_, size_, TargetOf(i), inputs_, why)) {
-      ++written_;
+    ShownFile shown(layout_, messages_, inputs_, &shading_);
+    if (!Prepare(options_, file, shown, false, why)) {
+      Refuse(why);
       return;
     }
+    DrawPicture(shown, size_);
+    WritePending();
+    pending_.path = TargetOf(i);
+    pending_.pixels = surface_.Read();
+  }
+
+  // The picture drawn last, written; none is left pending.
+  void WritePending() {
+    if (pending_.path.empty()) return;
+    std::string why;
+    const bool written = WritePicture(pending_, size_, inputs_, why);
+    pending_.path.clear();
+    if (written)
+      ++written_;
+    else
+      Refuse(why);
+  }
+
+  void Refuse(const std::string& why) {
     ClearProgress();
     messages_.Warn(why);
     ++refused_;
@@ -187,14 +229,14 @@ class Folder {
     if (progress_) std::cerr << "\r\033[K" << std::flush;
   }
 
-  void Summary(size_t done) {
+  void Summary() {
     ClearProgress();
     if (!messages_.diagnostics()) return;
     std::cout << written_ << " pictures written, " << refused_
               << " files refused";
     if (stopped_)
-      std::cout << "; stopped after " << done << " of " << options_.files.size()
-                << " files";
+      std::cout << "; stopped after " << written_ + refused_ << " of "
+                << options_.files.size() << " files";
     std::cout << std::endl;
   }
 
@@ -205,6 +247,8 @@ class Folder {
   const PictureSize size_;
   const bool progress_;
   PictureSurface surface_;
+  ShadingProgram shading_;  // made once, for every file
+  DrawnPicture pending_;    // drawn, not yet written
   std::set<std::string> taken_;
   std::chrono::steady_clock::time_point start_;
   size_t written_ = 0, refused_ = 0;

@@ -58,7 +58,7 @@ void ShownFile::StartThumbnail() {
 }
 
 void ShownFile::SetUpGl(bool warn) {
-  if (!renderer_) renderer_.reset(new SceneRenderer(scene_));
+  if (!renderer_) renderer_.reset(new SceneRenderer(scene_, shading_));
   renderer_->SetUpState();
   std::vector<std::string> warnings;
   if (!renderer_->ShaderWarning().empty())

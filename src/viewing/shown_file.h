@@ -16,9 +16,13 @@
 
 class ShownFile {
  public:
+  // `shading`: as SceneRenderer takes it.
   ShownFile(const TextureLayout& layout, const Messages& messages,
-            InputFiles& inputs)
-      : layout_(layout), messages_(messages), inputs_(inputs) {}
+            InputFiles& inputs, ShadingProgram* shading = nullptr)
+      : layout_(layout),
+        messages_(messages),
+        inputs_(inputs),
+        shading_(shading) {}
 
   // Imports `file`, with its warnings; the model count line where asked.
   // False, with the reason, when the file is refused.
@@ -54,6 +58,7 @@ class ShownFile {
   Controls controls_;
   double startframe_ = 0;  // of the file's animation, at the first frame
   std::unique_ptr<ScenePose> pose_;  // the scene at this frame
+  ShadingProgram* shading_;
   std::unique_ptr<SceneRenderer> renderer_;
 };
 
