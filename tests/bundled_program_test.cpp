@@ -75,9 +75,9 @@ void ExpectQuadrantColours(const Build& build, const Outcome& run) {
 // calls other than the buffer swap and state queries are left out.
 std::vector<std::string> GlCalls(const std::string& trace) {
   std::string dumpfile = trace + ".txt";
-  std::system(("apitrace dump --color=never '" + trace + "' > '" + dumpfile +
-               "' 2>/dev/null")
-                  .c_str());
+  Shell(("apitrace dump --color=never '" + trace + "' > '" + dumpfile +
+         "' 2>/dev/null")
+            .c_str());
   std::vector<std::string> calls;
   for (const std::string& line : LinesIn(dumpfile)) {
     size_t space = line.find(' ');
@@ -353,9 +353,9 @@ void ExpectTexturedSquare(const Build& build, int w, int h, int depth,
                           const std::string& decoy = "") {
   std::string dir = TestDir();
   std::string path = dir + "/work/" + imagefile;
-  std::system(("mkdir -p \"$(dirname '" + path + "')\"").c_str());
+  Shell(("mkdir -p \"$(dirname '" + path + "')\"").c_str());
   if (!decoy.empty())
-    std::system(("mkdir -p '" + dir + "/work/" + decoy + "'").c_str());
+    Shell(("mkdir -p '" + dir + "/work/" + decoy + "'").c_str());
   WriteQuadrantBmp(path, w, h, depth);
   WriteModel(dir, TexturedSquareFile(build, stored));
   Outcome run = RunViewer(build, dir, "key", "WAIT_FOR_PICTURE=1");
@@ -545,10 +545,10 @@ INSTANTIATE_TEST_SUITE_P(Builds, BundledProgram, ::testing::ValuesIn(kBuilds),
 
 TEST(RealFiles, RifleIsShownTextured) {
   std::string dir = TestDir();
-  std::system(("cp " TEST_DATA_DIR "/mar_rifle.3ds '" + dir +
-               "/work/monster.3ds' && cp " TEST_DATA_DIR "/m_rifl.bmp '" + dir +
-               "/work/'")
-                  .c_str());
+  Shell(("cp " TEST_DATA_DIR "/mar_rifle.3ds '" + dir +
+         "/work/monster.3ds' && cp " TEST_DATA_DIR "/m_rifl.bmp '" + dir +
+         "/work/'")
+            .c_str());
   Outcome run = RunViewer(kLoud, dir, "key", "WAIT_FOR_PICTURE=1", 1);
   ASSERT_EQ(0, run.status) << run.err;
   EXPECT_EQ("1\n", run.out);

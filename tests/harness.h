@@ -77,6 +77,11 @@ inline std::vector<std::string> LinesIn(const std::string& path) {
   return lines;
 }
 
+// Runs a shell command that a test needs to succeed.
+inline void Shell(const std::string& command) {
+  if (std::system(command.c_str()) != 0) ADD_FAILURE() << "failed: " << command;
+}
+
 // A fresh folder of the current test, with an empty work/ inside.
 inline std::string TestDir() {
   const ::testing::TestInfo* info =
@@ -84,7 +89,7 @@ inline std::string TestDir() {
   std::string name = std::string(info->test_suite_name()) + "." + info->name();
   std::replace(name.begin(), name.end(), '/', '_');
   std::string dir = ::testing::TempDir() + "viewer." + name;
-  std::system(("rm -rf '" + dir + "' && mkdir -p '" + dir + "/work'").c_str());
+  Shell(("rm -rf '" + dir + "' && mkdir -p '" + dir + "/work'").c_str());
   return dir;
 }
 
@@ -105,7 +110,8 @@ inline Outcome RunViewer(const Build& build, const std::string& dir,
       << build.program << " '" << dir << "/work' '" << dir << "/out' " << action
       << " " << seconds;
   for (const std::string& arg : args) cmd << " '" << arg << "'";
-  std::system(cmd.str().c_str());
+  // The run's own status is in its folder; none there fails below.
+  if (std::system(cmd.str().c_str()) == -1) ADD_FAILURE() << "no shell";
   Outcome run;
   run.dir = dir + "/out";
   // No status means the run itself could not be made.
@@ -131,7 +137,7 @@ inline int LinesOf(const std::string& text) {
 // `bytes` as `name` under `work`, folders and all.
 inline void WriteIn(const std::string& work, const std::string& name,
                     const w3ds::Bytes& bytes) {
-  std::system(("mkdir -p \"$(dirname '" + work + "/" + name + "')\"").c_str());
+  Shell(("mkdir -p \"$(dirname '" + work + "/" + name + "')\"").c_str());
   ASSERT_TRUE(w3ds::writeFile(work + "/" + name, bytes));
 }
 
@@ -159,9 +165,9 @@ inline w3ds::Mesh UprightQuad() {
 inline void Convert(const std::string& work, const std::string& name,
                     const std::string& how) {
   const std::string path = work + "/" + name;
-  std::system(("mkdir -p \"$(dirname '" + path + "')\" && convert " + how +
-               " '" + path + "'")
-                  .c_str());
+  Shell(("mkdir -p \"$(dirname '" + path + "')\" && convert " + how + " '" +
+         path + "'")
+            .c_str());
 }
 // Four quadrants, red and green above, blue and white below.
 const std::string kQuadrantImage =
@@ -256,7 +262,7 @@ inline Image ReadPpm(const std::string& path) {
 
 // A PNG (a screenshot of the program's own) read through a PPM copy.
 inline Image ReadPng(const std::string& path) {
-  std::system(("convert '" + path + "' '" + path + ".ppm'").c_str());
+  Shell(("convert '" + path + "' '" + path + ".ppm'").c_str());
   return ReadPpm(path + ".ppm");
 }
 

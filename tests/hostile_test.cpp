@@ -71,7 +71,7 @@ Writer Claiming(const std::string& name, int w, int h) {
   return [=](const std::string& work) {
     WriteIn(work, "m.3ds", hostile::TextureNames({name}));
     const std::string path = work + "/" + name;
-    std::system(("convert -size 8x8 xc:red '" + path + "'").c_str());
+    Shell(("convert -size 8x8 xc:red '" + path + "'").c_str());
     std::string bytes = ReadText(path);
     auto put16 = [&](size_t at, int v) {
       bytes[at] = char(v >> 8);
@@ -130,7 +130,7 @@ Writer Model(const std::function<Bytes()>& make) {
 Writer Command(const std::string& command, const Writer& first = {}) {
   return [=](const std::string& w) {
     if (first) first(w);
-    std::system(("cd '" + w + "' && " + command).c_str());
+    Shell(("cd '" + w + "' && " + command).c_str());
   };
 }
 

@@ -45,9 +45,8 @@ std::vector<OutputCase> OutputCases() {
        .write =
            [](const std::string& w) {
              Model(w);
-             std::system(
-                 ("echo 'exec \"$@\" > /dev/full' > '" + w + "/full.sh'")
-                     .c_str());
+             Shell(("echo 'exec \"$@\" > /dev/full' > '" + w + "/full.sh'")
+                       .c_str());
            },
        .args = {"--info=json", "m.3ds"},
        .status = 1,

@@ -23,9 +23,9 @@ const char kNoDisplay[] = "VIEWER_WRAPPER='env -u DISPLAY'";
 // Real files of tests/data into `work`/models.
 void CopyIn(const std::string& work, const std::vector<std::string>& files) {
   for (const std::string& f : files)
-    std::system(("mkdir -p '" + work + "/models' && cp '" TEST_DATA_DIR "/" +
-                 f + "' '" + work + "/models/'")
-                    .c_str());
+    Shell(("mkdir -p '" + work + "/models' && cp '" TEST_DATA_DIR "/" + f +
+           "' '" + work + "/models/'")
+              .c_str());
 }
 
 Outcome Draw(const std::string& dir, const std::vector<std::string>& args,
@@ -43,8 +43,7 @@ struct Rgba {
 
 Rgba ReadRgba(const std::string& path, int side) {
   Rgba image;
-  std::system(
-      ("convert '" + path + "' -depth 8 'rgba:" + path + ".rgba'").c_str());
+  Shell(("convert '" + path + "' -depth 8 'rgba:" + path + ".rgba'").c_str());
   const std::string bytes = ReadText(path + ".rgba");
   image.w = image.h = side;
   image.bytes.assign(bytes.begin(), bytes.end());
@@ -92,7 +91,7 @@ TEST_P(Pictures, OffscreenEqualsTheWindow) {
 // The program without a file draws its screenshot offscreen too.
 TEST_P(Pictures, TheBundledProgramDrawsWithoutADisplay) {
   const std::string dir = TestDir();
-  std::system(("cp " SAMPLE_DIR "/* '" + dir + "/work/'").c_str());
+  Shell(("cp " SAMPLE_DIR "/* '" + dir + "/work/'").c_str());
   ASSERT_EQ(0, Draw(dir, {"--screenshot", "s.png"}).status);
   const Image shot = ReadPng(dir + "/work/s.png");
   EXPECT_EQ(800, shot.w);
@@ -229,9 +228,9 @@ TEST_P(Pictures, ThumbnailsInAFileManagersSandbox) {
   for (const char* file :
        {TEST_DATA_DIR "/mar_rifle.3ds", SAMPLE_DIR "/monster.3ds"}) {
     const std::string dir = TestDir(), out = dir + "/out";
-    std::system(("mkdir -p '" + out + "/bin' '" + dir + "/tmp' && cp " +
-                 VIEWER_DIR + "/" + GetParam().program + " '" + out + "/bin/'")
-                    .c_str());
+    Shell(("mkdir -p '" + out + "/bin' '" + dir + "/tmp' && cp " + VIEWER_DIR +
+           "/" + GetParam().program + " '" + out + "/bin/'")
+              .c_str());
     const std::string command =
         "bwrap --ro-bind /usr /usr --ro-bind /etc/ld.so.cache "
         "/etc/ld.so.cache --symlink usr/bin /bin --symlink usr/lib /lib "

@@ -121,10 +121,10 @@ TEST_P(Shading, EachMaterialIsLitInItsOwnMode) {
 // repeated it shows red, blue, red, blue.
 TEST_P(Shading, OpacityMapsAndMirroredMaps) {
   const std::string dir = TestDir(), work = dir + "/work";
-  std::system(("convert -size 32x32 xc:black xc:white +append '" + work +
-               "/half.png' && convert -size 32x32 xc:red xc:blue +append '" +
-               work + "/rb.png'")
-                  .c_str());
+  Shell(("convert -size 32x32 xc:black xc:white +append '" + work +
+         "/half.png' && convert -size 32x32 xc:red xc:blue +append '" + work +
+         "/rb.png'")
+            .c_str());
   for (int cut : {0, 1}) {
     Chunk front = materialChunk("front", {}, {255, 0, 0});
     if (cut) front.add(Map(0xA210, "half.png", 0));

@@ -263,7 +263,7 @@ std::vector<ViewingCase> ViewingCases() {
        .err = "cannot write the screenshot no/such/folder/shot.png"},
       {.what = "the bundled program's first frame",
        .write = [](const std::string& w) {
-         std::system(("cp " SAMPLE_DIR "/* '" + w + "'").c_str());
+         Shell(("cp " SAMPLE_DIR "/* '" + w + "'").c_str());
        },
        .args = {"--screenshot", "shot.png"}, .out = "5\n", .hues = {"g"}},
       // Files written by modelling tools, copied with what lies beside them.
@@ -327,9 +327,9 @@ void ExpectMessages(const Build& build, const ViewingCase& c,
 // An 800 x 600 RGB picture with the hues, places, bands and greys the case
 // asks for.
 void ExpectPicture(const ViewingCase& c, const std::string& picture) {
-  std::system(("identify -format '%w %h %[channels]' '" + picture + "' > '" +
-               picture + ".txt'")
-                  .c_str());
+  Shell(("identify -format '%w %h %[channels]' '" + picture + "' > '" +
+         picture + ".txt'")
+            .c_str());
   EXPECT_EQ("800 600 srgb", ReadText(picture + ".txt"));
   const Image shot = ReadPng(picture);
   ASSERT_EQ(800, shot.w);
