@@ -31,15 +31,19 @@ void Light(vec3 n, vec3 p, out vec3 lit, out vec3 highlight) {
 }
 )";
 
-// Gouraud shading lights the vertices, front and back; the others pass the
-// eye-space position and normal on to each pixel.
-const char kVertex[] = R"(
+// What the vertices pass on to the pixels, declared once for both stages.
+const char kVaryings[] = R"(
 #ifdef GOURAUD
 varying vec3 frontlit, fronthighlight, backlit, backhighlight;
 #else
 varying vec3 position, normal;
 #endif
 varying vec2 uv;
+)";
+
+// Gouraud shading lights the vertices, front and back; the others pass the
+// eye-space position and normal on to each pixel.
+const char kVertex[] = R"(
 void main() {
   vec4 eye = gl_ModelViewMatrix * gl_Vertex;
   vec3 p = eye.xyz / eye.w;
@@ -58,12 +62,6 @@ void main() {
 )";
 
 const char kFragment[] = R"(
-#ifdef GOURAUD
-varying vec3 frontlit, fronthighlight, backlit, backhighlight;
-#else
-varying vec3 position, normal;
-#endif
-varying vec2 uv;
 uniform sampler2D colourmap, specularmap, opacitymap;
 uniform bool alphasource;
 vec2 At(int unit) { return (gl_TextureMatrix[unit] * vec4(uv, 0.0, 1.0)).st; }
@@ -116,9 +114,10 @@ bool HasShaders() {
 
 GLuint Compile(GLenum kind, const std::string& defines, const char* body,
                std::string& why) {
-  const char* parts[] = {"#version 120\n", defines.c_str(), kLighting, body};
+  const char* parts[] = {"#version 120\n", defines.c_str(), kLighting,
+                         kVaryings, body};
   const GLuint shader = glCreateShader(kind);
-  glShaderSource(shader, 4, parts, nullptr);
+  glShaderSource(shader, 5, parts, nullptr);
   glCompileShader(shader);
   GLint compiled = GL_FALSE;
   glGetShaderiv(shader, GL_COMPILE_STATUS, &compiled);

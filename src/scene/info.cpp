@@ -60,9 +60,8 @@ class Posed {
     Matrix matrix;
     if (!mesh.bounded || !pose_.Place(i, matrix)) return box;
     for (int corner = 0; corner < 8; ++corner) {
-      const float p[3] = {corner & 1 ? mesh.high[0] : mesh.low[0],
-                          corner & 2 ? mesh.high[1] : mesh.low[1],
-                          corner & 4 ? mesh.high[2] : mesh.low[2]};
+      float p[3];
+      BoxCorner(mesh, corner, p);
       float q[3];
       Transform(matrix, p, q);
       box.Add(q);

@@ -106,9 +106,8 @@ void PoseNodes(const Scene& scene, double frame, std::vector<Matrix>& world,
 bool FiniteBox(const SceneMesh& mesh, const Matrix& m) {
   if (!Finite(m)) return false;
   for (int corner = 0; corner < 8; ++corner) {
-    const float p[3] = {corner & 1 ? mesh.high[0] : mesh.low[0],
-                        corner & 2 ? mesh.high[1] : mesh.low[1],
-                        corner & 4 ? mesh.high[2] : mesh.low[2]};
+    float p[3];
+    BoxCorner(mesh, corner, p);
     float q[3];
     Transform(m, p, q);
     if (!std::isfinite(q[0]) || !std::isfinite(q[1]) || !std::isfinite(q[2]))
@@ -119,12 +118,9 @@ bool FiniteBox(const SceneMesh& mesh, const Matrix& m) {
 
 // The eight corners of the mesh's box, x, y, z each.
 std::vector<float> BoxCorners(const SceneMesh& mesh) {
-  std::vector<float> corners;
-  for (int corner = 0; corner < 8; ++corner) {
-    corners.push_back(corner & 1 ? mesh.high[0] : mesh.low[0]);
-    corners.push_back(corner & 2 ? mesh.high[1] : mesh.low[1]);
-    corners.push_back(corner & 4 ? mesh.high[2] : mesh.low[2]);
-  }
+  std::vector<float> corners(24);
+  for (int corner = 0; corner < 8; ++corner)
+    BoxCorner(mesh, corner, &corners[3 * corner]);
   return corners;
 }
 
@@ -132,9 +128,8 @@ std::vector<float> BoxCorners(const SceneMesh& mesh) {
 void GrowByMesh(const SceneMesh& mesh, const Matrix& m, bool& bounded,
                 float* low, float* high) {
   for (int corner = 0; corner < 8; ++corner) {
-    const float p[3] = {corner & 1 ? mesh.high[0] : mesh.low[0],
-                        corner & 2 ? mesh.high[1] : mesh.low[1],
-                        corner & 4 ? mesh.high[2] : mesh.low[2]};
+    float p[3];
+    BoxCorner(mesh, corner, p);
     float q[3];
     Transform(m, p, q);
     GrowBox(q, bounded, low, high);

@@ -12,6 +12,11 @@ void GrowBox(const float* p, bool& bounded, float* low, float* high) {
   bounded = true;
 }
 
+void BoxCorner(const SceneMesh& mesh, int corner, float* p) {
+  for (int k = 0; k < 3; ++k)
+    p[k] = corner & (1 << k) ? mesh.high[k] : mesh.low[k];
+}
+
 bool HasMaps(const SceneMaterial& m) {
   return !m.texture.image.empty() || !m.specularmap.image.empty() ||
          !m.opacitymap.image.empty();

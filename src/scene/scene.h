@@ -79,6 +79,10 @@ struct Scene {
 // take in `p`; a point with a coordinate that is not finite is passed over.
 void GrowBox(const float* p, bool& bounded, float* low, float* high);
 
+// Corner `corner` (0 to 7) of the mesh's box: bits 0, 1 and 2 take the high
+// end of x, y and z.
+void BoxCorner(const SceneMesh& mesh, int corner, float* p);
+
 // Whether the material has a texture, specular or opacity map.
 bool HasMaps(const SceneMaterial& material);
 // Materials whose maps some face can show: named by a group of a mesh with
