@@ -136,6 +136,8 @@ man)
   for option in $("$usr/bin/modelviewer" --help | grep -o -- '--[a-z]*' | sort -u); do
     grep -q -- "$option" <<<"$text" || fail "the page leaves out $option"
   done
+  grep -q "modelviewer $("$usr/bin/modelviewer" --version | grep -o '[0-9.]*$')" \
+    <<<"$text" || fail "the page does not give the program's version"
   warnings=$(MANWIDTH=80 man --warnings -l "$page" 2>&1 >/dev/null)
   [ -z "$warnings" ] || fail "man warns: $warnings"
   cmp -s <(zcat "$page") <(zcat "$usr/share/man/man1/modelviewer-quiet.1.gz") ||

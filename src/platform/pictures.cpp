@@ -36,6 +36,7 @@ bool PictureSurface::Open(const PictureSpec& spec, std::string& why) {
   window.depthbits = spec.depthbits;
   window.alphabits = spec.alpha ? 8 : 0;
   window.samples = spec.samples;
+  window.forpicture = true;
   std::string windowwhy;
   if (!OpenGlWindow(window, windowwhy)) {
     why =

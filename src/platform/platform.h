@@ -21,6 +21,9 @@ struct WindowSpec {
   bool resizable = false;
   int alphabits = 0;  // asked for only where more than 0
   int samples = 0;    // multisampling, where more than 1
+  // A window for a picture, taken where it cannot be drawn offscreen: its
+  // reasons do not point to --screenshot.
+  bool forpicture = false;
 };
 
 // SDL's video (the X11 driver unless another is asked for) and an OpenGL

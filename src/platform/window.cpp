@@ -16,7 +16,7 @@ Uint32 WindowFlags(const WindowSpec& spec) {
 
 // SDL falls back to drivers that draw on a text console, writing escape
 // codes to the terminal; the X11 driver is taken unless one is asked for.
-bool ChooseVideoDriver(std::string& why) {
+bool ChooseVideoDriver(bool forpicture, std::string& why) {
   const char* driver = std::getenv("SDL_VIDEODRIVER");
   if (!driver || !*driver) {
     setenv("SDL_VIDEODRIVER", "x11", 1);
@@ -24,7 +24,8 @@ bool ChooseVideoDriver(std::string& why) {
   }
   const char* display = std::getenv("DISPLAY");
   if (std::strcmp(driver, "x11") == 0 && (!display || !*display)) {
-    why = "no display (DISPLAY is not set); --screenshot draws without one";
+    why = "no display (DISPLAY is not set)";
+    if (!forpicture) why += "; --screenshot draws without one";
     return false;
   }
   return true;
@@ -33,7 +34,7 @@ bool ChooseVideoDriver(std::string& why) {
 }  // namespace
 
 SDL_Surface* OpenGlWindow(const WindowSpec& spec, std::string& why) {
-  if (!ChooseVideoDriver(why)) return nullptr;
+  if (!ChooseVideoDriver(spec.forpicture, why)) return nullptr;
   if (SDL_Init(SDL_INIT_VIDEO) < 0) {
     why = std::string("cannot initialise video: ") + SDL_GetError();
     return nullptr;

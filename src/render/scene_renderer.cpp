@@ -84,7 +84,7 @@ void SceneRenderer::SetUpState() {
   // The keyframer's scales would change the normals' length.
   glEnable(GL_NORMALIZE);
   shaderwarning_.clear();
-  if (!shading_.Ready() && !shading_.Build(shaderwarning_))
+  if (!shading_.Tried() && !shading_.Build(shaderwarning_))
     shaderwarning_ = "lit per vertex: " + shaderwarning_;
 }
 

@@ -191,6 +191,7 @@ ShadingProgram::~ShadingProgram() {
 
 bool ShadingProgram::Build(std::string& why) {
   programs_.clear();
+  tried_ = true;
   const char* off = std::getenv("MODELVIEWER_NO_SHADERS");
   if (off && std::strcmp(off, "1") == 0) {
     why = "shaders are turned off (MODELVIEWER_NO_SHADERS=1)";

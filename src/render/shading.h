@@ -33,6 +33,8 @@ class ShadingProgram {
   // MODELVIEWER_NO_SHADERS=1 asks for the fixed-function path.
   bool Build(std::string& why);
   bool Ready() const { return ready_; }
+  // Whether Build was called: a GL without shaders is found, and said, once.
+  bool Tried() const { return tried_; }
   // Draws what follows with `look` (the program must be ready); `shiny`
   // where the material has highlights. Each look's program is made the
   // first time it is asked for.
@@ -41,7 +43,7 @@ class ShadingProgram {
   void Stop();
 
  private:
-  bool ready_ = false;
+  bool ready_ = false, tried_ = false;
   std::map<unsigned int, unsigned int> programs_;  // by look
 };
 
