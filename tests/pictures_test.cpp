@@ -156,7 +156,7 @@ TEST_P(Pictures, ThumbnailsFillATransparentSquare) {
 // keeping its extension; a file that is refused, or whose picture cannot be
 // written, is named and passed over; one summary line, status 1 for any
 // refused; no progress line where standard error is not a terminal; and a
-// folder that cannot be written ends the run at once.
+// folder that cannot be written, or fills up, ends the run at once.
 TEST_P(Pictures, FoldersOfPicturesInOneRun) {
   const std::string dir = TestDir(), work = dir + "/work";
   for (const char* name : {"a.3ds", "sub/a.3DS", "c.3ds"})
@@ -183,6 +183,21 @@ TEST_P(Pictures, FoldersOfPicturesInOneRun) {
       Draw(dir, {"--screenshot", "plain/", "a.3ds", "sub/a.3DS"});
   EXPECT_EQ(1, unwritable.status);
   EXPECT_EQ(GetParam().quiet ? 0 : 1, LinesOf(unwritable.err));
+  // A disk that fills up ends the run too, at the first picture that does
+  // not fit, with the system's reason.
+  if (std::system("bwrap --dev-bind / / true 2>/dev/null") != 0) return;
+  Shell("mkdir -p '" + work + "/full'");
+  const Outcome full =
+      Draw(dir, {"--screenshot", "full/", "a.3ds", "c.3ds", "sub/a.3DS"},
+           "VIEWER_WRAPPER='env -u DISPLAY bwrap --dev-bind / / --size 4096 "
+           "--tmpfs " +
+               work + "/full'");
+  EXPECT_EQ(1, full.status);
+  if (GetParam().quiet) return;
+  EXPECT_EQ(1, LinesOf(full.err)) << full.err;
+  EXPECT_NE(std::string::npos,
+            full.err.find("cannot write pictures into full/: No space left"));
+  EXPECT_NE(std::string::npos, full.out.find("; stopped after ")) << full.out;
 }
 
 // A picture larger than the GL can hold in the memory it may take is one

@@ -293,6 +293,7 @@ namespace {
 struct PngFailure {
   char message[200];
   bool stopped;  // the run was asked to end
+  int error;     // errno of a write that failed, else 0
 };
 
 void OnPngError(png_structp png, png_const_charp message) {
@@ -302,6 +303,20 @@ void OnPngError(png_structp png, png_const_charp message) {
 }
 
 void OnPngWarning(png_structp, png_const_charp) {}
+
+// libpng's own writer reports any failed write as "Write Error"; this one
+// keeps the system's reason (a full disk, say).
+void WriteToFile(png_structp png, png_bytep data, png_size_t length) {
+  std::FILE* out = static_cast<std::FILE*>(png_get_io_ptr(png));
+  if (std::fwrite(data, 1, length, out) == length) return;
+  PngFailure* failure = static_cast<PngFailure*>(png_get_error_ptr(png));
+  failure->error = errno;
+  png_error(png, std::strerror(errno));
+}
+
+void FlushFile(png_structp png) {
+  std::fflush(static_cast<std::FILE*>(png_get_io_ptr(png)));
+}
 
 // Kept apart from anything with a destructor: libpng reports errors by
 // jumping back to the setjmp here. A stop request ends it between rows.
@@ -315,7 +330,7 @@ bool WriteRows(std::FILE* out, int width, int height, bool alpha,
     png_destroy_write_struct(&png, &info);
     return false;
   }
-  png_init_io(png, out);
+  png_set_write_fn(png, out, WriteToFile, FlushFile);
   // One filter and zlib's run-length mode: quick, and small where most of
   // the picture is background. The default adaptive filters and level take
   // 20 to 30 ms a screenshot.
@@ -386,26 +401,33 @@ std::string Reason(int error) { return std::strerror(error); }
 }  // namespace
 
 bool WritePng(const std::string& path, int width, int height,
-              const unsigned char* pixels, bool alpha, std::string& why) {
+              const unsigned char* pixels, bool alpha, std::string& why,
+              int* error) {
+  int ignored;
+  int& failed = error ? *error : ignored;
+  failed = 0;
   const bool console = path == "-";
   const std::string target = console ? path : FinalTarget(path);
   std::string temporary;
   std::FILE* out = console ? stdout : CreateBeside(target, temporary);
   if (!out) {
-    why = Reason(errno);
+    failed = errno;
+    why = Reason(failed);
     return false;
   }
   const size_t row = (alpha ? 4 : 3) * static_cast<size_t>(width);
   std::vector<png_bytep> rows(height);
   for (int y = 0; y < height; ++y)
     rows[y] = const_cast<png_bytep>(pixels + row * (height - 1 - y));
-  PngFailure failure = {"cannot encode the image", false};
+  PngFailure failure = {"cannot encode the image", false, 0};
   bool written = WriteRows(out, width, height, alpha, rows.data(), &failure);
   const int closed = console ? std::fflush(out) : std::fclose(out);
   why = failure.message;
-  if (written && closed != 0) written = false, why = Reason(errno);
+  failed = failure.error;
+  if (written && closed != 0) written = false, failed = errno;
   if (written && !console && std::rename(temporary.c_str(), target.c_str()))
-    written = false, why = Reason(errno);
+    written = false, failed = errno;
+  if (!written && failed) why = Reason(failed);
   if (!written && !console) unlink(temporary.c_str());  // only what it made
   if (failure.stopped) StopPoint();
   return written;
@@ -413,7 +435,8 @@ bool WritePng(const std::string& path, int width, int height,
 
 bool WriteScreenshot(const std::string& path, int width, int height,
                      const std::vector<unsigned char>& pixels, bool alpha,
-                     const InputFiles& inputs, std::string& why) {
+                     const InputFiles& inputs, std::string& why, int* error) {
+  if (error) *error = 0;
   return inputs.SafeTarget(path, why) &&
-         WritePng(path, width, height, pixels.data(), alpha, why);
+         WritePng(path, width, height, pixels.data(), alpha, why, error);
 }

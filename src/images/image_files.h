@@ -58,15 +58,19 @@ std::vector<unsigned char> ShrinkBy(const std::vector<unsigned char>& pixels,
 // picture goes to a new file in the folder of the file that `path` names
 // (through any links), which it then replaces with the permissions it had;
 // a failed write leaves it as it was. A stop request removes the new file
-// and throws. False, with the reason, when it cannot be written.
+// and throws. False, with the reason, when it cannot be written; then
+// `error`, where given, is the errno of the system call that failed (0 when
+// none did).
 bool WritePng(const std::string& path, int width, int height,
-              const unsigned char* pixels, bool alpha, std::string& why);
+              const unsigned char* pixels, bool alpha, std::string& why,
+              int* error = nullptr);
 
 // A frame read back from the GL written as WritePng does, once `inputs`
-// say that it may replace what is at `path`. False, with the reason,
-// otherwise.
+// say that it may replace what is at `path`. False, with the reason (and
+// `error` as WritePng gives it), otherwise.
 bool WriteScreenshot(const std::string& path, int width, int height,
                      const std::vector<unsigned char>& pixels, bool alpha,
-                     const InputFiles& inputs, std::string& why);
+                     const InputFiles& inputs, std::string& why,
+                     int* error = nullptr);
 
 #endif

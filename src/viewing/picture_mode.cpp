@@ -87,7 +87,7 @@ void DrawPicture(ShownFile& shown, const PictureSize& size) {
 // Scales the picture down to its size and writes it; false, with the
 // reason, when it cannot be written.
 bool WritePicture(const DrawnPicture& picture, const PictureSize& size,
-                  InputFiles& inputs, std::string& why) {
+                  InputFiles& inputs, std::string& why, int* error = nullptr) {
   const PictureSpec& spec = size.drawn;
   const int channels = spec.alpha ? 4 : 3;
   std::vector<unsigned char> pixels =
@@ -96,8 +96,8 @@ bool WritePicture(const DrawnPicture& picture, const PictureSize& size,
                      : picture.pixels;
   if (spec.alpha) Unpremultiply(pixels);
   if (WriteScreenshot(picture.path, spec.width / size.scale,
-                      spec.height / size.scale, pixels, spec.alpha, inputs,
-                      why))
+                      spec.height / size.scale, pixels, spec.alpha, inputs, why,
+                      error))
     return true;
   why = "cannot write the screenshot " + picture.path + ": " + why;
   return false;
@@ -110,6 +110,24 @@ bool DrawAndWrite(ShownFile& shown, PictureSurface& surface,
   const DrawnPicture picture{path, surface.Read()};
   StopPoint();
   return WritePicture(picture, size, inputs, why);
+}
+
+// Whether a write that failed with `error` would fail for any picture in
+// the same folder: the disk is full or read-only, or the folder is gone or
+// closed to the run.
+bool NoPictureFits(int error) {
+  switch (error) {
+    case ENOSPC:
+    case EDQUOT:
+    case EROFS:
+    case EIO:
+    case EACCES:
+    case EPERM:
+    case ENOENT:
+      return true;
+    default:
+      return false;
+  }
 }
 
 // The file name of `file`, and that name without its extension.
@@ -141,14 +159,14 @@ class Folder {
       messages_.Fail(why);
     start_ = std::chrono::steady_clock::now();
     try {
-      for (size_t i = 0; i < options_.files.size(); ++i) One(i);
+      for (size_t i = 0; i < options_.files.size() && !shut_; ++i) One(i);
       WritePending();
     } catch (const StopRequest&) {
       stopped_ = true;
     }
     surface_.Close();
     Summary();
-    return refused_ > 0 || stopped_ ? 1 : 0;
+    return refused_ > 0 || stopped_ || shut_ ? 1 : 0;
   }
 
  private:
@@ -189,20 +207,28 @@ class Folder {
     }
     DrawPicture(shown, size_);
     WritePending();
+    if (shut_) return;
     pending_.path = TargetOf(i);
     pending_.pixels = surface_.Read();
   }
 
-  // The picture drawn last, written; none is left pending.
+  // The picture drawn last, written; none is left pending. A folder that
+  // takes no more pictures ends the run.
   void WritePending() {
     if (pending_.path.empty()) return;
     std::string why;
-    const bool written = WritePicture(pending_, size_, inputs_, why);
+    int error = 0;
+    const bool written = WritePicture(pending_, size_, inputs_, why, &error);
     pending_.path.clear();
-    if (written)
+    if (written) {
       ++written_;
-    else
+    } else if (NoPictureFits(error)) {
+      Refuse("cannot write pictures into " + options_.screenshot + ": " +
+             std::strerror(error));
+      shut_ = true;
+    } else {
       Refuse(why);
+    }
   }
 
   void Refuse(const std::string& why) {
@@ -234,7 +260,7 @@ class Folder {
     if (!messages_.diagnostics()) return;
     std::cout << written_ << " pictures written, " << refused_
               << " files refused";
-    if (stopped_)
+    if (stopped_ || shut_)
       std::cout << "; stopped after " << written_ + refused_ << " of "
                 << options_.files.size() << " files";
     std::cout << std::endl;
@@ -253,6 +279,7 @@ class Folder {
   std::chrono::steady_clock::time_point start_;
   size_t written_ = 0, refused_ = 0;
   bool stopped_ = false;
+  bool shut_ = false;  // the folder takes no more pictures
 };
 
 }  // namespace
