@@ -94,11 +94,13 @@ thumbnailer)
       { [ "$(opaque "$work/out/out.png")" -gt 500 ] || fail "$model: nothing drawn"; }
     rm -rf "$work/out"
   done
-  # A file that is not a 3DS file, an empty one, a cut one: no picture.
+  # A file that is not a 3DS file, an empty one, cut ones (the second with
+  # most of its mesh): no picture.
   cp "$root/desktop/icons/modelviewer-48.png" "$work/png.3ds"
   : > "$work/empty.3ds"
   head -c 5000 "$root/assets/monster.3ds" > "$work/cut.3ds"
-  for bad in png empty cut; do
+  head -c 12000 "$data/mar_rifle.3ds" > "$work/cut2.3ds"
+  for bad in png empty cut cut2; do
     thumbnail "$work/$bad.3ds" "$work/out" && fail "$bad.3ds gave status 0"
     [ ! -e "$work/out/out.png" ] || fail "$bad.3ds left a picture"
     rm -rf "$work/out"

@@ -407,6 +407,13 @@ bool ImportScene(Loader3DS& loader, Scene& scene, std::string& why) {
     why = "not a 3DS file (no main chunk 0x4D4D)";
     return false;
   }
+  // What is there is shown, but the file is said to be incomplete.
+  scene.cutshort = main.length > loader.filesize;
+  if (scene.cutshort)
+    scene.warnings.push_back("the file is cut short: it ends after " +
+                             std::to_string(loader.filesize) + " of the " +
+                             std::to_string(main.length) +
+                             " bytes its main chunk holds");
   ImportEditor(loader, main, scene);
   if (scene.meshes.empty()) {
     why = "no model that can be drawn";
@@ -423,12 +430,16 @@ bool ImportScene(Loader3DS& loader, Scene& scene, std::string& why) {
 
 bool LoadScene(const std::string& path, bool countline,
                const Messages& messages, InputFiles& inputs, Scene& scene,
-               std::string& why) {
+               std::string& why, bool whole) {
   Loader3DS loader;
   FileId id;
   if (!OpenModelFile(path, loader, id, why)) return false;
   inputs.Note(path, id);
   const bool drawable = ImportScene(loader, scene, why);
+  if (whole && scene.cutshort) {
+    why = path + ": " + scene.warnings.front();  // the first says so
+    return false;
+  }
   if (countline && scene.recognised) messages.CountLine(scene.models);
   for (const std::string& warning : scene.warnings)
     messages.Warn(path + ": " + warning);

@@ -20,9 +20,9 @@ bool ImportScene(Loader3DS& loader, Scene& scene, std::string& why);
 // its scene; the reader's copy of the file is gone on return. Writes the
 // model count line of a file that starts as a 3DS file when `countline`
 // asks, and a line per warning. False, with the reason (naming the file),
-// when the file is refused.
+// when the file is refused; with `whole`, a file cut short is refused too.
 bool LoadScene(const std::string& path, bool countline,
                const Messages& messages, InputFiles& inputs, Scene& scene,
-               std::string& why);
+               std::string& why, bool whole = false);
 
 #endif

@@ -58,6 +58,7 @@ const unsigned long long kPlacementCost = 32;
 
 struct Scene {
   bool recognised = false;  // the bytes start with a 3DS main chunk
+  bool cutshort = false;    // the file ends before its main chunk does
   int models = 0;           // objects with a triangle mesh, as the file has
   std::vector<SceneMaterial> materials;
   std::vector<SceneMesh> meshes;      // those with faces to draw

@@ -62,7 +62,9 @@ void Unpremultiply(std::vector<unsigned char>& rgba) {
 // the reason, when it is refused.
 bool Prepare(const Options& options, const std::string& file, ShownFile& shown,
              bool countline, std::string& why) {
-  if (!shown.Load(file, countline, why)) return false;
+  // No thumbnail of a file cut short: a file manager then keeps its own
+  // icon for a file that is broken.
+  if (!shown.Load(file, countline, why, options.thumbnail > 0)) return false;
   if (!options.thumbnail)
     return shown.Start(options.frame, options.camera, why);
   shown.StartThumbnail();

@@ -16,10 +16,10 @@ const size_t kMostAimingPoints = 2000000;
 
 }  // namespace
 
-bool ShownFile::Load(const std::string& file, bool countline,
-                     std::string& why) {
+bool ShownFile::Load(const std::string& file, bool countline, std::string& why,
+                     bool whole) {
   file_ = file;
-  return LoadScene(file, countline, messages_, inputs_, scene_, why);
+  return LoadScene(file, countline, messages_, inputs_, scene_, why, whole);
 }
 
 bool ShownFile::Start(long frame, int camera, std::string& why) {

@@ -25,8 +25,10 @@ class ShownFile {
         shading_(shading) {}
 
   // Imports `file`, with its warnings; the model count line where asked.
-  // False, with the reason, when the file is refused.
-  bool Load(const std::string& file, bool countline, std::string& why);
+  // False, with the reason, when the file is refused (with `whole`, also
+  // when it is cut short).
+  bool Load(const std::string& file, bool countline, std::string& why,
+            bool whole = false);
   // The turntable framed on the whole animation from `frame` (-1: the start
   // of the segment), or looking through camera `camera` (from 1; 0: none).
   // False, with the reason, when the file has no such camera.
