@@ -16,26 +16,26 @@ bool EglRefused() {
 
 }  // namespace
 
-bool PictureSurface::Open(const PictureSpec& spec, std::string& why) {
-  spec_ = spec;
+bool PictureSurface::Open(const PictureFormat& format, std::string& why) {
+  format_ = format;
   std::string eglwhy = "EGL is turned off (MODELVIEWER_NO_EGL=1)";
   if (!EglRefused()) {
     std::unique_ptr<Offscreen> offscreen(new Offscreen());
     if (offscreen->Start(eglwhy)) {
       // A picture the GL cannot hold fails here, not in a window.
-      if (!offscreen->Size(spec.width, spec.height, spec.depthbits,
-                           spec.samples, why))
+      if (!offscreen->Size(format.width, format.height, format.depthbits,
+                           format.samples, why))
         return false;
       offscreen_ = std::move(offscreen);
       return true;
     }
   }
-  WindowSpec window;
-  window.width = spec.width;
-  window.height = spec.height;
-  window.depthbits = spec.depthbits;
-  window.alphabits = spec.alpha ? 8 : 0;
-  window.samples = spec.samples;
+  WindowFormat window;
+  window.width = format.width;
+  window.height = format.height;
+  window.depthbits = format.depthbits;
+  window.alphabits = format.alpha ? 8 : 0;
+  window.samples = format.samples;
   window.forpicture = true;
   std::string windowwhy;
   if (!OpenGlWindow(window, windowwhy)) {
@@ -44,19 +44,20 @@ bool PictureSurface::Open(const PictureSpec& spec, std::string& why) {
     return false;
   }
   window_ = true;
-  glViewport(0, 0, spec.width, spec.height);
+  glViewport(0, 0, format.width, format.height);
   return true;
 }
 
 std::vector<unsigned char> PictureSurface::Read() {
-  if (offscreen_) return offscreen_->Read(spec_.alpha);
-  const int channels = spec_.alpha ? 4 : 3;
+  if (offscreen_) return offscreen_->Read(format_.alpha);
+  const int channels = format_.alpha ? 4 : 3;
   std::vector<unsigned char> pixels(static_cast<size_t>(channels) *
-                                    spec_.width * spec_.height);
+                                    format_.width * format_.height);
   glPixelStorei(GL_PACK_ALIGNMENT, 1);
   glReadBuffer(GL_BACK);
-  glReadPixels(0, 0, spec_.width, spec_.height, spec_.alpha ? GL_RGBA : GL_RGB,
-               GL_UNSIGNED_BYTE, pixels.data());
+  glReadPixels(0, 0, format_.width, format_.height,
+               format_.alpha ? GL_RGBA : GL_RGB, GL_UNSIGNED_BYTE,
+               pixels.data());
   return pixels;
 }
 

@@ -12,7 +12,7 @@
 #include "offscreen.h"
 
 // What the pictures need.
-struct PictureSpec {
+struct PictureFormat {
   int width = 800, height = 600;
   int depthbits = 24;  // 16 or 24
   bool alpha = false;  // an alpha channel, read back with the picture
@@ -25,8 +25,8 @@ class PictureSurface {
   // failed give one line with both reasons. MODELVIEWER_NO_EGL=1 in the
   // environment skips EGL (to compare the two, or to get around a broken
   // EGL).
-  bool Open(const PictureSpec& spec, std::string& why);
-  // The picture just drawn: red, green, blue (and alpha, where the spec
+  bool Open(const PictureFormat& format, std::string& why);
+  // The picture just drawn: red, green, blue (and alpha, where the format
   // asks for it) bytes, bottom row first.
   std::vector<unsigned char> Read();
   bool offscreen() const { return offscreen_ != nullptr; }
@@ -34,7 +34,7 @@ class PictureSurface {
   void Close();
 
  private:
-  PictureSpec spec_;
+  PictureFormat format_;
   std::unique_ptr<Offscreen> offscreen_;
   bool window_ = false;
 };

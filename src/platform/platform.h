@@ -13,7 +13,7 @@
 #include <string>
 
 // The window both programs draw in.
-struct WindowSpec {
+struct WindowFormat {
   int width = 800, height = 600;
   int depthbits = 16;
   // The viewing mode's window: resizable, with buffer swaps in step with
@@ -27,14 +27,14 @@ struct WindowSpec {
 };
 
 // SDL's video (the X11 driver unless another is asked for) and an OpenGL
-// window of 8 bits a colour, double-buffered, as `spec` says. The window's
+// window of 8 bits a colour, double-buffered, as `format` says. The window's
 // surface, or null with the reason.
-SDL_Surface* OpenGlWindow(const WindowSpec& spec, std::string& why);
+SDL_Surface* OpenGlWindow(const WindowFormat& format, std::string& why);
 
 // The window, made `width` x `height`. False, with the reason, when it
 // cannot be; `fresh` says whether the GL context is a new one, whose state
 // and textures are gone.
-bool ResizeGlWindow(const WindowSpec& spec, bool& fresh, std::string& why);
+bool ResizeGlWindow(const WindowFormat& format, bool& fresh, std::string& why);
 
 // Closes the window and SDL's video.
 inline void CloseGlWindow() { SDL_Quit(); }

@@ -10,8 +10,8 @@ namespace {
 // A frame's share of a second at about 60 a second.
 const unsigned int kFrameMs = 17;
 
-Uint32 WindowFlags(const WindowSpec& spec) {
-  return SDL_HWSURFACE | SDL_OPENGL | (spec.resizable ? SDL_RESIZABLE : 0);
+Uint32 WindowFlags(const WindowFormat& format) {
+  return SDL_HWSURFACE | SDL_OPENGL | (format.resizable ? SDL_RESIZABLE : 0);
 }
 
 // SDL falls back to drivers that draw on a text console, writing escape
@@ -33,8 +33,8 @@ bool ChooseVideoDriver(bool forpicture, std::string& why) {
 
 }  // namespace
 
-SDL_Surface* OpenGlWindow(const WindowSpec& spec, std::string& why) {
-  if (!ChooseVideoDriver(spec.forpicture, why)) return nullptr;
+SDL_Surface* OpenGlWindow(const WindowFormat& format, std::string& why) {
+  if (!ChooseVideoDriver(format.forpicture, why)) return nullptr;
   if (SDL_Init(SDL_INIT_VIDEO) < 0) {
     why = std::string("cannot initialise video: ") + SDL_GetError();
     return nullptr;
@@ -42,24 +42,24 @@ SDL_Surface* OpenGlWindow(const WindowSpec& spec, std::string& why) {
   SDL_GL_SetAttribute(SDL_GL_RED_SIZE, 8);
   SDL_GL_SetAttribute(SDL_GL_GREEN_SIZE, 8);
   SDL_GL_SetAttribute(SDL_GL_BLUE_SIZE, 8);
-  SDL_GL_SetAttribute(SDL_GL_DEPTH_SIZE, spec.depthbits);
+  SDL_GL_SetAttribute(SDL_GL_DEPTH_SIZE, format.depthbits);
   SDL_GL_SetAttribute(SDL_GL_DOUBLEBUFFER, 1);
-  if (spec.resizable) SDL_GL_SetAttribute(SDL_GL_SWAP_CONTROL, 1);
-  if (spec.alphabits > 0)
-    SDL_GL_SetAttribute(SDL_GL_ALPHA_SIZE, spec.alphabits);
-  if (spec.samples > 1) {
+  if (format.resizable) SDL_GL_SetAttribute(SDL_GL_SWAP_CONTROL, 1);
+  if (format.alphabits > 0)
+    SDL_GL_SetAttribute(SDL_GL_ALPHA_SIZE, format.alphabits);
+  if (format.samples > 1) {
     SDL_GL_SetAttribute(SDL_GL_MULTISAMPLEBUFFERS, 1);
-    SDL_GL_SetAttribute(SDL_GL_MULTISAMPLESAMPLES, spec.samples);
+    SDL_GL_SetAttribute(SDL_GL_MULTISAMPLESAMPLES, format.samples);
   }
   SDL_Surface* surface =
-      SDL_SetVideoMode(spec.width, spec.height, 32, WindowFlags(spec));
+      SDL_SetVideoMode(format.width, format.height, 32, WindowFlags(format));
   if (!surface)
     why = std::string("cannot open the OpenGL window: ") + SDL_GetError();
   return surface;
 }
 
-bool ResizeGlWindow(const WindowSpec& spec, bool& fresh, std::string& why) {
-  if (!SDL_SetVideoMode(spec.width, spec.height, 32, WindowFlags(spec))) {
+bool ResizeGlWindow(const WindowFormat& format, bool& fresh, std::string& why) {
+  if (!SDL_SetVideoMode(format.width, format.height, 32, WindowFlags(format))) {
     why = std::string("cannot resize the window: ") + SDL_GetError();
     return false;
   }

@@ -108,17 +108,17 @@ static void StartUp(const std::string& screenshot, PictureSurface& pictures,
                     const Messages& messages) {
   std::string why;
   if (screenshot.empty()) {
-    WindowSpec spec;
-    spec.width = width;
-    spec.height = height;
-    screen = OpenGlWindow(spec, why);
+    WindowFormat format;
+    format.width = width;
+    format.height = height;
+    screen = OpenGlWindow(format, why);
     if (!screen) messages.Fail(why);
   } else {
-    PictureSpec spec;
-    spec.width = width;
-    spec.height = height;
-    spec.depthbits = 16;
-    if (!pictures.Open(spec, why)) messages.Fail(why);
+    PictureFormat format;
+    format.width = width;
+    format.height = height;
+    format.depthbits = 16;
+    if (!pictures.Open(format, why)) messages.Fail(why);
   }
   SetFixedState();
 }

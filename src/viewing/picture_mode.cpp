@@ -28,22 +28,22 @@ const int kThumbnailSamples = 4;
 // A picture as it is drawn (`drawn`), and how many times smaller it is
 // written.
 struct PictureSize {
-  PictureSpec drawn;
+  PictureFormat drawn;
   int scale = 1;
 };
 
 PictureSize SizeOf(const Options& options) {
   PictureSize size;
-  PictureSpec& spec = size.drawn;
-  spec.alpha = options.thumbnail > 0;
+  PictureFormat& format = size.drawn;
+  format.alpha = options.thumbnail > 0;
   if (!options.thumbnail) {
-    spec.width = options.width;
-    spec.height = options.height;
+    format.width = options.width;
+    format.height = options.height;
     return size;
   }
   size.scale = ScaleOf(options.thumbnail);
-  spec.width = spec.height = size.scale * options.thumbnail;
-  spec.samples = size.scale == 1 ? kThumbnailSamples : 0;
+  format.width = format.height = size.scale * options.thumbnail;
+  format.samples = size.scale == 1 ? kThumbnailSamples : 0;
   return size;
 }
 
@@ -80,9 +80,9 @@ struct DrawnPicture {
 // Draws the file into the surface. The GL may still be drawing when this
 // returns.
 void DrawPicture(ShownFile& shown, const PictureSize& size) {
-  const PictureSpec& spec = size.drawn;
+  const PictureFormat& format = size.drawn;
   shown.SetUpGl(true);
-  shown.Draw(spec.width, spec.height, spec.alpha);
+  shown.Draw(format.width, format.height, format.alpha);
   glFlush();
 }
 
@@ -90,16 +90,16 @@ void DrawPicture(ShownFile& shown, const PictureSize& size) {
 // reason, when it cannot be written.
 bool WritePicture(const DrawnPicture& picture, const PictureSize& size,
                   InputFiles& inputs, std::string& why, int* error = nullptr) {
-  const PictureSpec& spec = size.drawn;
-  const int channels = spec.alpha ? 4 : 3;
+  const PictureFormat& format = size.drawn;
+  const int channels = format.alpha ? 4 : 3;
   std::vector<unsigned char> pixels =
-      size.scale > 1 ? ShrinkBy(picture.pixels, spec.width, spec.height,
+      size.scale > 1 ? ShrinkBy(picture.pixels, format.width, format.height,
                                 channels, size.scale)
                      : picture.pixels;
-  if (spec.alpha) Unpremultiply(pixels);
-  if (WriteScreenshot(picture.path, spec.width / size.scale,
-                      spec.height / size.scale, pixels, spec.alpha, inputs, why,
-                      error))
+  if (format.alpha) Unpremultiply(pixels);
+  if (WriteScreenshot(picture.path, format.width / size.scale,
+                      format.height / size.scale, pixels, format.alpha, inputs,
+                      why, error))
     return true;
   why = "cannot write the screenshot " + picture.path + ": " + why;
   return false;

@@ -89,7 +89,7 @@ class ViewingWindow {
 
   const Options& options_;
   const Messages& messages_;
-  WindowSpec window_;
+  WindowFormat window_;
   ShownFile shown_;
 };
 
