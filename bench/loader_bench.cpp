@@ -15,15 +15,15 @@
 #include <string>
 #include <vector>
 
-#include "3dsloader.h"
-#include "document_model.h"
+#include "base/input_files.h"
 #include "hostile3ds.h"
-#include "import.h"
-#include "input_files.h"
-#include "keyframer.h"
+#include "loader/3dsloader.h"
 #include "meshes.h"
 #include "peak.h"
-#include "pose.h"
+#include "scene/document_model.h"
+#include "scene/import.h"
+#include "scene/keyframer.h"
+#include "scene/pose.h"
 
 namespace {
 

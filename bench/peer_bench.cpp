@@ -14,10 +14,10 @@
 #include <string>
 #include <vector>
 
-#include "3dsloader.h"
-#include "document_model.h"
+#include "loader/3dsloader.h"
 #include "meshes.h"
 #include "peak.h"
+#include "scene/document_model.h"
 
 namespace {
 

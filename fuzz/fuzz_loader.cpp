@@ -4,7 +4,7 @@
 #include <cstdint>
 #include <cstring>
 
-#include "3dsloader.h"
+#include "loader/3dsloader.h"
 #include "walk3ds.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, size_t size) {

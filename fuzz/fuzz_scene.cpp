@@ -10,12 +10,12 @@
 #include <string>
 #include <vector>
 
-#include "3dsloader.h"
-#include "framing.h"
-#include "import.h"
-#include "info.h"
-#include "pose.h"
+#include "info/info.h"
+#include "loader/3dsloader.h"
+#include "scene/import.h"
+#include "scene/pose.h"
 #include "scene_check.h"
+#include "view/framing.h"
 
 namespace {
 

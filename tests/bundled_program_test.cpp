@@ -9,8 +9,8 @@
 #include <string>
 #include <vector>
 
-#include "3dsloader.h"
 #include "harness.h"
+#include "loader/3dsloader.h"
 #include "writer3ds.h"
 
 using namespace w3ds;

@@ -1,5 +1,5 @@
 // What the keys, drags, the wheel and time do to the viewing mode's view.
-#include "controls.h"
+#include "view/controls.h"
 
 #include <gtest/gtest.h>
 

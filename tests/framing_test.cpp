@@ -1,5 +1,5 @@
 // The framing: the distance at which the whole model fits the view.
-#include "framing.h"
+#include "view/framing.h"
 
 #include <gtest/gtest.h>
 

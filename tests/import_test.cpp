@@ -1,6 +1,6 @@
 // The import of a file's models: materials by name, face groups, what cannot
 // be drawn, and smoothing groups.
-#include "import.h"
+#include "scene/import.h"
 
 #include <gtest/gtest.h>
 

@@ -1,6 +1,6 @@
 // --info as JSON: every placement with its box, and the cameras where the
 // keyframer takes them.
-#include "info.h"
+#include "info/info.h"
 
 #include <gtest/gtest.h>
 
@@ -8,7 +8,7 @@
 #include <nlohmann/json.hpp>
 #include <string>
 
-#include "import.h"
+#include "scene/import.h"
 #include "testfile.h"
 
 using namespace w3ds;

@@ -8,8 +8,8 @@
 #include <string>
 #include <vector>
 
-#include "import.h"
-#include "pose.h"
+#include "scene/import.h"
+#include "scene/pose.h"
 #include "testfile.h"
 #include "writer3ds.h"
 

@@ -6,7 +6,7 @@
 #include <random>
 #include <vector>
 
-#include "3dsloader.h"
+#include "loader/3dsloader.h"
 
 namespace {
 

@@ -1,5 +1,5 @@
 // The command line: what each one asks for, and what it refuses.
-#include "options.h"
+#include "base/options.h"
 
 #include <gtest/gtest.h>
 

@@ -4,8 +4,8 @@
 #include <cmath>
 #include <vector>
 
-#include "3dsloader.h"
-#include "document_model.h"
+#include "loader/3dsloader.h"
+#include "scene/document_model.h"
 #include "walk3ds.h"
 
 #ifndef TEST_DATA_DIR

@@ -7,10 +7,10 @@
 #include <string>
 #include <vector>
 
-#include "3dsloader.h"
-#include "import.h"
-#include "info.h"
-#include "pose.h"
+#include "info/info.h"
+#include "loader/3dsloader.h"
+#include "scene/import.h"
+#include "scene/pose.h"
 #include "scene_check.h"
 #include "walk3ds.h"
 

@@ -5,10 +5,10 @@
 
 #include <cmath>
 
-#include "framing.h"
-#include "import.h"
-#include "pose.h"
-#include "view.h"
+#include "scene/import.h"
+#include "scene/pose.h"
+#include "view/framing.h"
+#include "view/view.h"
 
 inline bool Unit(const float* n) {
   const float length = std::sqrt(n[0] * n[0] + n[1] * n[1] + n[2] * n[2]);

@@ -1,5 +1,5 @@
 // The spin: the document's first angles, kept within one turn, never stalled.
-#include "spin.h"
+#include "view/spin.h"
 
 #include <gtest/gtest.h>
 

@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "3dsloader.h"
+#include "loader/3dsloader.h"
 #include "writer3ds.h"
 
 inline std::string TempPath(const std::string& name) {

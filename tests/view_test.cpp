@@ -1,6 +1,6 @@
 // The viewing mode's view: where the eye stands for the turntable and for a
 // file's cameras, and how orbiting, panning and zooming move it.
-#include "view.h"
+#include "view/view.h"
 
 #include <gtest/gtest.h>
 

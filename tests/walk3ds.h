@@ -9,8 +9,8 @@
 #include <string>
 #include <vector>
 
-#include "3dsloader.h"
-#include "document_model.h"
+#include "loader/3dsloader.h"
+#include "scene/document_model.h"
 
 struct WalkSummary {
   int models = 0;

@@ -1,4 +1,4 @@
-#include "image_files.h"
+#include "images/image_files.h"
 
 #include <SDL.h>
 #include <SDL_image.h>
@@ -15,8 +15,8 @@
 #include <cstdio>
 #include <cstring>
 
-#include "file_names.h"
-#include "stop.h"
+#include "base/file_names.h"
+#include "base/stop.h"
 
 namespace {
 

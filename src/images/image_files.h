@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "input_files.h"
+#include "base/input_files.h"
 
 // The largest texture image taken, checked from its header before a pixel
 // is decoded.

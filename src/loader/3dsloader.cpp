@@ -1,4 +1,4 @@
-#include "3dsloader.h"
+#include "loader/3dsloader.h"
 
 #include <cmath>
 #include <cstdio>

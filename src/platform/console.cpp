@@ -1,9 +1,7 @@
-// The console of the diagnostic build, and the process entry where SDL has
-// no start-up shim.
+// The console of the diagnostic build.
 #include <cstdio>
-#include <cstdlib>
 
-#include "platform.h"
+#include "platform/platform.h"
 
 #ifdef _WIN32
 #include <windows.h>
@@ -20,14 +18,5 @@ void OpenConsole() {
 
 // Standard output and error already reach the terminal.
 void OpenConsole() {}
-
-extern "C" int SDL_main(int argc, char* argv[]);
-
-// Where SDL has no start-up shim, do what it does: shut SDL down at exit, then
-// hand over to the program.
-int main(int argc, char* argv[]) {
-  std::atexit(SDL_Quit);
-  return SDL_main(argc, argv);
-}
 
 #endif

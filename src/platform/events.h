@@ -2,13 +2,14 @@
 #ifndef MODELVIEWER_EVENTS_H
 #define MODELVIEWER_EVENTS_H
 
-#include <SDL.h>
-
 #include <functional>
 #include <set>
 #include <vector>
 
-#include "controls.h"
+#include "view/controls.h"
+
+union SDL_Event;
+struct SDL_MouseMotionEvent;
 
 // One thing a person did, in the order done.
 struct Step {

@@ -1,4 +1,4 @@
-#include "offscreen.h"
+#include "platform/offscreen.h"
 
 #include <EGL/egl.h>
 #include <EGL/eglext.h>

@@ -8,9 +8,9 @@
 #ifndef MODELVIEWER_PLATFORM_H
 #define MODELVIEWER_PLATFORM_H
 
-#include <SDL.h>
-
 #include <string>
+
+struct SDL_Surface;
 
 // The window both programs draw in.
 struct WindowFormat {
@@ -37,13 +37,13 @@ SDL_Surface* OpenGlWindow(const WindowFormat& format, std::string& why);
 bool ResizeGlWindow(const WindowFormat& format, bool& fresh, std::string& why);
 
 // Closes the window and SDL's video.
-inline void CloseGlWindow() { SDL_Quit(); }
+void CloseGlWindow();
 
 // Shows the frame just drawn.
-inline void ShowFrame() { SDL_GL_SwapBuffers(); }
+void ShowFrame();
 
 // Milliseconds since SDL started.
-inline unsigned int Ticks() { return SDL_GetTicks(); }
+unsigned int Ticks();
 
 // Waits out the rest of a frame of at most about 60 a second that began at
 // `start`, where the swap did not wait for the display (as under a virtual

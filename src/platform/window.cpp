@@ -1,9 +1,10 @@
 #include <GL/gl.h>
+#include <SDL.h>
 
 #include <cstdlib>
 #include <cstring>
 
-#include "platform.h"
+#include "platform/platform.h"
 
 namespace {
 
@@ -73,3 +74,9 @@ void PaceFrame(unsigned int start) {
   const Uint32 spent = SDL_GetTicks() - start;
   if (spent < kFrameMs) SDL_Delay(kFrameMs - spent);
 }
+
+void CloseGlWindow() { SDL_Quit(); }
+
+void ShowFrame() { SDL_GL_SwapBuffers(); }
+
+unsigned int Ticks() { return SDL_GetTicks(); }

@@ -1,8 +1,8 @@
-#include "scene_renderer.h"
+#include "render/scene_renderer.h"
 
 #include <algorithm>
 
-#include "stop.h"
+#include "base/stop.h"
 
 namespace {
 

@@ -7,11 +7,11 @@
 #include <string>
 #include <vector>
 
-#include "pose.h"
-#include "render.h"
-#include "scene.h"
-#include "shading.h"
-#include "textures.h"
+#include "render/render.h"
+#include "render/shading.h"
+#include "render/textures.h"
+#include "scene/pose.h"
+#include "scene/scene.h"
 
 // A dark neutral grey, against which both black and white materials show.
 const GLfloat kBackground = 0.2f;

@@ -9,8 +9,8 @@
 #include <map>
 #include <string>
 
-#include "materials.h"
-#include "render.h"
+#include "render/render.h"
+#include "scene/materials.h"
 
 // What one draw call is lit and coloured by, beside the GL's own light,
 // material and texture state.

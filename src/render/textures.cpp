@@ -1,12 +1,12 @@
-#include "textures.h"
+#include "render/textures.h"
 
 #include <cstdlib>
 #include <cstring>
 #include <map>
 #include <set>
 
-#include "file_names.h"
-#include "stop.h"
+#include "base/file_names.h"
+#include "base/stop.h"
 
 namespace {
 

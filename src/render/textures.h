@@ -8,11 +8,11 @@
 #include <string>
 #include <vector>
 
-#include "file_names.h"
-#include "image_files.h"
-#include "input_files.h"
-#include "render.h"
-#include "scene.h"
+#include "base/file_names.h"
+#include "base/input_files.h"
+#include "images/image_files.h"
+#include "render/render.h"
+#include "scene/scene.h"
 
 // How an image goes to the GL.
 struct TextureLayout {

@@ -1,8 +1,8 @@
-#include "cameras.h"
+#include "scene/cameras.h"
 
 #include <cmath>
 
-#include "chunk_cursor.h"
+#include "scene/chunk_cursor.h"
 
 bool CameraShowsSomething(const SceneCamera& camera) {
   bool finite = std::isfinite(camera.roll) && std::isfinite(camera.lens);

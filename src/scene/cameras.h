@@ -4,7 +4,7 @@
 
 #include <string>
 
-#include "3dsloader.h"
+#include "loader/3dsloader.h"
 
 // Where a camera stands, what it looks at, its roll in degrees and its lens
 // in mm.

@@ -1,4 +1,4 @@
-#include "chunk_cursor.h"
+#include "scene/chunk_cursor.h"
 
 #include <algorithm>
 #include <cmath>

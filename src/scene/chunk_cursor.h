@@ -7,10 +7,8 @@
 #include <string>
 #include <vector>
 
-#include "3dsloader.h"
-
-// Every chunk starts with its identifier (2 bytes) and length (4 bytes).
-const unsigned int kChunkHeaderSize = 6;
+#include "base/chunk_format.h"
+#include "loader/3dsloader.h"
 
 // Where the chunk ends, in 64 bits: a chunk near the end of a 4 GiB file
 // cannot wrap round to its start.

@@ -1,6 +1,6 @@
-#include "document_model.h"
+#include "scene/document_model.h"
 
-#include "messages.h"
+#include "base/messages.h"
 
 DocumentModel& DocumentModel::operator=(DocumentModel&& other) noexcept {
   if (this != &other) {

@@ -9,7 +9,7 @@
 #include <string>
 #include <utility>
 
-#include "3dsloader.h"
+#include "loader/3dsloader.h"
 
 // One model's arrays, as the program's scene store holds them. They belong
 // to the record, which frees them, until Forget() hands them over.

@@ -1,13 +1,13 @@
-#include "import.h"
+#include "scene/import.h"
 
 #include <cmath>
 #include <map>
 #include <unordered_map>
 
-#include "chunk_cursor.h"
-#include "messages.h"
-#include "smoothing.h"
-#include "stop.h"
+#include "base/messages.h"
+#include "base/stop.h"
+#include "scene/chunk_cursor.h"
+#include "scene/smoothing.h"
 
 namespace {
 

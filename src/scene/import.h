@@ -5,10 +5,10 @@
 
 #include <string>
 
-#include "3dsloader.h"
-#include "input_files.h"
-#include "messages.h"
-#include "scene.h"
+#include "base/input_files.h"
+#include "base/messages.h"
+#include "loader/3dsloader.h"
+#include "scene/scene.h"
 
 // Imports every model of the file that `loader` holds. A mesh without a
 // vertex list or a face list, or whose faces name vertices it does not have,

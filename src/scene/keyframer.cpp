@@ -1,11 +1,11 @@
-#include "keyframer.h"
+#include "scene/keyframer.h"
 
 #include <algorithm>
 #include <unordered_map>
 
-#include "chunk_cursor.h"
-#include "rotation.h"
-#include "stop.h"
+#include "base/stop.h"
+#include "scene/chunk_cursor.h"
+#include "scene/rotation.h"
 
 namespace {
 

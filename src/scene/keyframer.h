@@ -13,7 +13,7 @@
 #include <string>
 #include <vector>
 
-#include "3dsloader.h"
+#include "loader/3dsloader.h"
 
 // One key: its frame, the spline's tension, continuity and bias, and the
 // value (3 floats; a rotation, once read: an absolute orientation as a

@@ -1,6 +1,6 @@
-#include "materials.h"
+#include "scene/materials.h"
 
-#include "chunk_cursor.h"
+#include "scene/chunk_cursor.h"
 
 namespace {
 

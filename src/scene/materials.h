@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "3dsloader.h"
+#include "loader/3dsloader.h"
 
 // The colour of faces that no material names, and of materials without a
 // diffuse colour: a neutral light grey.

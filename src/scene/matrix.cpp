@@ -1,4 +1,4 @@
-#include "matrix.h"
+#include "scene/matrix.h"
 
 #include <cmath>
 

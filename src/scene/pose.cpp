@@ -1,10 +1,10 @@
-#include "pose.h"
+#include "scene/pose.h"
 
 #include <algorithm>
 #include <cmath>
 
-#include "rotation.h"
-#include "stop.h"
+#include "base/stop.h"
+#include "scene/rotation.h"
 
 namespace {
 

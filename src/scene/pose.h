@@ -6,7 +6,7 @@
 
 #include <vector>
 
-#include "scene.h"
+#include "scene/scene.h"
 
 // The animation runs at this many frames a second.
 const double kFramesPerSecond = 30;

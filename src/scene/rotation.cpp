@@ -1,4 +1,4 @@
-#include "rotation.h"
+#include "scene/rotation.h"
 
 #include <cmath>
 

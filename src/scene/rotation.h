@@ -2,7 +2,7 @@
 #ifndef MODELVIEWER_ROTATION_H
 #define MODELVIEWER_ROTATION_H
 
-#include "matrix.h"
+#include "scene/matrix.h"
 
 struct Quaternion {
   double w = 1, x = 0, y = 0, z = 0;

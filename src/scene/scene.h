@@ -1,8 +1,10 @@
-// The scene library: what the programs know about a 3DS file and about
-// looking at it, with no window and no OpenGL. Its files may use the
-// standard library, POSIX file calls, the reader (src/loader) and the JSON
-// library; the build links neither SDL nor GL into it, so nothing here can
-// reach them. Tests, tools and the fuzzers use it directly.
+// The scene room: what the programs know about a 3DS file, with no window
+// and no OpenGL. The file's chunks read through one cursor, its meshes,
+// materials, smoothing groups, keyframer and cameras imported into plain
+// records, and where everything is at a frame. Its files may use the
+// standard library, the reader (src/loader) and the base room; the build
+// links neither SDL nor GL into it. Tests, tools and the fuzzers use it
+// directly.
 //
 // This header: a file's scene as the viewing mode draws it, in plain data.
 // Every triangle mesh of every model, its faces grouped by the material that
@@ -14,10 +16,10 @@
 #include <string>
 #include <vector>
 
-#include "cameras.h"
-#include "keyframer.h"
-#include "materials.h"
-#include "matrix.h"
+#include "scene/cameras.h"
+#include "scene/keyframer.h"
+#include "scene/materials.h"
+#include "scene/matrix.h"
 
 // Faces of one mesh that share a material: one draw call.
 struct FaceGroup {

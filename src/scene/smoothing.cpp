@@ -1,9 +1,9 @@
-#include "smoothing.h"
+#include "scene/smoothing.h"
 
 #include <algorithm>
 #include <cmath>
 
-#include "3dsloader.h"
+#include "loader/3dsloader.h"
 
 namespace {
 

@@ -14,22 +14,22 @@
 #include <string>
 #include <vector>
 
-#include "3dsloader.h"
-#include "document_model.h"
-#include "file_names.h"
-#include "image_files.h"
-#include "info.h"
-#include "input_files.h"
-#include "messages.h"
-#include "options.h"
-#include "picture_mode.h"
-#include "pictures.h"
-#include "platform.h"
-#include "render.h"
-#include "spin.h"
-#include "stop.h"
-#include "textures.h"
-#include "viewing_mode.h"
+#include "base/file_names.h"
+#include "base/input_files.h"
+#include "base/messages.h"
+#include "base/options.h"
+#include "base/stop.h"
+#include "images/image_files.h"
+#include "info/info.h"
+#include "loader/3dsloader.h"
+#include "modes/picture_mode.h"
+#include "modes/viewing_mode.h"
+#include "platform/platform.h"
+#include "platform/surface.h"
+#include "render/render.h"
+#include "render/textures.h"
+#include "scene/document_model.h"
+#include "view/spin.h"
 
 // Build settings: the only differences between the two programs.
 #ifdef MODELVIEWER_QUIET
@@ -104,7 +104,7 @@ static void SetFixedState() {
 // SDL video, the 800 x 600 window with a 16-bit depth buffer, and the fixed
 // state. For a screenshot, an 800 x 600 picture drawn offscreen instead,
 // where EGL can start.
-static void StartUp(const std::string& screenshot, PictureSurface& pictures,
+static void StartUp(const std::string& screenshot, DrawingSurface& surface,
                     const Messages& messages) {
   std::string why;
   if (screenshot.empty()) {
@@ -114,11 +114,11 @@ static void StartUp(const std::string& screenshot, PictureSurface& pictures,
     screen = OpenGlWindow(format, why);
     if (!screen) messages.Fail(why);
   } else {
-    PictureFormat format;
+    SurfaceFormat format;
     format.width = width;
     format.height = height;
     format.depthbits = 16;
-    if (!pictures.Open(format, why)) messages.Fail(why);
+    if (!surface.Open(format, why)) messages.Fail(why);
   }
   SetFixedState();
 }
@@ -238,14 +238,14 @@ int Render() {
   return 1;
 }
 
-// The first frame, drawn into the picture surface and written as a PNG;
+// The first frame, drawn into the drawing surface and written as a PNG;
 // false, with the reason on standard error, when it cannot be written.
 static bool WriteFirstFrame(const std::string& screenshot,
-                            PictureSurface& pictures, const Messages& messages,
+                            DrawingSurface& surface, const Messages& messages,
                             const InputFiles& inputs) {
   StopPoint();
   DrawModels();
-  const std::vector<unsigned char> pixels = pictures.Read();
+  const std::vector<unsigned char> pixels = surface.Read();
   StopPoint();
   std::string why;
   if (WriteScreenshot(screenshot, width, height, pixels, false, inputs, why))
@@ -270,8 +270,8 @@ static void RunFrames() {
 
 static int RunBundledProgram(const std::string& screenshot,
                              const Messages& messages, InputFiles& inputs) {
-  PictureSurface pictures;
-  StartUp(screenshot, pictures, messages);
+  DrawingSurface surface;
+  StartUp(screenshot, surface, messages);
   Loader3DS loader;
   Import(loader, messages, inputs);
 
@@ -279,7 +279,7 @@ static int RunBundledProgram(const std::string& screenshot,
   if (screenshot.empty())
     RunFrames();
   else
-    shown = WriteFirstFrame(screenshot, pictures, messages, inputs);
+    shown = WriteFirstFrame(screenshot, surface, messages, inputs);
 
   for (int j = 0; j < SLOTS; ++j) {
     delete[] geom[j];

@@ -1,4 +1,4 @@
-#include "file_names.h"
+#include "base/file_names.h"
 
 #include <dirent.h>
 #include <fcntl.h>

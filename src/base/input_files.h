@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "3dsloader.h"
+#include "loader/3dsloader.h"
 
 // A file as the file system knows it, whatever name led to it.
 struct FileId {

@@ -1,4 +1,4 @@
-#include "input_files.h"
+#include "base/input_files.h"
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -8,8 +8,8 @@
 #include <cstring>
 #include <new>
 
-#include "chunk_cursor.h"
-#include "stop.h"
+#include "base/chunk_format.h"
+#include "base/stop.h"
 
 namespace {
 
@@ -116,7 +116,7 @@ bool OpenModelFile(const std::string& path, Loader3DS& loader, FileId& id,
     why = "cannot read " + path + ": " + TooLarge(kLargest3ds) +
           ", the most a 3DS file can hold";
   } else if (size < kHeader || !ReadExactly(fd, head, kHeader, why) ||
-             (head[0] | head[1] << 8) != CHUNK_MAIN) {
+             !NamesMainChunk(head)) {
     // Nothing more is read of a file that does not start as a 3DS file.
     why = path + ": not a 3DS file (no main chunk 0x4D4D)";
   } else if (!(buffer = new (std::nothrow) unsigned char[size])) {

@@ -1,4 +1,4 @@
-#include "messages.h"
+#include "base/messages.h"
 
 #include <cstdlib>
 #include <cstring>

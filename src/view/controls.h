@@ -5,7 +5,7 @@
 #ifndef MODELVIEWER_CONTROLS_H
 #define MODELVIEWER_CONTROLS_H
 
-#include "view.h"
+#include "view/view.h"
 
 enum class Command {
   kNone,

@@ -1,4 +1,4 @@
-#include "picture_mode.h"
+#include "modes/picture_mode.h"
 
 #include <sys/stat.h>
 #include <unistd.h>
@@ -12,10 +12,10 @@
 #include <string>
 #include <vector>
 
-#include "image_files.h"
-#include "pictures.h"
-#include "shown_file.h"
-#include "stop.h"
+#include "base/stop.h"
+#include "images/image_files.h"
+#include "modes/shown_file.h"
+#include "platform/surface.h"
 
 namespace {
 
@@ -28,13 +28,13 @@ const int kThumbnailSamples = 4;
 // A picture as it is drawn (`drawn`), and how many times smaller it is
 // written.
 struct PictureSize {
-  PictureFormat drawn;
+  SurfaceFormat drawn;
   int scale = 1;
 };
 
 PictureSize SizeOf(const Options& options) {
   PictureSize size;
-  PictureFormat& format = size.drawn;
+  SurfaceFormat& format = size.drawn;
   format.alpha = options.thumbnail > 0;
   if (!options.thumbnail) {
     format.width = options.width;
@@ -80,7 +80,7 @@ struct DrawnPicture {
 // Draws the file into the surface. The GL may still be drawing when this
 // returns.
 void DrawPicture(ShownFile& shown, const PictureSize& size) {
-  const PictureFormat& format = size.drawn;
+  const SurfaceFormat& format = size.drawn;
   shown.SetUpGl(true);
   shown.Draw(format.width, format.height, format.alpha);
   glFlush();
@@ -90,7 +90,7 @@ void DrawPicture(ShownFile& shown, const PictureSize& size) {
 // reason, when it cannot be written.
 bool WritePicture(const DrawnPicture& picture, const PictureSize& size,
                   InputFiles& inputs, std::string& why, int* error = nullptr) {
-  const PictureFormat& format = size.drawn;
+  const SurfaceFormat& format = size.drawn;
   const int channels = format.alpha ? 4 : 3;
   std::vector<unsigned char> pixels =
       size.scale > 1 ? ShrinkBy(picture.pixels, format.width, format.height,
@@ -105,7 +105,7 @@ bool WritePicture(const DrawnPicture& picture, const PictureSize& size,
   return false;
 }
 
-bool DrawAndWrite(ShownFile& shown, PictureSurface& surface,
+bool DrawAndWrite(ShownFile& shown, DrawingSurface& surface,
                   const PictureSize& size, const std::string& path,
                   InputFiles& inputs, std::string& why) {
   DrawPicture(shown, size);
@@ -274,7 +274,7 @@ class Folder {
   InputFiles& inputs_;
   const PictureSize size_;
   const bool progress_;
-  PictureSurface surface_;
+  DrawingSurface surface_;
   ShadingProgram shading_;  // made once, for every file
   DrawnPicture pending_;    // drawn, not yet written
   std::set<std::string> taken_;
@@ -291,7 +291,7 @@ int RunPictures(const Options& options, GLenum opaquetextures,
   const TextureLayout layout = ViewingLayout(opaquetextures);
   if (options.folder) return Folder(options, layout, messages, inputs).Run();
   const PictureSize size = SizeOf(options);
-  PictureSurface surface;
+  DrawingSurface surface;
   ShownFile shown(layout, messages, inputs);
   std::string why;
   // The file first: one that is refused needs no GL at all.

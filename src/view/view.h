@@ -1,14 +1,17 @@
-// How the viewing mode looks at the scene, and how a person moves that: an
-// eye that orbits a point it looks at, pans it and comes closer, or looks
-// through one of the file's cameras. Plain maths: no window, no OpenGL.
+// The view room: how a scene is looked at. The framing of what is drawn,
+// the view and the person's controls that move it, and the spin. Plain
+// maths over the scene room: no window, no OpenGL.
+//
+// This header: an eye that orbits a point it looks at, pans it and comes
+// closer, or looks through one of the file's cameras.
 #ifndef MODELVIEWER_VIEW_H
 #define MODELVIEWER_VIEW_H
 
 #include <vector>
 
-#include "cameras.h"
-#include "framing.h"
-#include "matrix.h"
+#include "scene/cameras.h"
+#include "scene/matrix.h"
+#include "view/framing.h"
 
 // The file's z axis is up. At yaw 0 the eye looks along +y; a larger yaw
 // turns the model to the right, as the spin does.

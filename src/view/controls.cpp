@@ -1,8 +1,8 @@
-#include "controls.h"
+#include "view/controls.h"
 
 #include <cmath>
 
-#include "spin.h"
+#include "view/spin.h"
 
 namespace {
 

@@ -7,12 +7,12 @@
 #include <memory>
 #include <string>
 
-#include "controls.h"
-#include "framing.h"
-#include "input_files.h"
-#include "messages.h"
-#include "pose.h"
-#include "scene_renderer.h"
+#include "base/input_files.h"
+#include "base/messages.h"
+#include "render/scene_renderer.h"
+#include "scene/pose.h"
+#include "view/controls.h"
+#include "view/framing.h"
 
 class ShownFile {
  public:

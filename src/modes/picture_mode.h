@@ -4,10 +4,10 @@
 #ifndef MODELVIEWER_PICTURE_MODE_H
 #define MODELVIEWER_PICTURE_MODE_H
 
-#include "input_files.h"
-#include "messages.h"
-#include "options.h"
-#include "render.h"
+#include "base/input_files.h"
+#include "base/messages.h"
+#include "base/options.h"
+#include "render/render.h"
 
 // Opaque texture images go up in `opaquetextures` (GL_RGB or GL_BGRA_EXT).
 // The exit status.

@@ -1,4 +1,4 @@
-#include "options.h"
+#include "base/options.h"
 
 #include <sys/stat.h>
 

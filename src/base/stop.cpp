@@ -1,4 +1,4 @@
-#include "stop.h"
+#include "base/stop.h"
 
 #include <csignal>
 #include <cstring>

@@ -1,11 +1,11 @@
-#include "pictures.h"
+#include "platform/surface.h"
 
 #include <GL/gl.h>
 
 #include <cstdlib>
 #include <cstring>
 
-#include "platform.h"
+#include "platform/platform.h"
 
 namespace {
 
@@ -16,7 +16,7 @@ bool EglRefused() {
 
 }  // namespace
 
-bool PictureSurface::Open(const PictureFormat& format, std::string& why) {
+bool DrawingSurface::Open(const SurfaceFormat& format, std::string& why) {
   format_ = format;
   std::string eglwhy = "EGL is turned off (MODELVIEWER_NO_EGL=1)";
   if (!EglRefused()) {
@@ -48,7 +48,7 @@ bool PictureSurface::Open(const PictureFormat& format, std::string& why) {
   return true;
 }
 
-std::vector<unsigned char> PictureSurface::Read() {
+std::vector<unsigned char> DrawingSurface::Read() {
   if (offscreen_) return offscreen_->Read(format_.alpha);
   const int channels = format_.alpha ? 4 : 3;
   std::vector<unsigned char> pixels(static_cast<size_t>(channels) *
@@ -61,7 +61,7 @@ std::vector<unsigned char> PictureSurface::Read() {
   return pixels;
 }
 
-void PictureSurface::Close() {
+void DrawingSurface::Close() {
   offscreen_.reset();
   if (window_) CloseGlWindow();
   window_ = false;

@@ -1,9 +1,9 @@
-#include "shown_file.h"
+#include "modes/shown_file.h"
 
 #include <vector>
 
-#include "import.h"
-#include "view.h"
+#include "scene/import.h"
+#include "view/view.h"
 
 namespace {
 

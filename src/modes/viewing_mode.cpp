@@ -1,12 +1,12 @@
-#include "viewing_mode.h"
+#include "modes/viewing_mode.h"
 
 #include <algorithm>
 #include <string>
 
-#include "events.h"
-#include "platform.h"
-#include "shown_file.h"
-#include "stop.h"
+#include "base/stop.h"
+#include "modes/shown_file.h"
+#include "platform/events.h"
+#include "platform/platform.h"
 
 namespace {
 

@@ -1,4 +1,4 @@
-#include "info.h"
+#include "info/info.h"
 
 #include <cerrno>
 #include <cstdio>
@@ -6,11 +6,11 @@
 #include <nlohmann/json.hpp>
 #include <sstream>
 
-#include "file_names.h"
-#include "import.h"
-#include "messages.h"
-#include "pose.h"
-#include "stop.h"
+#include "base/file_names.h"
+#include "base/messages.h"
+#include "base/stop.h"
+#include "scene/import.h"
+#include "scene/pose.h"
 
 namespace {
 

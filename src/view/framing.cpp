@@ -1,9 +1,9 @@
-#include "framing.h"
+#include "view/framing.h"
 
 #include <cmath>
 
-#include "cameras.h"
-#include "matrix.h"
+#include "scene/cameras.h"
+#include "scene/matrix.h"
 
 Framing FrameBox(const float low[3], const float high[3]) {
   Framing f;

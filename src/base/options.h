@@ -1,4 +1,11 @@
-// The command line, read once into one record before anything starts.
+// The base room: what every other room uses. The command line, the
+// program's messages, stop requests, and the files a run reads (only regular
+// files, found by their DOS names too, known by their identity on disk).
+// Its files may use the standard library, POSIX calls and the reader
+// (src/loader), nothing else.
+//
+// This header: the command line, read once into one record before anything
+// starts.
 #ifndef MODELVIEWER_OPTIONS_H
 #define MODELVIEWER_OPTIONS_H
 

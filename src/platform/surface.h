@@ -2,30 +2,30 @@
 // folder of them): offscreen through EGL, with no display at all; where EGL
 // cannot start, an X window as the programs always had. The renderer draws
 // into whichever is current and does not know which.
-#ifndef MODELVIEWER_PICTURES_H
-#define MODELVIEWER_PICTURES_H
+#ifndef MODELVIEWER_SURFACE_H
+#define MODELVIEWER_SURFACE_H
 
 #include <memory>
 #include <string>
 #include <vector>
 
-#include "offscreen.h"
+#include "platform/offscreen.h"
 
-// What the pictures need.
-struct PictureFormat {
+// What a drawing surface needs.
+struct SurfaceFormat {
   int width = 800, height = 600;
   int depthbits = 24;  // 16 or 24
   bool alpha = false;  // an alpha channel, read back with the picture
   int samples = 0;     // multisampling, where more than 1
 };
 
-class PictureSurface {
+class DrawingSurface {
  public:
   // Opens the surface and makes its GL context current. Both ways tried and
   // failed give one line with both reasons. MODELVIEWER_NO_EGL=1 in the
   // environment skips EGL (to compare the two, or to get around a broken
   // EGL).
-  bool Open(const PictureFormat& format, std::string& why);
+  bool Open(const SurfaceFormat& format, std::string& why);
   // The picture just drawn: red, green, blue (and alpha, where the format
   // asks for it) bytes, bottom row first.
   std::vector<unsigned char> Read();
@@ -34,7 +34,7 @@ class PictureSurface {
   void Close();
 
  private:
-  PictureFormat format_;
+  SurfaceFormat format_;
   std::unique_ptr<Offscreen> offscreen_;
   bool window_ = false;
 };

@@ -1,4 +1,4 @@
-#include "view.h"
+#include "view/view.h"
 
 #include <algorithm>
 #include <cmath>

@@ -1,16 +1,17 @@
-// --info: what the program read from a file, for people (text) or for
-// scripts (one JSON document), without a window. Written as it is made, so
-// that memory does not follow the length of what is written.
+// The info room: --info, over the scene and base rooms, with no window and
+// no OpenGL. What the program read from a file, for people (text) or for
+// scripts (one JSON document). Written as it is made, so that memory does
+// not follow the length of what is written.
 #ifndef MODELVIEWER_INFO_H
 #define MODELVIEWER_INFO_H
 
 #include <functional>
 #include <string>
 
-#include "input_files.h"
-#include "messages.h"
-#include "options.h"
-#include "scene.h"
+#include "base/input_files.h"
+#include "base/messages.h"
+#include "base/options.h"
+#include "scene/scene.h"
 
 // The image file that a stored texture name leads to, or "" for none.
 using ImageFinder = std::function<std::string(const std::string& stored)>;
