@@ -73,7 +73,7 @@ bool FromSurface(SDL_Surface* surface, Image& image, std::string& why) {
   const size_t row = 4 * static_cast<size_t>(converted->w);
   image.rgba.resize(row * converted->h);
   for (int y = 0; y < converted->h; ++y) {
-    unsigned char* out = &image.rgba[row * y];
+    unsigned char* out = image.rgba.data() + row * y;
     std::memcpy(out,
                 static_cast<Uint8*>(converted->pixels) +
                     static_cast<size_t>(y) * converted->pitch,
@@ -224,13 +224,13 @@ std::vector<unsigned char> ShrinkBy(const std::vector<unsigned char>& pixels,
   for (size_t y = 0; y < h; ++y) {
     std::fill(sums.begin(), sums.end(), 0);
     for (int dy = 0; dy < factor; ++dy) {
-      const unsigned char* in = &pixels[(y * factor + dy) * rowin];
+      const unsigned char* in = pixels.data() + (y * factor + dy) * rowin;
       if (channels == 4)
         AddBlocks<4>(in, width, factor, sums.data());
       else
         AddBlocks<3>(in, width, factor, sums.data());
     }
-    unsigned char* row = &out[y * rowout];
+    unsigned char* row = out.data() + y * rowout;
     for (size_t k = 0; k < rowout; ++k) row[k] = mean[sums[k]];
   }
   return out;
