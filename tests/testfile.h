@@ -1,5 +1,5 @@
 // Helpers that put fixture bytes into a real file for Loader3DS::OpenFile,
-// and the keyframer's fixtures.
+// import it with its promises checked, and the keyframer's fixtures.
 #ifndef MODELVIEWER_TESTFILE_H
 #define MODELVIEWER_TESTFILE_H
 
@@ -9,6 +9,8 @@
 #include <vector>
 
 #include "loader/3dsloader.h"
+#include "scene/import.h"
+#include "scene_check.h"
 #include "writer3ds.h"
 
 inline std::string TempPath(const std::string& name) {
@@ -25,6 +27,14 @@ inline void Open(Loader3DS& loader, const w3ds::Bytes& bytes,
   ASSERT_TRUE(w3ds::writeFile(path, bytes));
   ASSERT_TRUE(loader.OpenFile(path));
   ASSERT_EQ(bytes.size(), loader.filesize);
+}
+
+// The import, and what drawing relies on in what it made: every test's
+// import goes through this.
+inline bool CheckedImport(Loader3DS& loader, Scene& scene, std::string& why) {
+  const bool drawable = ImportScene(loader, scene, why);
+  EXPECT_TRUE(SceneKeepsItsPromises(scene, drawable)) << why;
+  return drawable;
 }
 
 // A position track of one key at frame 0.
