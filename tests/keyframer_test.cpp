@@ -30,7 +30,7 @@ Pose PoseOf(const Bytes& file, double frame) {
   Open(loader, file);
   Scene scene;
   std::string why;
-  pose.imported = ImportScene(loader, scene, why);
+  pose.imported = CheckedImport(loader, scene, why);
   if (!pose.imported) return pose;
   std::vector<Matrix> matrices;
   std::vector<bool> shown;
@@ -49,7 +49,7 @@ TEST(Keyframer, RotatingCubeReturnsToItsStoredVerticesFromItsLastKey) {
   ASSERT_TRUE(loader.OpenFile(TEST_DATA_DIR "/RotatingCube.3DS"));
   Scene scene;
   std::string why;
-  ASSERT_TRUE(ImportScene(loader, scene, why));
+  ASSERT_TRUE(CheckedImport(loader, scene, why));
   ASSERT_EQ(182u, scene.keyframer.nodes[0].rotation.count);
   ASSERT_EQ(1u, scene.placements.size());
   const SceneMesh& mesh = scene.meshes[0];
@@ -100,7 +100,7 @@ TEST(Keyframer, BetweenKeysThePositionFollowsTheSplineAndTheTurnTheSlerp) {
                       {{0, quarter, 0, 0, 1}, {10, quarter, 1, 0, 0}})})}));
   Scene scene;
   std::string why;
-  ASSERT_TRUE(ImportScene(loader, scene, why));
+  ASSERT_TRUE(CheckedImport(loader, scene, why));
   std::vector<Matrix> matrices;
   std::vector<bool> shown;
   PoseScene(scene, 2.5, matrices, shown);
