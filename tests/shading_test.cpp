@@ -5,6 +5,7 @@
 
 #include <cmath>
 #include <cstdlib>
+#include <functional>
 #include <map>
 #include <string>
 #include <vector>
@@ -18,9 +19,11 @@ namespace {
 
 class Shading : public ::testing::TestWithParam<Build> {};
 
-// A shiny black icosahedron in one smoothing group, lit in `mode` (0xA100).
+// A shiny black icosahedron in one smoothing group, lit in `mode` (0xA100),
+// its material taking `maps` too.
 Bytes Icosahedron(std::uint16_t mode, RGB diffuse = {0, 0, 0},
-                  std::uint16_t shininess = 15) {
+                  std::uint16_t shininess = 15,
+                  const std::vector<Chunk>& maps = {}) {
   const float t = (1 + std::sqrt(5.0f)) / 2;
   Mesh m;
   m.vertices = {{-1, t, 0}, {1, t, 0}, {-1, -t, 0}, {1, -t, 0},
@@ -37,6 +40,7 @@ Bytes Icosahedron(std::uint16_t mode, RGB diffuse = {0, 0, 0},
       smoothingGroup(std::vector<std::uint32_t>(m.faces.size(), 1)));
   Chunk material =
       materialChunk("m", {0, 0, 0}, diffuse, {255, 255, 255}, shininess, 100);
+  for (const Chunk& map : maps) material.add(map);
   return file3ds(
       editor().add(material.add(Chunk(0xA100).u16(mode))).add(model));
 }
@@ -57,6 +61,18 @@ Chunk Map(std::uint16_t id, const std::string& image, std::uint16_t flags,
       .add(Chunk(0xA300).str(image))
       .add(Chunk(0xA351).u16(flags))
       .add(Chunk(0xA354).f32(uscale));
+}
+
+// A red quad in front of a larger blue one, the red one's material taking
+// `maps` too.
+Bytes InFront(const std::vector<Chunk>& maps) {
+  Chunk front = materialChunk("front", {}, {255, 0, 0});
+  for (const Chunk& map : maps) front.add(map);
+  return file3ds(editor()
+                     .add(front)
+                     .add(materialChunk("back", {}, {0, 0, 255}))
+                     .add(Quad("front", "front", 0, 1))
+                     .add(Quad("back", "back", 1, 4)));
 }
 
 Image Shot(const std::string& dir, const std::string& file,
@@ -125,16 +141,8 @@ TEST_P(Shading, OpacityMapsAndMirroredMaps) {
          "/half.png' && convert -size 32x32 xc:red xc:blue +append '" + work +
          "/rb.png'")
             .c_str());
-  for (int cut : {0, 1}) {
-    Chunk front = materialChunk("front", {}, {255, 0, 0});
-    if (cut) front.add(Map(0xA210, "half.png", 0));
-    WriteIn(work, "cut" + std::to_string(cut) + ".3ds",
-            file3ds(editor()
-                        .add(front)
-                        .add(materialChunk("back", {}, {0, 0, 255}))
-                        .add(Quad("front", "front", 0, 1))
-                        .add(Quad("back", "back", 1, 4))));
-  }
+  WriteIn(work, "cut0.3ds", InFront({}));
+  WriteIn(work, "cut1.3ds", InFront({Map(0xA210, "half.png", 0)}));
   for (int mirrored : {0, 1})
     WriteIn(work, "tiled" + std::to_string(mirrored) + ".3ds",
             file3ds(editor()
@@ -148,6 +156,87 @@ TEST_P(Shading, OpacityMapsAndMirroredMaps) {
   EXPECT_EQ("r b r b", HuesAlong(Shot(dir, "tiled0.3ds")));
   EXPECT_EQ("r b r", HuesAlong(Shot(dir, "tiled1.3ds")));
 }
+
+namespace {
+
+// A model a case writes as m.3ds (with the images it names), and what its
+// picture must show.
+struct LookCase {
+  const char* what;
+  Writer write;
+  std::function<void(const Image&)> check;
+};
+void PrintTo(const LookCase& c, std::ostream* out) { *out << c.what; }
+
+std::vector<LookCase> LookCases() {
+  return {
+      // Metal: the highlight in the diffuse colour, not the specular white
+      // that Phong shading gives the same ball.
+      {.what = "metal shines in its own colour",
+       .write =
+           [](const std::string& w) {
+             WriteIn(w, "m.3ds", Icosahedron(4, {200, 0, 0}));
+           },
+       .check =
+           [](const Image& shot) {
+             RGBColour brightest{0, 0, 0};
+             for (int y = 0; y < shot.h; ++y)
+               for (int x = 0; x < shot.w; ++x) {
+                 const RGBColour c = shot.at(x, y);
+                 if (c.r + c.g + c.b > brightest.r + brightest.g + brightest.b)
+                   brightest = c;
+               }
+             EXPECT_GT(brightest.r, 200);
+             EXPECT_EQ("r", Hue(brightest))
+                 << brightest.r << " " << brightest.g << " " << brightest.b;
+           }},
+      // A black specular map (0xA204) takes the highlight away from the
+      // shiny black ball, which Phong shading otherwise lights past 200.
+      {.what = "a black specular map takes the highlight away",
+       .write =
+           [](const std::string& w) {
+             Convert(w, "black.png", "-size 8x8 xc:black");
+             WriteIn(
+                 w, "m.3ds",
+                 Icosahedron(3, {0, 0, 0}, 15, {Map(0xA204, "black.png", 0)}));
+           },
+       .check = [](const Image& shot) { EXPECT_LT(Brightest(shot), 100); }},
+      // An opacity map whose alpha counts (flags 0x40), opaque in its outer
+      // thirds and clear in the middle, where its colour is white: the blue
+      // shows through the middle of the red. Taken by brightness instead,
+      // only the middle would stay red.
+      {.what = "an opacity map by its alpha channel",
+       .write =
+           [](const std::string& w) {
+             Convert(w, "alpha.png",
+                     "-size 32x32 xc:black 'xc:rgba(255,255,255,0)' xc:black "
+                     "+append");
+             WriteIn(w, "m.3ds", InFront({Map(0xA210, "alpha.png", 0x40)}));
+           },
+       .check =
+           [](const Image& shot) { EXPECT_EQ("b r b r b", HuesAlong(shot)); }},
+  };
+}
+
+class Looks : public ::testing::TestWithParam<std::tuple<Build, LookCase>> {};
+
+}  // namespace
+
+TEST_P(Looks, ThePictureShowsTheMaterial) {
+  const auto& [build, c] = GetParam();
+  const std::string dir = TestDir();
+  c.write(dir + "/work");
+  const Outcome run =
+      RunViewer(build, dir, "none", "VIEWER_WRAPPER='env -u DISPLAY'", 0,
+                {"--size", "300x300", "--screenshot", "s.png", "m.3ds"});
+  ASSERT_EQ(0, run.status) << run.err;
+  c.check(ReadPng(dir + "/work/s.png"));
+}
+
+INSTANTIATE_TEST_SUITE_P(Cases, Looks,
+                         ::testing::Combine(::testing::ValuesIn(kBuilds),
+                                            ::testing::ValuesIn(LookCases())),
+                         CaseName<LookCase>);
 
 // Where there are no shaders, OpenGL 1.1's lights draw the picture, and one
 // line says so.
