@@ -40,8 +40,9 @@ struct ActionCase {
 void PrintTo(const ActionCase& c, std::ostream* out) { *out << c.what; }
 
 // The pointer rests inside the window, where keys go without a window
-// manager; Space then R stops the spin at its first picture.
-#define STILL "xdotool mousemove 400 300 key space r; sleep 0.7; "
+// manager; Space then R stops the spin at its first picture. `settled` waits
+// until the program stands still with nothing left to draw.
+#define STILL "xdotool mousemove 400 300 key space r; settled; "
 
 std::vector<ActionCase> ActionCases() {
   // clang-format off
@@ -50,8 +51,8 @@ std::vector<ActionCase> ActionCases() {
                "the first picture",
        .reference = {"quad.3ds"},
        .steps = STILL "shot still; xdotool mousedown 1 mousemove 500 340 "
-                "mouseup 1; sleep 0.7; shot dragged; xdotool key x F1 1; "
-                "sleep 0.5; alive alive; xdotool key r; sleep 0.7; "
+                "mouseup 1; settled; shot dragged; xdotool key x F1 1; "
+                "settled; alive alive; xdotool key r; settled; "
                 "shot reset; xdotool key Escape",
        .check = [](const Pictures& p) {
          EXPECT_LT(Differing(p.shots.at("still"), p.reference), 800 * 6);
@@ -60,7 +61,7 @@ std::vector<ActionCase> ActionCases() {
          EXPECT_LT(Differing(p.shots.at("reset"), p.reference), 800 * 6);
        }},
       {.what = "the wheel brings the model nearer",
-       .steps = STILL "shot before; xdotool click 4 click 4; sleep 0.7; "
+       .steps = STILL "shot before; xdotool click 4 click 4; settled; "
                 "shot after; xdotool key q",
        .check = [](const Pictures& p) {
          // Two notches: (1 / 0.85)^4 = 1.9 times the area, nearly.
@@ -70,7 +71,7 @@ std::vector<ActionCase> ActionCases() {
       {.what = "a resized window shows what --size shows, in proportion",
        .reference = {"--size", "1000x500", "quad.3ds"},
        .steps = STILL "shot before; xdotool windowsize $window 1000 500; "
-                "sleep 1; shot after 1000x500; xdotool key Escape",
+                "settled; shot after 1000x500; xdotool key Escape",
        .check = [](const Pictures& p) {
          const Coloured before = ColouredOf(p.shots.at("before"));
          const Coloured after = ColouredOf(p.shots.at("after"));
@@ -81,7 +82,7 @@ std::vector<ActionCase> ActionCases() {
        }},
       {.what = "--camera 1 looks through the file's camera",
        .args = {"--camera", "1", "quad.3ds"}, .reference = {"quad.3ds"},
-       .steps = "sleep 0.5; shot camera; xdotool mousemove 400 300 key Escape",
+       .steps = "settled; shot camera; xdotool mousemove 400 300 key Escape",
        .check = [](const Pictures& p) {
          const Image& shot = p.shots.at("camera");
          EXPECT_GT(Differing(shot, p.reference), 5000);
@@ -112,7 +113,7 @@ TEST_P(Handling, ThePictureFollowsThePerson) {
   }
   Outcome run =
       RunViewer(build, dir, "steps",
-                std::string("VIEWER_STEPS='") + c.steps + "'", 0.5, c.args);
+                std::string("VIEWER_STEPS='") + c.steps + "'", 0, c.args);
   EXPECT_EQ(0, run.status) << run.err;
   EXPECT_EQ(build.quiet ? "" : "1\n", run.out);
   EXPECT_EQ("", run.err);
