@@ -17,12 +17,14 @@ for file in "$dir"/*.3ds; do
   for mode in --info --info=json --screenshot; do
     args=("$mode" "$file")
     [ $mode = --screenshot ] && args=(--screenshot "$dir/shot.png" "$file")
-    SDL_VIDEODRIVER=x11 /usr/bin/time -f '%e %M' -o "$dir/time" \
+    # -q: the figures alone, whatever the status; none read shows "?".
+    rm -f "$dir/time"
+    SDL_VIDEODRIVER=x11 /usr/bin/time -q -f '%e %M' -o "$dir/time" \
       timeout 120 "$program" "${args[@]}" >/dev/null 2>"$dir/err"
     status=$?
-    seconds=? kb=0
-    read -r seconds kb < <(tail -n 1 "$dir/time") || true
+    seconds=? mb=?
+    read -r seconds kb < "$dir/time" && mb=$((kb / 1000))
     printf '%-20s %-14s %8s %10s %10s %s\n' "$(basename "$file" .3ds)" "$mode" \
-      "$seconds" $((kb / 1000)) $bound $status
+      "$seconds" "$mb" $bound $status
   done
 done
