@@ -118,6 +118,7 @@ std::vector<SceneCamera> CamerasAt(const Scene& scene, double frame,
 std::vector<SceneLight> LightsAt(const Scene& scene, double frame,
                                  std::vector<std::string>& warnings) {
   std::vector<SceneLight> lights;
+  if (scene.lights.empty()) return lights;  // no pose to make
   const ScenePose pose(scene, frame);
   for (const SceneLight& stored : scene.lights) {
     SceneLight at;

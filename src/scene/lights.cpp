@@ -18,7 +18,12 @@ const unsigned int kUseGradient = 0x1301, kGradientBytes = 4;
 const unsigned int kFog = 0x2200, kUseFog = 0x2201, kFogBackground = 0x2210;
 const unsigned int kFogBytes = 16;
 
-const float kFar = static_cast<float>(kFarthest);
+// The largest float within kFarthest (the nearest float to it is beyond).
+float FarthestFloat() {
+  const float nearest = static_cast<float>(kFarthest);
+  return double(nearest) > kFarthest ? std::nextafter(nearest, 0.0f) : nearest;
+}
+const float kFar = FarthestFloat();
 
 // A finite number within `low` to `high`; `otherwise` for one that is not
 // finite.
