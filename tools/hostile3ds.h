@@ -146,8 +146,9 @@ inline Bytes InstancedMesh(int faces, int nodes) {
 // `faces` faces over the four vertices of one upright unit square, each
 // half of it in turn, so that every face covers half of a picture framed on
 // it: all of them fill it `faces` / 2 times over. Placed by `nodes` nodes
-// (0: as stored), each a millionth behind the one before so that no two
-// are alike, or with `copies`, all at one place.
+// (0: as stored), each a millionth nearer the front than the one before so
+// that no two are alike and each is drawn over the last, along a segment
+// of 100 frames that the framing sweeps; or with `copies`, all at one place.
 inline Bytes StackedFaces(int faces, int nodes, bool copies = false) {
   std::vector<Vec3> vertices = {{0, 0, 0}, {1, 0, 0}, {1, 0, 1}, {0, 0, 1}};
   std::vector<Face> list;
@@ -161,7 +162,9 @@ inline Bytes StackedFaces(int faces, int nodes, bool copies = false) {
   std::vector<Chunk> kf;
   for (int n = 0; n < nodes; ++n) {
     std::vector<Chunk> tracks;
-    if (!copies) tracks.push_back(track(0xB020, {{0, 0, n * 1e-6f, 0}}));
+    const float y = -1e-6f * n;
+    if (!copies)
+      tracks.push_back(track(0xB020, {{0, 0, y, 0}, {100, 0, y, 0}}));
     kf.push_back(objectNode(std::uint16_t(n), "square", 0xFFFF, tracks));
   }
   return file3ds(ed, kf);
