@@ -12,13 +12,14 @@ const GLfloat kMaxShininessExponent = 128.0f;
 
 // The GL is waited for once it has been given this much work since it was
 // last: faces (each call counting kCallFaces more, for what it costs
-// besides them), or pixels that they are taken to fill (coverage.h). Each
+// besides them), or pixels (samples, where the picture is multisampled)
+// that they are taken to fill (coverage.h). Each
 // slice takes a small part of a second, so a stop is seen within one; and
 // a software GL, which keeps every vertex given to it until it has drawn
 // them, keeps its memory within a bound.
 const double kSliceFaces = 150000;
 const double kCallFaces = 32;
-const double kSlicePixels = 16e6;
+const double kSlicePixels = 4e6;
 
 // Given under the identity, so they stay put in eye space; directional, so
 // they light a model of any size alike. A key light from above and a
@@ -232,7 +233,7 @@ void SceneRenderer::Leave() {
 // the run or gives the frame up where asked.
 void SceneRenderer::Queue(size_t faces, double pixels, const FrameView& frame) {
   queuedwork_ += faces + kCallFaces;
-  queuedpixels_ += pixels;
+  queuedpixels_ += pixels * samples_;
   if (queuedwork_ < kSliceFaces && queuedpixels_ < kSlicePixels) return;
   glFinish();
   queuedwork_ = queuedpixels_ = 0;
@@ -249,7 +250,8 @@ void SceneRenderer::DrawGroup(const SceneMesh& mesh, const FaceGroup& group,
   for (size_t done = 0; done < faces;) {
     double room = kSliceFaces - kCallFaces - queuedwork_;
     if (facepixels > 0)
-      room = std::min(room, (kSlicePixels - queuedpixels_) / facepixels);
+      room = std::min(room,
+                      (kSlicePixels - queuedpixels_) / (facepixels * samples_));
     const size_t n = std::min(
         faces - done, static_cast<size_t>(std::max(1.0, std::floor(room))));
     glDrawElements(GL_TRIANGLES, static_cast<GLsizei>(3 * n), GL_UNSIGNED_INT,
@@ -316,6 +318,10 @@ void SceneRenderer::DrawTransparent(const FrameView& frame,
 
 bool SceneRenderer::Draw(const FrameView& frame) {
   queuedwork_ = queuedpixels_ = 0;
+  // A multisampled picture fills each of a pixel's samples.
+  GLint samples = 0;
+  glGetIntegerv(GL_SAMPLES, &samples);
+  samples_ = std::max(1, samples);
   glViewport(0, 0, frame.width, frame.height);
   if (frame.transparent) {
     glClearColor(0.0f, 0.0f, 0.0f, 0.0f);

@@ -91,6 +91,7 @@ class SceneRenderer {
   std::string shaderwarning_;
   // The work given to the GL since it was last waited for.
   double queuedwork_ = 0, queuedpixels_ = 0;
+  int samples_ = 1;       // of each pixel of the picture drawn
   bool entered_ = false;  // a placement's matrix is pushed
   size_t leftout_ = 0;
 };
