@@ -6,7 +6,8 @@
 # PROGRAMs (a build of main and this one, say), each run in turn on the same
 # file and shown side by side. Builds build/ first unless a PROGRAM is given.
 #   bash bench/hostile.sh [PROGRAM...]
-# HOSTILE_LIMIT: the seconds a run may take before it is stopped (120).
+# HOSTILE_LIMIT: the seconds a run may take before it is stopped (120), and
+# killed 5 s later where the stop is not taken.
 set -uo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 programs=("$@")
@@ -35,7 +36,7 @@ for file in "$dir"/*.3ds; do
     printf '%-24s %-15s %8s' "$(basename "$file" .3ds)" "$mode" $bound
     for program in "${programs[@]}"; do
       SDL_VIDEODRIVER=x11 /usr/bin/time -f '%e %U %S %M' -o "$dir/time" \
-        timeout "$limit" "$program" "${args[@]}" >/dev/null 2>"$dir/err"
+        timeout -k 5 "$limit" "$program" "${args[@]}" >/dev/null 2>"$dir/err"
       status=$?
       wall=? user=0 system=0 kb=0
       read -r wall user system kb < <(tail -n 1 "$dir/time") || true
