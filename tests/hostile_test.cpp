@@ -119,10 +119,11 @@ std::string Signal(const std::string& name) {
          name + " 0'";
 }
 
-// Sends SIGTERM once the program has used `seconds` of the processor's time,
+// Sends SIGTERM (or `how`: another signal, or key:NAME for a key press in
+// the window) once the program has used `seconds` of the processor's time,
 // whatever the machine's load: the same point of its work each run.
-std::string Stop(double seconds) {
-  return "VIEWER_STOP='TERM " + std::to_string(seconds) + "'";
+std::string Stop(double seconds, const std::string& how = "TERM") {
+  return "VIEWER_STOP='" + how + " " + std::to_string(seconds) + "'";
 }
 
 // Writes m.3ds of `make`, called only when the case runs: some are large.
@@ -298,6 +299,31 @@ std::vector<HostileCase> HostileCases() {
       {.what = "70 000 nodes on one triangle, drawn",
        .write = Model([] { return hostile::InstancedMesh(1, 70000); }),
        .seconds = 10, .megabytes = 248, .bounds = true},
+      {.what = "65 535 faces over 4 vertices, each half the picture, as a "
+               "256 thumbnail",
+       .write = Model([] { return hostile::StackedFaces(65535, 0); }),
+       .args = {"--thumbnail", "256", "--screenshot", "s.png", "m.3ds"},
+       .err = "placements are left out of the picture, or drawn in part",
+       .seconds = 10, .megabytes = 205, .bounds = true},
+      {.what = "100 copies of them at one place, drawn",
+       .write = Model([] { return hostile::StackedFaces(65535, 100, true); }),
+       .err = "1 placements are left out of the picture", .seconds = 10,
+       .megabytes = 205, .bounds = true},
+      // A picture of 4096 x 4096 pixels, drawn and read, holds about 300 MB
+      // of its own.
+      {.what = "5 000 nodes over them, as a 2048 thumbnail",
+       .write = Model([] { return hostile::StackedFaces(65535, 5000); }),
+       .args = {"--thumbnail", "2048", "--screenshot", "s.png", "m.3ds"},
+       .err = "placements are left out of the picture", .seconds = 10,
+       .megabytes = 400, .bounds = true},
+      {.what = "70 000 nodes over one such triangle, swept, drawn",
+       .write = Model([] { return hostile::StackedFaces(1, 70000); }),
+       .err = "placements are left out of the picture", .seconds = 10,
+       .megabytes = 250, .bounds = true},
+      {.what = "10 000 instances of a 196 605-vertex mesh, drawn",
+       .write = Model([] { return hostile::InstancedMesh(65535, 10000); }),
+       .err = "placements are left out", .seconds = 10, .megabytes = 215,
+       .bounds = true},
       {.what = "1 000 000 empty node chunks, drawn",
        .write = Model([] { return hostile::EmptyNodes(1000000); }),
        .seconds = 10, .megabytes = 260, .bounds = true},
@@ -313,9 +339,8 @@ std::vector<HostileCase> HostileCases() {
        .args = {"--info=json", "m.3ds"}, .seconds = 10, .megabytes = 420, .bounds = true},
       // A stop request ends a run within a second, whatever it is doing,
       // and what it was to write is not made. The import of this file
-      // takes about 0.8 s of the processor's time, --info=json writes from
-      // 0.3 s to 2.3 s, and the first frame is drawn from about 0.4 s to
-      // 4.5 s.
+      // takes about 0.8 s of the processor's time, and --info=json writes
+      // from 0.3 s to 2.3 s.
       {.what = "SIGTERM while a large file is imported",
        .write = Model([] { return hostile::ManyObjects(300000); }),
        .status = 1, .err = "stopped by a signal", .env = Stop(0.3),
@@ -324,10 +349,28 @@ std::vector<HostileCase> HostileCases() {
        .write = Model([] { return hostile::SharedNames(600, 900); }),
        .args = {"--info=json", "m.3ds"}, .status = 1,
        .err = "stopped by a signal", .env = Stop(1), .lengthy = true},
-      {.what = "SIGTERM in a long first frame",
-       .write = Model([] { return hostile::InstancedMesh(65535, 100); }),
+      // A stop is seen while the GL draws, not only between its calls: 3 s
+      // from the signal to the exit at most (1 s is promised).
+      {.what = "SIGTERM while a 4096 x 4096 screenshot is drawn",
+       .write = Model([] { return hostile::StackedFaces(65535, 300); }),
+       .args = {"--size", "4096x4096", "--screenshot", "s.png", "m.3ds"},
        .status = 1, .err = "stopped by a signal", .env = Stop(1),
        .absent = "s.png", .lengthy = true},
+      {.what = "SIGINT while a 2048 thumbnail is drawn",
+       .write = Model([] { return hostile::StackedFaces(65535, 300); }),
+       .args = {"--thumbnail", "2048", "--screenshot", "s.png", "m.3ds"},
+       .status = 1, .err = "stopped by a signal", .env = Stop(1, "INT"),
+       .absent = "s.png", .lengthy = true},
+      {.what = "Q in a long frame of the window",
+       .write = Model([] { return hostile::StackedFaces(65535, 5000); }),
+       .args = {"--size", "4096x4096", "m.3ds"},
+       .err = "placements are left out", .seconds = 20,
+       .env = Stop(1, "key:q"), .window = true, .lengthy = true},
+      {.what = "SIGINT in a long frame of the window",
+       .write = Model([] { return hostile::StackedFaces(65535, 5000); }),
+       .args = {"--size", "4096x4096", "m.3ds"},
+       .err = "placements are left out", .seconds = 20,
+       .env = Stop(1, "INT"), .window = true, .lengthy = true},
   };
   // clang-format on
 }

@@ -20,9 +20,9 @@
 # OUTDIR/alive_before_key says whether the program still ran (1 or 0);
 # VIEWER_USAGE=1 writes the program's peak memory in KB and its processor
 # seconds (user, system) to OUTDIR/usage; VIEWER_STOP="SIGNAL SECONDS" sends
-# SIGNAL once the program has used SECONDS of processor time (and, for a
-# window, once it is open) and writes the seconds from the signal to the
-# program's end to OUTDIR/stopped;
+# SIGNAL (or with key:NAME, presses that key in the window) once the program
+# has used SECONDS of processor time (and, for a window, once it is open)
+# and writes the seconds from then to the program's end to OUTDIR/stopped;
 # XVFB_ARGS adds arguments to the X server; WAIT_FOR_PICTURE=1 takes the
 # screenshot once something other than black is shown (at most 20 s).
 # Writes OUTDIR/stdout, stderr, status (124 when it had to be killed) and,
@@ -121,8 +121,8 @@ program_pid() {
   done
 }
 
-# Sends the signal of VIEWER_STOP once the program has used its seconds of
-# processor time, and waits for the program's end.
+# Sends the signal of VIEWER_STOP, or presses its key, once the program has
+# used its seconds of processor time, and waits for the program's end.
 stop() {
   local signal seconds pid ticks used start
   read -r signal seconds <<< "$VIEWER_STOP"
@@ -134,7 +134,10 @@ stop() {
     sleep 0.01
   done
   start=$(date +%s%N)
-  kill -"$signal" "$pid" 2>/dev/null
+  case $signal in
+    key:*) xdotool mousemove 400 300 key "${signal#key:}" 2>/dev/null ;;
+    *) kill -"$signal" "$pid" 2>/dev/null ;;
+  esac
   wait $viewer
   status=$?
   echo "$start $(date +%s%N)" |

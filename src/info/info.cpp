@@ -32,7 +32,7 @@ class Posed {
  public:
   Posed(const Scene& scene, double frame)
       : scene_(scene), frame_(frame), pose_(scene, frame) {
-    const PlacedPoints placed(pose_, kMaxDrawnVertices);
+    const PlacedPoints placed(pose_, kMaxDrawnVerticesAndFaces);
     vertices_ = placed.vertices();
     shown_.resize(scene.placements.size());
     boxes_.resize(scene.placements.size());
