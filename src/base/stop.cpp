@@ -21,6 +21,8 @@ void CatchStopSignals() {
   sigaction(SIGTERM, &action, nullptr);
 }
 
+void RequestStop() { stop_requested = 1; }
+
 bool StopRequested() { return stop_requested != 0; }
 
 void StopPoint() {

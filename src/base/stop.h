@@ -10,6 +10,9 @@ struct StopRequest {};
 
 // From here on, SIGINT and SIGTERM only note the request.
 void CatchStopSignals();
+// Asks the run to end, as the signals do, so that work under way on
+// another thread ends at its next stop point.
+void RequestStop();
 // Whether the run has been asked to end.
 bool StopRequested();
 // Throws StopRequest when the run has been asked to end. Cheap: one load.
