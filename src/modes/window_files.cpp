@@ -170,17 +170,20 @@ bool WindowFiles::Update(unsigned int now) {
       Refuse(result);
     changed = true;
   }
-  if (Waiting(now) && changed_ && !loading_) Ask(true);
+  if (ReloadDue(now)) Ask(true);
   return changed;
 }
 
 bool WindowFiles::Waiting(unsigned int now) {
+  return loader_.Ready() || ReloadDue(now);
+}
+
+bool WindowFiles::ReloadDue(unsigned int now) {
   if (watching_ && watch_.Changed()) {
     changed_ = true;
     changedat_ = now;
   }
-  return loader_.Ready() ||
-         (changed_ && !loading_ && now - changedat_ >= kSettleMs);
+  return changed_ && !loading_ && now - changedat_ >= kSettleMs;
 }
 
 // The file loaded takes the place of the one shown, which is freed first

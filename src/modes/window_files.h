@@ -53,6 +53,9 @@ class WindowFiles {
 
  private:
   void Ask(bool reload);
+  // Whether the file shown changed and has been still long enough to be
+  // read again.
+  bool ReloadDue(unsigned int now);
   void Show(LoadResult& result);
   void Refuse(const LoadResult& result);
   void SetTitle(const std::string& problem = "");
