@@ -72,7 +72,11 @@ class ViewingWindow {
       if (in.resized) Resize(in.width, in.height);
       if (files_.controls().quit || StopRequested()) break;
       if (files_.Update(start)) redraw = true;
-      if (redraw || in.redraw || Moving(files_.controls(), files_.Animated())) {
+      // While the next file is read, the picture before it stands still
+      // (but for a new size): its frames would only delay the next one's.
+      const bool stepping = files_.Stepping() && !in.resized;
+      if (redraw || (!stepping && (in.redraw || Moving(files_.controls(),
+                                                       files_.Animated())))) {
         files_.Draw(window_.width, window_.height);
         ShowFrame();
         redraw = false;

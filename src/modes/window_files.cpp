@@ -155,6 +155,7 @@ void WindowFiles::Ask(bool reload) {
   order.reload = reload;
   order.serial = ++asked_;
   loading_ = true;
+  reloading_ = reload;
   changed_ = false;
   loader_.Ask(order);
 }

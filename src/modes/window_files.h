@@ -47,6 +47,9 @@ class WindowFiles {
   // is).
   Controls& controls() { return shown_ ? shown_->shown.controls() : spare_; }
   bool Animated() const { return shown_ && shown_->shown.Animated(); }
+  // Whether another file is being read to take the place of the one shown,
+  // whose picture then stands still: it is drawn only when asked.
+  bool Stepping() const { return loading_ && !reloading_; }
   // Draws the file shown, or clears the window where it was refused; then
   // writes the picture where the screenshot key asked.
   void Draw(int width, int height);
@@ -74,6 +77,7 @@ class WindowFiles {
   FileLoader loader_;
   unsigned long long asked_ = 0;  // the serial of the last order
   bool loading_ = false;          // that order is not yet taken
+  bool reloading_ = false;        // and reads the file shown again
   FileWatch watch_;
   bool watching_ = false;
   bool changed_ = false;        // the file changed, not yet read again
