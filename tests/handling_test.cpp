@@ -136,18 +136,24 @@ std::vector<ActionCase> ActionCases() {
          EXPECT_EQ("r", Hue(shot.at(400, c.top + 10)));
          EXPECT_EQ("b", Hue(shot.at(400, c.bottom - 10)));
        }},
-      {.what = "Page Down shows the next file, a refused file says why, Home "
-               "and Page Up go round to the last",
+      {.what = "Page Down shows the next file in the wireframe and pause chosen, "
+               "a refused file says why, Home and Page Up go round to the last",
        .write = WriteColours, .args = {"red.3ds", "bad.3ds", "blue.3ds"},
-       .steps = "sleep 0.3; shot first; " TITLE "xdotool key Next; sleep 1; "
-                "shot refused; " TITLE "xdotool key Next; sleep 1; "
-                "shot second; " TITLE "xdotool key Home; sleep 1; "
-                "xdotool key Prior; sleep 1; shot last; " TITLE
+       .steps = "sleep 0.3; shot first; " TITLE "xdotool key space w Next; "
+                "sleep 1; shot refused; " TITLE "xdotool key Next; sleep 1; "
+                "shot second; sleep 0.5; shot paused; " TITLE "xdotool key w "
+                "Home; sleep 1; xdotool key Prior; sleep 1; shot last; " TITLE
                 "xdotool key Escape",
        .check = [](const Pictures& p) {
+         const Coloured first = ColouredOf(p.shots.at("first"));
+         Coloured second = ColouredOf(p.shots.at("second"));
          EXPECT_EQ("r", HueOf(p.shots.at("first")));
          EXPECT_EQ(0, ColouredOf(p.shots.at("refused")).count);
-         EXPECT_EQ("b", HueOf(p.shots.at("second")));
+         // Blue lines, standing still.
+         EXPECT_GT(second.hues["b"], 50);
+         EXPECT_EQ(second.count, second.hues["b"]);
+         EXPECT_LT(second.count, first.count / 4);
+         EXPECT_LT(Differing(p.shots.at("second"), p.shots.at("paused")), 10);
          EXPECT_EQ("b", HueOf(p.shots.at("last")));
          EXPECT_EQ("red.3ds (1 of 3) - Model Viewer\n"
                    "bad.3ds (2 of 3): not a 3DS file (no main chunk 0x4D4D) - "
