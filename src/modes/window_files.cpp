@@ -239,15 +239,17 @@ void WindowFiles::WatchCurrent() {
     messages_.Warn("cannot watch " + collection_.Current() + ": " + why);
 }
 
-void WindowFiles::Draw(int width, int height) {
+bool WindowFiles::Draw(int width, int height,
+                       const std::function<bool()>& giveup) {
   if (shown_) {
-    shown_->shown.Draw(width, height);
+    if (!shown_->shown.Draw(width, height, false, giveup)) return false;
   } else {
     glClearColor(kBackground, kBackground, kBackground, 1.0f);
     glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
   }
   if (screenshot_) WriteScreenshot(width, height);
   screenshot_ = false;
+  return true;
 }
 
 // The picture in the window, at its size, as NAME-N.png in the working

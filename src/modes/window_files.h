@@ -7,6 +7,7 @@
 #ifndef MODELVIEWER_WINDOW_FILES_H
 #define MODELVIEWER_WINDOW_FILES_H
 
+#include <functional>
 #include <memory>
 #include <string>
 
@@ -51,8 +52,9 @@ class WindowFiles {
   // whose picture then stands still: it is drawn only when asked.
   bool Stepping() const { return loading_ && !reloading_; }
   // Draws the file shown, or clears the window where it was refused; then
-  // writes the picture where the screenshot key asked.
-  void Draw(int width, int height);
+  // writes the picture where the screenshot key asked. False where `giveup`
+  // gave the frame up (as ShownFile::Draw).
+  bool Draw(int width, int height, const std::function<bool()>& giveup = {});
 
  private:
   void Ask(bool reload);
