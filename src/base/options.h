@@ -39,10 +39,10 @@ struct Options {
 // [--thumbnail N] FILE...`, `--info[=json] FILE...` and `--help`,
 // `--version`. "--" ends the options. OUT names a folder when it is one or
 // ends in "/". An empty FILE, a second --screenshot, several FILEs with
-// --screenshot OUT.png, a --thumbnail without --screenshot or outside 16 to
-// 4096, --watch with --screenshot or --info, or --info, --watch, --size,
-// --camera or --thumbnail without a FILE is a usage error. The first of
-// --help, --version or an error decides the action.
+// --screenshot OUT.png, a --thumbnail without --screenshot, with --size or
+// outside 16 to 4096, --watch with --screenshot or --info, or --info,
+// --watch, --size, --camera or --thumbnail without a FILE is a usage error.
+// The first of --help, --version or an error decides the action.
 Options ParseOptions(int argc, char* argv[]);
 
 // The usage lines of `program`, and the --help text that adds what each
