@@ -24,6 +24,8 @@ void CatchStopSignals() {
   std::signal(SIGXFSZ, SIG_IGN);
 }
 
+void RequestStop() { stop_requested = 1; }
+
 bool StopRequested() { return stop_requested != 0; }
 
 void StopPoint() {
