@@ -153,6 +153,7 @@ struct NodesCase {
   size_t placements = 1, shown = 1;
   float lowx = 0, highx = 1;
   size_t warnings = 0;
+  const char* warning = "";  // part of the first warning
 };
 void PrintTo(const NodesCase& c, std::ostream* out) { *out << c.what; }
 
@@ -205,7 +206,12 @@ std::vector<NodesCase> NodesCases() {
       {.what = "a parent that names no node, and a loop",
        .file = with({objectNode(0, "box", 99, {Moved(1, 0, 0)}),
                      objectNode(1, "box", 2), objectNode(2, "box", 1)}),
-       .placements = 3, .shown = 3, .highx = 2, .warnings = 2},
+       .placements = 3, .shown = 3, .highx = 2, .warnings = 2,
+       .warning = "parents that do not exist"},
+      {.what = "a node that names itself as its parent",
+       .file = with({objectNode(5, "box", 5, {Moved(1, 0, 0)})}), .lowx = 1,
+       .highx = 2, .warnings = 1,
+       .warning = "name themselves as their parent, a loop"},
       {.what = "a hidden node",
        .file = with({objectNode(0, "box", 0xFFFF, {track(0xB029, {{0}})})}),
        .shown = 0},
@@ -236,6 +242,10 @@ TEST_P(Nodes, PlaceInstancesHierarchiesAndCraftedSections) {
     EXPECT_NEAR(c.highx, pose.high[0], 1e-3);
   }
   EXPECT_EQ(c.warnings, pose.warnings.size());
+  if (*c.warning && !pose.warnings.empty()) {
+    EXPECT_NE(std::string::npos, pose.warnings[0].find(c.warning))
+        << pose.warnings[0];
+  }
   EXPECT_LT(seconds, kSlowedBy) << "seconds of processor time";
 }
 

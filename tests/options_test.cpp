@@ -26,6 +26,7 @@ struct OptionsCase {
   int width = 800, height = 600;
   bool sized = false;
   int camera = 0;
+  bool watch = false;
   const char* error = "";  // the usage error, in part; "" for none
 };
 void PrintTo(const OptionsCase& c, std::ostream* out) { *out << c.what; }
@@ -124,14 +125,37 @@ std::vector<OptionsCase> OptionsCases() {
       {.what = "a folder of pictures",
        .args = {"--screenshot", "out/", "a.3ds", "b.3ds"}, .file = "a.3ds",
        .files = {"a.3ds", "b.3ds"}, .screenshot = "out/", .folder = true},
+      {.what = "a thumbnail with a size",
+       .args = {"--thumbnail", "64", "--size", "80x80", "--screenshot",
+                "t.png", "a.3ds"},
+       .action = usage, .file = "a.3ds", .files = {"a.3ds"},
+       .screenshot = "t.png", .thumbnail = 64, .width = 80, .height = 80,
+       .sized = true, .error = "--thumbnail takes no --size"},
+      {.what = "a thumbnail at a frame through a camera",
+       .args = {"--thumbnail", "64", "--frame", "50", "--camera", "1",
+                "--screenshot", "t.png", "a.3ds"},
+       .file = "a.3ds", .files = {"a.3ds"}, .screenshot = "t.png",
+       .thumbnail = 64, .frame = 50, .camera = 1},
       {.what = "two files and one picture",
        .args = {"--screenshot", "s.png", "a.3ds", "b.3ds"}, .action = usage,
        .file = "a.3ds", .files = {"a.3ds", "b.3ds"}, .screenshot = "s.png",
-       .error = "one FILE at most without --screenshot DIR or --info (also "
-                "given: b.3ds)"},
+       .error = "one FILE at most with --screenshot OUT.png (also given: "
+                "b.3ds)"},
+      // Several files, or a folder, in the window; --watch there only.
       {.what = "two files to view", .args = {"a.3ds", "b.3ds"},
-       .action = usage, .file = "a.3ds", .files = {"a.3ds", "b.3ds"},
-       .error = "one FILE at most"},
+       .file = "a.3ds", .files = {"a.3ds", "b.3ds"}},
+      {.what = "a file and a folder watched", .args = {"--watch", "a.3ds", "dir"},
+       .file = "a.3ds", .files = {"a.3ds", "dir"}, .watch = true},
+      {.what = "--watch without a file", .args = {"--watch"}, .action = usage,
+       .watch = true, .error = "--watch needs a FILE"},
+      {.what = "--watch with --info", .args = {"--watch", "--info", "a.3ds"},
+       .action = usage, .file = "a.3ds", .files = {"a.3ds"},
+       .info = Options::kInfoText, .watch = true,
+       .error = "--watch is for the window"},
+      {.what = "--watch with a screenshot",
+       .args = {"--watch", "--screenshot", "s.png", "a.3ds"}, .action = usage,
+       .file = "a.3ds", .files = {"a.3ds"}, .screenshot = "s.png",
+       .watch = true, .error = "--watch is for the window"},
   };
   // clang-format on
 }
@@ -158,6 +182,7 @@ TEST_P(CommandLines, SetEveryFieldAsTheyAsk) {
   EXPECT_EQ(c.height, o.height);
   EXPECT_EQ(c.sized, o.sized);
   EXPECT_EQ(c.camera, o.camera);
+  EXPECT_EQ(c.watch, o.watch);
   EXPECT_EQ(!*c.error, o.error.empty()) << o.error;
   EXPECT_NE(std::string::npos, o.error.find(c.error)) << o.error;
 }

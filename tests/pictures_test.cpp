@@ -97,30 +97,34 @@ TEST_P(Pictures, TheBundledProgramDrawsWithoutADisplay) {
   EXPECT_GT(ColouredOf(shot).hues["g"], 5000);  // the green monster
 }
 
-// A stop request ends a folder within a second, after the file at hand: a
-// summary of how far it got, status 1, no file half made.
+// A stop request (SIGTERM, or SIGHUP when the terminal closes) ends a
+// folder within a second, after the file at hand: a summary of how far it
+// got, status 1, no file half made. The signal comes once a few files are
+// done; from the signal to the end is bounded generously (the neighbours
+// stretch it), and the sanitizers' leak check at exit is left out.
 TEST_P(Pictures, AStopEndsAFolderWithItsSummary) {
-  const std::string dir = TestDir(), work = dir + "/work";
-  CopyIn(work, {"mar_rifle.3ds", "m_rifl.bmp"});
-  std::vector<std::string> args = {"--thumbnail", "256", "--screenshot",
-                                   "out/"};
-  for (int i = 0; i < 3000; ++i) args.push_back("models/mar_rifle.3ds");
-  // The signal comes once a few files are done, from the signal to the
-  // end is bounded generously (the neighbours stretch it), and the
-  // sanitizers' leak check at exit is left out.
-  const Outcome run =
-      Draw(dir, args,
-           "VIEWER_WRAPPER='env -u DISPLAY' VIEWER_STOP='TERM 0.5' "
-           "ASAN_OPTIONS=detect_leaks=0:verify_asan_link_order=0");
-  EXPECT_EQ(1, run.status);
-  EXPECT_GE(run.stopped, 0) << "no stop measured";
-  EXPECT_LT(run.stopped, kSanitized ? 8 : 3) << "seconds from the signal";
-  if (!GetParam().quiet) {
-    EXPECT_NE(std::string::npos, run.out.find("; stopped after ")) << run.out;
+  for (const char* signal : {"TERM", "HUP"}) {
+    const std::string dir = TestDir(), work = dir + "/work";
+    CopyIn(work, {"mar_rifle.3ds", "m_rifl.bmp"});
+    std::vector<std::string> args = {"--thumbnail", "256", "--screenshot",
+                                     "out/"};
+    for (int i = 0; i < 3000; ++i) args.push_back("models/mar_rifle.3ds");
+    const Outcome run = Draw(
+        dir, args,
+        std::string("VIEWER_WRAPPER='env -u DISPLAY' VIEWER_STOP='") + signal +
+            " 0.5' ASAN_OPTIONS=detect_leaks=0:verify_asan_link_order=0");
+    EXPECT_EQ(1, run.status) << signal;
+    EXPECT_GE(run.stopped, 0) << signal << ": no stop measured";
+    EXPECT_LT(run.stopped, kSanitized ? 8 : 3) << signal;
+    if (!GetParam().quiet) {
+      EXPECT_NE(std::string::npos, run.out.find("; stopped after "))
+          << signal << ": " << run.out;
+    }
+    EXPECT_NE(0,
+              std::system(
+                  ("ls -a '" + work + "/out' | grep -q modelviewer-").c_str()))
+        << signal << ": a temporary file is left";
   }
-  EXPECT_NE(0, std::system(
-                   ("ls -a '" + work + "/out' | grep -q modelviewer-").c_str()))
-      << "a temporary file is left";
 }
 
 // A square PNG with an alpha channel: nothing around the model, its edges

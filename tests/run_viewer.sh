@@ -6,9 +6,11 @@
 #         steps  wait for the window, then run VIEWER_STEPS: shell commands
 #                (xdotool, say) that may call `shot NAME [WxH]` to keep the
 #                window's top left WxH (default 800x600) as OUTDIR/NAME.ppm,
-#                `alive NAME` to write 1 or 0 to OUTDIR/NAME, and `settled`
-#                to wait until the picture shows what was sent; $window is
-#                the window's id
+#                `alive NAME` to write 1 or 0 to OUTDIR/NAME, and wait on
+#                the program: `settled` until the picture shows what was
+#                sent, `after COMMAND` until it has drawn what the command
+#                changed, `drawn [N]` for N frames, `titled TEXT` for the
+#                window's title; $window is the window's id
 #         none   just wait for the program to end (failure paths, --screenshot)
 # FRAMES: how many frames the program draws before the screenshot and the
 # action. ARGUMENTs go to the program.
@@ -124,11 +126,11 @@ program_pid() {
 # Sends the signal of VIEWER_STOP, or presses its key, once the program has
 # used its seconds of processor time, and waits for the program's end.
 stop() {
-  local signal seconds pid ticks used start
+  local signal seconds pid ticks used start end=$((SECONDS + ${VIEWER_LIMIT:-60}))
   read -r signal seconds <<< "$VIEWER_STOP"
   pid=$(program_pid)
   ticks=$(awk -v s="$seconds" -v t="$(getconf CLK_TCK)" 'BEGIN { print int(s * t) }')
-  while [ -n "$pid" ] && kill -0 "$pid" 2>/dev/null; do
+  while [ -n "$pid" ] && kill -0 "$pid" 2>/dev/null && [ $SECONDS -lt $end ]; do
     used=$(sed 's/.*) //' "/proc/$pid/stat" 2>/dev/null | awk '{ print $12 + $13 }')
     [ "${used:-0}" -ge "$ticks" ] && break
     sleep 0.01
@@ -147,8 +149,8 @@ stop() {
 # Until `count` lines of the turns log match `pattern` (at most 20 s, and
 # no longer than the program runs).
 turns_until() {
-  local pattern=$1 count=$2
-  for _ in $(seq 2000); do
+  local pattern=$1 count=$2 end=$((SECONDS + 20))
+  while [ $SECONDS -lt $end ]; do
     [ "$(grep -c "$pattern" "$turns" 2>/dev/null)" -ge "$count" ] && return 0
     kill -0 $viewer 2>/dev/null || return 1
     sleep 0.01
@@ -161,12 +163,52 @@ turns_until() {
 # row (turn_log's "peek 0"); the bundled program, which draws on, takes no
 # event in five turns in a row after this call (at most 20 s).
 settled() {
-  local from
+  local from end=$((SECONDS + 20))
   from=$(wc -l < "$turns")
-  for _ in $(seq 2000); do
+  while [ $SECONDS -lt $end ]; do
     [ "$(tail -n 5 "$turns" | grep -c '^peek 0$')" = 5 ] && return 0
     [ "$(tail -n +$((from + 1)) "$turns" | grep '^poll' | tail -n 5 |
       grep -c '^poll 0$')" = 5 ] && ! grep -q '^peek' "$turns" && return 0
+    kill -0 $viewer 2>/dev/null || return 1
+    sleep 0.01
+  done
+  return 1
+}
+
+# The lines of the turns log after line `from` that match `pattern`.
+turns_since() { tail -n +$(($1 + 1)) "$turns" 2>/dev/null | grep -c "$2"; }
+
+# Until the program has drawn `count` frames (1 unless given) from now.
+drawn() {
+  local from end=$((SECONDS + 20))
+  from=$(wc -l < "$turns")
+  while [ $SECONDS -lt $end ]; do
+    [ "$(turns_since "$from" '^swap$')" -ge "${1:-1}" ] && return 0
+    kill -0 $viewer 2>/dev/null || return 1
+    sleep 0.01
+  done
+  return 1
+}
+
+# Runs a command (a key sent, a file changed), then waits until the program
+# has drawn a frame after it and stands still again (at most 20 s each).
+after() {
+  local from end=$((SECONDS + 20))
+  from=$(wc -l < "$turns")
+  "$@"
+  while [ $SECONDS -lt $end ]; do
+    [ "$(turns_since "$from" '^swap$')" -ge 1 ] && break
+    kill -0 $viewer 2>/dev/null || return 1
+    sleep 0.01
+  done
+  settled
+}
+
+# Until the window's title holds `text` (at most 20 s).
+titled() {
+  local end=$((SECONDS + 20))
+  while [ $SECONDS -lt $end ]; do
+    xdotool getwindowname "$window" 2>/dev/null | grep -qF -- "$1" && return 0
     kill -0 $viewer 2>/dev/null || return 1
     sleep 0.01
   done
