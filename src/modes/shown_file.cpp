@@ -42,8 +42,8 @@ bool ShownFile::Start(long frame, int camera, std::string& why) {
 }
 
 void ShownFile::StartThumbnail() {
-  const Keyframer& kf = scene_.keyframer;
-  startframe_ = kf.start;
+  // A model hidden at the segment's start shows where it first appears.
+  startframe_ = FirstShownFrame(scene_);
   const std::vector<float> points =
       DrawnPoints(scene_, startframe_, kMostAimingPoints);
   float low[3] = {0, 0, 0}, high[3] = {0, 0, 0};
@@ -98,8 +98,11 @@ FrameView ShownFile::Frame(int width, int height) {
   return view;
 }
 
-void ShownFile::Draw(int width, int height, bool transparent) {
+void ShownFile::Draw(int width, int height, bool transparent, int left,
+                     int bottom) {
   FrameView view = Frame(width, height);
   view.transparent = transparent;
+  view.left = left;
+  view.bottom = bottom;
   renderer_->Draw(view);
 }

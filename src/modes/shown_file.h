@@ -33,15 +33,17 @@ class ShownFile {
   // of the segment), or looking through camera `camera` (from 1; 0: none).
   // False, with the reason, when the file has no such camera.
   bool Start(long frame, int camera, std::string& why);
-  // The three-quarter view of a thumbnail at the animation's first frame,
-  // the model filling the square picture.
+  // The three-quarter view of a thumbnail at the animation's first frame
+  // that shows something, the model filling the square picture.
   void StartThumbnail();
   // Into the GL context now current: the renderer's state and the textures;
   // their warnings where `warn` asks.
   void SetUpGl(bool warn);
   // Draws the frame that the controls' clock is at into a `width` x
-  // `height` picture.
-  void Draw(int width, int height, bool transparent = false);
+  // `height` picture; of a picture larger than the surface, the part whose
+  // bottom left pixel is (`left`, `bottom`).
+  void Draw(int width, int height, bool transparent = false, int left = 0,
+            int bottom = 0);
 
   Controls& controls() { return controls_; }
   const Scene& scene() const { return scene_; }

@@ -48,16 +48,17 @@ bool DrawingSurface::Open(const SurfaceFormat& format, std::string& why) {
   return true;
 }
 
-std::vector<unsigned char> DrawingSurface::Read() {
-  if (offscreen_) return offscreen_->Read(format_.alpha);
+std::vector<unsigned char> DrawingSurface::Read(int width, int height) {
+  if (offscreen_) return offscreen_->Read(format_.alpha, width, height);
+  if (width <= 0 || width > format_.width) width = format_.width;
+  if (height <= 0 || height > format_.height) height = format_.height;
   const int channels = format_.alpha ? 4 : 3;
-  std::vector<unsigned char> pixels(static_cast<size_t>(channels) *
-                                    format_.width * format_.height);
+  std::vector<unsigned char> pixels(static_cast<size_t>(channels) * width *
+                                    height);
   glPixelStorei(GL_PACK_ALIGNMENT, 1);
   glReadBuffer(GL_BACK);
-  glReadPixels(0, 0, format_.width, format_.height,
-               format_.alpha ? GL_RGBA : GL_RGB, GL_UNSIGNED_BYTE,
-               pixels.data());
+  glReadPixels(0, 0, width, height, format_.alpha ? GL_RGBA : GL_RGB,
+               GL_UNSIGNED_BYTE, pixels.data());
   return pixels;
 }
 

@@ -267,7 +267,9 @@ void SceneRenderer::DrawTransparent(const FrameView& frame,
 
 void SceneRenderer::Draw(const FrameView& frame) {
   queued_ = 0;
-  glViewport(0, 0, frame.width, frame.height);
+  // A tile is the whole picture shifted by whole pixels, so that tiles
+  // meet as the picture drawn whole would.
+  glViewport(-frame.left, -frame.bottom, frame.width, frame.height);
   if (frame.transparent) {
     glClearColor(0.0f, 0.0f, 0.0f, 0.0f);
     // What is behind a transparent face keeps its own share of the alpha.
