@@ -214,6 +214,10 @@ std::vector<HostileCase> HostileCases() {
        .args = {"m.3ds"}, .seconds = 10, .env = Signal("TERM")},
       {.what = "SIGINT with the window open", .write = model,
        .args = {"m.3ds"}, .seconds = 10, .env = Signal("INT")},
+      {.what = "the X server killed under a window", .write = model,
+       .args = {"m.3ds"}, .status = 1,
+       .err = "lost the display :", .seconds = 10,
+       .env = "VIEWER_PRE_ACTION='kill -KILL $xvfb; sleep 1.7'"},
       {.what = "no display for a window", .write = model, .args = {"m.3ds"},
        .status = 1,
        .err = "no display (DISPLAY is not set); --screenshot draws without "

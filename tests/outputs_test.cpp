@@ -77,6 +77,21 @@ std::vector<OutputCase> OutputCases() {
              EXPECT_TRUE(S_ISLNK(ModeOf(w + "/link.png")));
              EXPECT_GT(ReadText(w + "/pictures/s.png").size(), 100u);
            }},
+      // The GL's own lines stay off standard error: here Mesa's, where its
+      // shader cache cannot be made.
+      {.what = "a read-only cache folder: nothing but our lines",
+       .write =
+           [](const std::string& w) {
+             WriteIn(w, "m.3ds",
+                     file3ds(editor().add(modelObject("t", Triangle(), "m"))));
+           },
+       .args = {"--thumbnail", "64", "--screenshot", "s.png", "m.3ds"},
+       .env = "XDG_CACHE_HOME=/proc/self",
+       .check =
+           [](const std::string& w, const Outcome& run) {
+             EXPECT_EQ("", run.err);
+             EXPECT_GT(ReadText(w + "/s.png").size(), 100u);
+           }},
       {.what = "a texture that is a device is not found",
        .write = Model,
        .args = {"--info=json", "m.3ds"},

@@ -5,6 +5,7 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "platform/libraries.h"
 #include "platform/platform.h"
 
 namespace {
@@ -19,9 +20,14 @@ bool EglRefused() {
 bool DrawingSurface::Open(const SurfaceFormat& format, std::string& why) {
   format_ = format;
   std::string eglwhy = "EGL is turned off (MODELVIEWER_NO_EGL=1)";
+  QuietenTheGl();
   if (!EglRefused()) {
     std::unique_ptr<Offscreen> offscreen(new Offscreen());
-    if (offscreen->Start(eglwhy)) {
+    CaughtErrors caught;
+    const bool started = offscreen->Start(eglwhy);
+    const std::string said = caught.Lines();
+    if (!started && !said.empty()) eglwhy += " (" + said + ")";
+    if (started) {
       // A picture the GL cannot hold fails here, not in a window.
       if (!offscreen->Size(format.width, format.height, format.depthbits,
                            format.samples, why))

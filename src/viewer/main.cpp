@@ -24,6 +24,7 @@
 #include "loader/3dsloader.h"
 #include "modes/picture_mode.h"
 #include "modes/viewing_mode.h"
+#include "platform/libraries.h"
 #include "platform/platform.h"
 #include "platform/surface.h"
 #include "render/render.h"
@@ -335,6 +336,7 @@ extern "C" int SDL_main(int argc, char* argv[]) {
   Messages messages(kDiagnostics);
   ActOnCommandLine(options, messages);
   CatchStopSignals();
+  EndOnDisplayFailure(messages);
   // Allocations that fail end the run as any other failure does. A stop
   // request ends a run that was to write something as failed (nothing was
   // written), and an open window as a person's quit.
