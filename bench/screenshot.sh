@@ -1,10 +1,8 @@
 #!/usr/bin/env bash
-# Time from process start to exit of `modelviewer --screenshot OUT.png FILE`,
-# beside `f3d --output=OUT.png --resolution=800,600 FILE` under the same Xvfb,
-# on a generated 31 000-face file and on the textured monster; the median of
-# RUNS runs each (default 11).
+# Time from process start to exit of `modelviewer --screenshot OUT.png FILE`
+# under Xvfb, on a generated 31 000-face file and on the textured monster; the
+# median of RUNS runs each (default 11).
 #   bench/screenshot.sh [RUNS]
-# f3d is installed for this measurement only (apt-get install f3d).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 runs=${1:-11}
@@ -30,16 +28,9 @@ median_ms() {
   done | sort -n | sed -n "$(((runs + 1) / 2))p"
 }
 
-printf '%-14s %10s %8s %8s\n' file bytes viewer f3d
+printf '%-14s %10s %8s\n' file bytes viewer
 for file in "${files[@]}"; do
   ours=$(median_ms ./build/modelviewer --screenshot "$out/ours.png" "$file")
-  theirs=-
-  if command -v f3d >/dev/null; then
-    theirs=$(median_ms f3d --output="$out/f3d.png" --resolution=800,600 "$file")
-  fi
-  printf '%-14s %10s %6s ms %6s ms' "$(basename "$file")" \
-    "$(stat -c %s "$file")" "$ours" "$theirs"
-  [ "$theirs" != - ] && awk -v a="$ours" -v b="$theirs" \
-    'BEGIN { printf "  (%.2f x)", a / b }'
-  echo
+  printf '%-14s %10s %6s ms\n' "$(basename "$file")" "$(stat -c %s "$file")" \
+    "$ours"
 done

@@ -19,31 +19,16 @@
 
 namespace {
 
-// Every number of the document is finite: the JSON writer turns the others
-// into null, which only a missing map, file or box may be.
-bool FiniteJson(const nlohmann::json& value, const std::string& key = "") {
-  if (value.is_null())
-    return key == "texture" || key == "specular_map" || key == "opacity_map" ||
-           key == "file" || key == "box";
-  if (value.is_object()) {
-    for (auto it = value.begin(); it != value.end(); ++it)
-      if (!FiniteJson(it.value(), it.key())) return false;
-  } else if (value.is_array()) {
-    for (const auto& item : value)
-      if (!FiniteJson(item)) return false;
-  }
-  return true;
-}
-
 // What the scene may cost: its nodes and keys no more than their chunks'
 // bytes allow, its placements within the drawing budget.
 bool WithinBudget(const Scene& scene, size_t size) {
   const Keyframer& kf = scene.keyframer;
   unsigned long long cost = 0;
   for (const Placement& p : scene.placements)
-    cost += scene.meshes[p.mesh].vertices.size() / 3 + kPlacementCost;
+    cost += scene.meshes[p.mesh].vertices.size() / 3 +
+            DrawnFaces(scene.meshes[p.mesh]) + kPlacementCost;
   return kf.nodes.size() <= size / 6 && kf.keys.size() <= size / 6 &&
-         kf.hides.size() <= size / 6 && cost <= kMaxDrawnVertices;
+         kf.hides.size() <= size / 6 && cost <= kMaxDrawnVerticesAndFaces;
 }
 
 // Every placement shown at `frame` has a finite matrix.

@@ -146,7 +146,7 @@ struct DrawnPicture {
 // Draws one tile of the file's picture into the surface. The GL may still be
 // drawing when this returns.
 void DrawTile(ShownFile& shown, const PictureSize& size, const Tile& tile) {
-  shown.Draw(size.width, size.height, size.alpha, tile.x, tile.y);
+  shown.Draw(size.width, size.height, size.alpha, {}, tile.x, tile.y);
   glFlush();
 }
 

@@ -98,11 +98,22 @@ FrameView ShownFile::Frame(int width, int height) {
   return view;
 }
 
-void ShownFile::Draw(int width, int height, bool transparent, int left,
+bool ShownFile::Draw(int width, int height, bool transparent,
+                     const std::function<bool()>& giveup, int left,
                      int bottom) {
   FrameView view = Frame(width, height);
   view.transparent = transparent;
+  view.giveup = giveup;
   view.left = left;
   view.bottom = bottom;
-  renderer_->Draw(view);
+  const bool whole = renderer_->Draw(view);
+  if (renderer_->LeftOutForArea() > 0 && !saidarea_) {
+    saidarea_ = true;
+    messages_.Warn(file_ + ": " + std::to_string(renderer_->LeftOutForArea()) +
+                   " placements are left out of the picture, or drawn in "
+                   "part: together they would cover more than " +
+                   std::to_string(static_cast<int>(kMaxOverdraw)) +
+                   " times its pixels");
+  }
+  return whole;
 }

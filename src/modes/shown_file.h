@@ -4,6 +4,7 @@
 #ifndef MODELVIEWER_SHOWN_FILE_H
 #define MODELVIEWER_SHOWN_FILE_H
 
+#include <functional>
 #include <memory>
 #include <string>
 
@@ -40,9 +41,13 @@ class ShownFile {
   // their warnings where `warn` asks.
   void SetUpGl(bool warn);
   // Draws the frame that the controls' clock is at into a `width` x
-  // `height` picture; of a picture larger than the surface, the part whose
-  // bottom left pixel is (`left`, `bottom`).
-  void Draw(int width, int height, bool transparent = false, int left = 0,
+  // `height` picture (of a picture larger than the surface, the part whose
+  // bottom left pixel is (`left`, `bottom`)); says once a file that
+  // placements are left out of a frame for the area they would cover.
+  // `giveup`, asked between slices of the GL's work, gives the frame up
+  // where it says so: then false.
+  bool Draw(int width, int height, bool transparent = false,
+            const std::function<bool()>& giveup = {}, int left = 0,
             int bottom = 0);
 
   Controls& controls() { return controls_; }
@@ -64,6 +69,7 @@ class ShownFile {
   std::unique_ptr<ScenePose> pose_;  // the scene at this frame
   ShadingProgram* shading_;
   std::unique_ptr<SceneRenderer> renderer_;
+  bool saidarea_ = false;
 };
 
 #endif

@@ -12,7 +12,7 @@
 namespace {
 
 const unsigned int kMeshMatrix = 0x4160;
-const unsigned int kCamera = 0x4700;
+const unsigned int kCamera = 0x4700, kLight = 0x4600;
 const unsigned int kMeshMatrixBytes = 48;  // X, Y, Z axes and origin
 
 struct MeshChunks {
@@ -101,20 +101,41 @@ void InvertMeshMatrix(const float* stored, SceneMesh& mesh) {
   mesh.invertible = InvertAffine(m, mesh.inverse);
 }
 
-// Places meshes within the budget of drawn vertices; past it, counts what
-// it leaves out.
+// The area of the faces (three corners each), in double precision.
+double FaceArea(const std::vector<float>& vertices,
+                const std::vector<unsigned int>& faces) {
+  double area = 0;
+  for (size_t f = 0; f + 2 < faces.size(); f += 3) {
+    const float* a = &vertices[3 * size_t(faces[f])];
+    const float* b = &vertices[3 * size_t(faces[f + 1])];
+    const float* c = &vertices[3 * size_t(faces[f + 2])];
+    double u[3], v[3];
+    for (int k = 0; k < 3; ++k) u[k] = double(b[k]) - a[k];
+    for (int k = 0; k < 3; ++k) v[k] = double(c[k]) - a[k];
+    const double x = u[1] * v[2] - u[2] * v[1], y = u[2] * v[0] - u[0] * v[2],
+                 z = u[0] * v[1] - u[1] * v[0];
+    area += 0.5 * std::sqrt(x * x + y * y + z * z);
+  }
+  return area;
+}
+
+// Places meshes within the budget of drawn vertices and faces; past it,
+// counts what it leaves out.
 class Placer {
  public:
-  explicit Placer(Scene& scene) : scene_(scene) {}
+  explicit Placer(Scene& scene) : scene_(scene) {
+    for (const SceneMesh& mesh : scene.meshes)
+      costs_.push_back(mesh.vertices.size() / 3 + DrawnFaces(mesh) +
+                       kPlacementCost);
+  }
 
   bool Place(int mesh, int node) {
-    const unsigned long long vertices =
-        scene_.meshes[mesh].vertices.size() / 3 + kPlacementCost;
-    if (vertices > kMaxDrawnVertices - drawn_) {
+    const unsigned long long cost = costs_[mesh];
+    if (cost > kMaxDrawnVerticesAndFaces - drawn_) {
       ++leftout_;
       return false;
     }
-    drawn_ += vertices;
+    drawn_ += cost;
     scene_.placements.push_back({mesh, node});
     return true;
   }
@@ -125,16 +146,17 @@ class Placer {
           std::to_string(leftout_) +
           " placements are left out: together with the others they would "
           "cost more to draw than " +
-          std::to_string(kMaxDrawnVertices) + " vertices");
+          std::to_string(kMaxDrawnVerticesAndFaces) + " vertices and faces");
   }
 
  private:
   Scene& scene_;
+  std::vector<unsigned long long> costs_;  // of placing each mesh
   unsigned long long drawn_ = 0, leftout_ = 0;
 };
 
-// The nodes that place something or move a camera, with their ancestors,
-// parents first.
+// The nodes that place something or move a camera or a light, with their
+// ancestors, parents first.
 void FindPosed(Scene& scene) {
   const Keyframer& kf = scene.keyframer;
   std::vector<bool> needed(kf.nodes.size(), false);
@@ -146,6 +168,10 @@ void FindPosed(Scene& scene) {
   for (const SceneCamera& camera : scene.cameras) {
     need(camera.node);
     need(camera.targetnode);
+  }
+  for (const SceneLight& light : scene.lights) {
+    need(light.node);
+    need(light.targetnode);
   }
   scene.slot.assign(kf.nodes.size(), -1);
   for (int n : kf.order)
@@ -209,6 +235,30 @@ void LinkCameras(Scene& scene) {
   }
 }
 
+// Each light's keyframer nodes: the first light node (omni or spot) and,
+// for a spot, the first spot target node of its name; the ambient light's:
+// the first ambient node.
+void LinkLights(Scene& scene) {
+  const Keyframer& kf = scene.keyframer;
+  std::unordered_map<std::string, int> lights, targets;
+  for (size_t n = 0; n < kf.nodes.size(); ++n) {
+    const KeyframeNode& node = kf.nodes[n];
+    if (node.kind == NodeKind::kOmni || node.kind == NodeKind::kSpot)
+      lights.emplace(kf.NameOf(node), static_cast<int>(n));
+    if (node.kind == NodeKind::kSpotTarget)
+      targets.emplace(kf.NameOf(node), static_cast<int>(n));
+    if (node.kind == NodeKind::kAmbient && scene.environment.ambient.node < 0)
+      scene.environment.ambient.node = static_cast<int>(n);
+  }
+  for (SceneLight& light : scene.lights) {
+    auto node = lights.find(light.name);
+    if (node != lights.end()) light.node = node->second;
+    auto target = targets.find(light.name);
+    if (target != targets.end() && light.kind == LightKind::kSpot)
+      light.targetnode = target->second;
+  }
+}
+
 class Importer {
  public:
   Importer(Loader3DS& loader, Scene& scene) : loader_(loader), scene_(scene) {}
@@ -223,12 +273,15 @@ class Importer {
   }
 
   // An object with triangle meshes is a model; one with a camera is a
-  // camera (lights are passed over).
+  // camera, one with a light a light.
   void Object(const chunk_header& object) {
     std::vector<chunk_header> meshes;
     for (const chunk_header& c : Within(loader_, object))
       if (c.id == CHUNK_TRIMESH) meshes.push_back(c);
-    if (meshes.empty()) return Camera(object);
+    if (meshes.empty()) {
+      Camera(object);
+      return Light(object);
+    }
     SceneMesh mesh;
     mesh.model = scene_.models++;
     mesh.name = ChunkCursor(loader_, object).String();
@@ -251,6 +304,23 @@ class Importer {
           "camera \"" + camera.name +
           "\" is passed over: it looks at itself, its lens is not a positive "
           "number, or a number of it is not finite or is beyond 1e30");
+  }
+
+  // A light that stands nowhere is passed over with a warning.
+  void Light(const chunk_header& object) {
+    chunk_header c;
+    SceneLight light;
+    const std::string name = ChunkCursor(loader_, object).String();
+    if (!FirstWithin(loader_, object, kLight, c) ||
+        !ReadLight(loader_, c, name, light))
+      return;
+    if (LightStandsSomewhere(light))
+      scene_.lights.push_back(light);
+    else
+      scene_.warnings.push_back(
+          "light \"" + light.name +
+          "\" is passed over: a number of its position or target is not "
+          "finite or is beyond 1e30, or it is a spot that points at itself");
   }
 
   void Warn(const SceneMesh& mesh, const std::string& what) {
@@ -281,6 +351,7 @@ class Importer {
     SmoothByGroups(masks, faces, mesh.vertices, mesh.coords, mesh.normals);
     if (found.hasmatrix) ReadMeshMatrix(found.matrix, mesh);
     BoundMesh(mesh);
+    mesh.area = FaceArea(mesh.vertices, faces);
     Group(materials, faces, mesh);
     // Every vertex left is one that a face draws.
     if (mesh.bounded) {
@@ -386,10 +457,12 @@ void ImportEditor(Loader3DS& loader, const chunk_header& main, Scene& scene) {
   chunk_header editor;
   if (!FirstWithin(loader, main, CHUNK_EDITOR, editor)) return;
   std::vector<chunk_header> objects, materials;
-  for (const chunk_header& c : Within(loader, editor)) {
+  const std::vector<chunk_header> children = Within(loader, editor);
+  for (const chunk_header& c : children) {
     if (c.id == CHUNK_OBJECT) objects.push_back(c);
     if (c.id == CHUNK_MATERIAL) materials.push_back(c);
   }
+  scene.environment = ReadEnvironment(loader, children);
   Importer importer(loader, scene);
   importer.Materials(materials);
   for (const chunk_header& object : objects) {
@@ -424,6 +497,7 @@ bool ImportScene(Loader3DS& loader, Scene& scene, std::string& why) {
     scene.warnings.push_back(warning);
   Place(scene);
   LinkCameras(scene);
+  LinkLights(scene);
   FindPosed(scene);
   return true;
 }

@@ -1,7 +1,7 @@
 // The scene room: what the programs know about a 3DS file, with no window
 // and no OpenGL. The file's chunks read through one cursor, its meshes,
-// materials, smoothing groups, keyframer and cameras imported into plain
-// records, and where everything is at a frame. Its files may use the
+// materials, smoothing groups, keyframer, cameras and lights imported into
+// plain records, and where everything is at a frame. Its files may use the
 // standard library, the reader (src/loader) and the base room; the build
 // links neither SDL nor GL into it. Tests, tools and the fuzzers use it
 // directly.
@@ -9,7 +9,8 @@
 // This header: a file's scene as the viewing mode draws it, in plain data.
 // Every triangle mesh of every model, its faces grouped by the material that
 // the file names for them, where the keyframer places each mesh, the file's
-// cameras, and the box around everything drawn. import.h fills it.
+// cameras and lights, its ambient light, background and fog, and the box
+// around everything drawn. import.h fills it.
 #ifndef MODELVIEWER_SCENE_H
 #define MODELVIEWER_SCENE_H
 
@@ -18,6 +19,7 @@
 
 #include "scene/cameras.h"
 #include "scene/keyframer.h"
+#include "scene/lights.h"
 #include "scene/materials.h"
 #include "scene/matrix.h"
 
@@ -43,7 +45,11 @@ struct SceneMesh {
   Matrix inverse = Identity();
   float low[3] = {0, 0, 0}, high[3] = {0, 0, 0};  // its finite vertices
   bool bounded = false;
+  double area = 0;  // of the faces it draws, in its own coordinates
 };
+
+// The faces of the mesh that its groups draw.
+size_t DrawnFaces(const SceneMesh& mesh);
 
 // One mesh drawn at one place: by a keyframer object node (its world matrix
 // at a frame, times T(-pivot) M^-1), or as stored (node -1).
@@ -52,10 +58,11 @@ struct Placement {
   int node = -1;
 };
 
-// The most vertices that all placements together may draw: far more than
-// any real file, and a bound on what a crafted one can ask for. A placement
-// counts as that many more vertices for what drawing it costs besides them.
-const unsigned long long kMaxDrawnVertices = 20000000;
+// The most vertices and faces that all placements together may draw: far
+// more than any real file, and a bound on what a crafted one can ask for
+// (four vertices can carry 65 535 faces). A placement counts as that many
+// more for what drawing it costs besides them.
+const unsigned long long kMaxDrawnVerticesAndFaces = 20000000;
 const unsigned long long kPlacementCost = 32;
 
 struct Scene {
@@ -72,6 +79,8 @@ struct Scene {
   // them (-1: none). Nodes that place nothing cost nothing at a frame.
   std::vector<int> posed, slot;
   std::vector<SceneCamera> cameras;  // those that can be looked through
+  std::vector<SceneLight> lights;    // those that stand somewhere
+  Environment environment;           // ambient light, background, fog
   // The box around every finite vertex that a face draws; `bounded` is false
   // when there is none.
   bool bounded = false;
