@@ -12,7 +12,9 @@
 // Keeps the GL's own lines off standard error (EGL's and GLX's warnings
 // when a driver fails, Mesa's when its shader cache cannot be made),
 // through their switches where the person has not set them. Before the GL
-// starts, while no other thread runs; once is enough.
+// starts, while no other thread runs (the entry calls it for every run that
+// draws; the window and the offscreen surface call it again, to no effect);
+// once is enough.
 void QuietenTheGl();
 
 // Where the X server fails under a window (it ends, closes the connection

@@ -323,6 +323,8 @@ static int Run(const Options& options, Messages& messages) {
                   why);
   if (options.info != Options::kNoInfo)
     return RunInfo(options, messages, inputs);
+  // Every other run starts a GL: quietened while no other thread runs.
+  QuietenTheGl();
   if (!options.file.empty() && !options.screenshot.empty())
     return RunPictures(options, kTextureFormat, messages, inputs);
   if (!options.file.empty())
