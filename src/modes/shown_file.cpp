@@ -43,7 +43,9 @@ bool ShownFile::Start(long frame, int camera, std::string& why) {
 
 void ShownFile::StartThumbnail(long frame) {
   const Keyframer& kf = scene_.keyframer;
-  startframe_ = frame >= 0 ? frame : kf.start;
+  // Without a frame asked for, a model hidden at the segment's start shows
+  // where it first appears.
+  startframe_ = frame >= 0 ? frame : FirstShownFrame(scene_);
   const std::vector<float> points = DrawnPoints(
       scene_, AnimationFrame(kf, startframe_, 0), kMostAimingPoints);
   float low[3] = {0, 0, 0}, high[3] = {0, 0, 0};
@@ -99,10 +101,13 @@ FrameView ShownFile::Frame(int width, int height) {
 }
 
 bool ShownFile::Draw(int width, int height, bool transparent,
-                     const std::function<bool()>& giveup) {
+                     const std::function<bool()>& giveup, int left,
+                     int bottom) {
   FrameView view = Frame(width, height);
   view.transparent = transparent;
   view.giveup = giveup;
+  view.left = left;
+  view.bottom = bottom;
   const bool whole = renderer_->Draw(view);
   if (renderer_->LeftOutForArea() > 0 && !saidarea_) {
     saidarea_ = true;

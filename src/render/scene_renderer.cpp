@@ -322,7 +322,9 @@ bool SceneRenderer::Draw(const FrameView& frame) {
   GLint samples = 0;
   glGetIntegerv(GL_SAMPLES, &samples);
   samples_ = std::max(1, samples);
-  glViewport(0, 0, frame.width, frame.height);
+  // A tile is the whole picture shifted by whole pixels, so that tiles
+  // meet as the picture drawn whole would.
+  glViewport(-frame.left, -frame.bottom, frame.width, frame.height);
   if (frame.transparent) {
     glClearColor(0.0f, 0.0f, 0.0f, 0.0f);
     // What is behind a transparent face keeps its own share of the alpha.

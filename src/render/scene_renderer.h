@@ -26,6 +26,9 @@ const GLfloat kBackground = 0.2f;
 // shown, and the matrix from the file's coordinates to the eye's.
 struct FrameView {
   int width, height;  // of the picture, in pixels
+  // The picture's pixel at the surface's bottom left corner: past 0 where
+  // the surface holds one tile of a larger picture.
+  int left = 0, bottom = 0;
   const ScenePose* pose;
   Matrix view;
   Projection projection;
