@@ -211,7 +211,10 @@ std::vector<HostileCase> HostileCases() {
       {.what = "a FIFO as FILE", .write = Command("mkfifo f.3ds"),
        .args = {"f.3ds"}, .status = 1,
        .err = "cannot read f.3ds: is not a regular file"},
-      {.what = "a folder as FILE", .args = {"."}, .status = 1,
+      {.what = "a folder without a 3DS file as FILE", .args = {"."},
+       .status = 1, .err = ".: no 3DS file in the folder"},
+      {.what = "a folder as the FILE of a screenshot",
+       .args = {"--screenshot", "s.png", "."}, .status = 1,
        .err = "cannot read .: is a directory"},
       {.what = "a FIFO and standard input as textures",
        .write = Command("mkfifo p.bmp", Model([] {
