@@ -29,17 +29,24 @@ struct Options {
   Info info = kNoInfo;  // --info[=json]: describe FILE, open no window
   int width = 800, height = 600;  // --size WxH: the window and screenshot
   bool sized = false;             // --size was given
-  int camera = 0;     // --camera N: start looking through the N-th; 0: none
-  std::string error;  // what is wrong with the command line
+  int camera = 0;  // --camera N: start looking through the N-th; 0: none
+  // --look studio (two lights fixed to the eye, dark grey behind) or --look
+  // file (the file's own lights, ambient light, background and fog).
+  enum Look { kStudioLook, kFileLook };
+  Look look = kStudioLook;
+  bool looked = false;  // --look was given
+  std::string error;    // what is wrong with the command line
 };
 
 // Reads `modelviewer [--screenshot OUT.png] [--frame N] [--size WxH]
-// [--camera N] [FILE]`, `--screenshot DIR [--thumbnail N] FILE...`,
+// [--camera N] [--look studio|file] [FILE]`, `--screenshot DIR
+// [--thumbnail N] FILE...`,
 // `--info[=json] FILE...` and `--help`, `--version`. "--" ends the options.
 // OUT names a folder when it is one or ends in "/". An empty FILE, a second
 // --screenshot, several FILEs without a folder or --info, a --thumbnail
-// without --screenshot or outside 16 to 4096, or --info, --size, --camera
-// or --thumbnail without a FILE is a usage error. The first of --help,
+// without --screenshot or outside 16 to 4096, a --look other than studio or
+// file, --info with --look, or --info, --size, --camera, --look or
+// --thumbnail without a FILE is a usage error. The first of --help,
 // --version or an error decides the action.
 Options ParseOptions(int argc, char* argv[]);
 

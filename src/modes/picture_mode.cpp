@@ -65,9 +65,12 @@ bool Prepare(const Options& options, const std::string& file, ShownFile& shown,
   // No thumbnail of a file cut short: a file manager then keeps its own
   // icon for a file that is broken.
   if (!shown.Load(file, countline, why, options.thumbnail > 0)) return false;
-  if (!options.thumbnail)
-    return shown.Start(options.frame, options.camera, why);
-  shown.StartThumbnail();
+  if (!options.thumbnail) {
+    if (!shown.Start(options.frame, options.camera, why)) return false;
+  } else {
+    shown.StartThumbnail();
+  }
+  shown.controls().filelook = options.look == Options::kFileLook;
   return true;
 }
 

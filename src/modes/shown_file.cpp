@@ -63,6 +63,8 @@ void ShownFile::SetUpGl(bool warn) {
   std::vector<std::string> warnings;
   if (!renderer_->ShaderWarning().empty())
     warnings.push_back(renderer_->ShaderWarning());
+  if (!renderer_->MapsWarning().empty())
+    warnings.push_back(file_ + ": " + renderer_->MapsWarning());
   renderer_->textures().Load(scene_, file_, layout_, inputs_, warnings);
   if (warn)
     for (const std::string& warning : warnings) messages_.Warn(warning);
@@ -88,6 +90,7 @@ FrameView ShownFile::Frame(int width, int height) {
   view.width = width;
   view.height = height;
   view.pose = pose_.get();
+  view.frame = frame;
   view.view = ViewMatrix(controls_.view);
   Projection& p = view.projection;
   p.aspect = static_cast<double>(width) / height;
@@ -95,6 +98,7 @@ FrameView ShownFile::Frame(int width, int height) {
   ClipPlanes(controls_.view, framing_.centre, framing_.radius, p.nearplane,
              p.farplane);
   view.wireframe = controls_.wireframe;
+  view.filelook = controls_.filelook;
   return view;
 }
 
@@ -102,4 +106,6 @@ void ShownFile::Draw(int width, int height, bool transparent) {
   FrameView view = Frame(width, height);
   view.transparent = transparent;
   renderer_->Draw(view);
+  for (const std::string& warning : renderer_->TakeLookWarnings())
+    messages_.Warn(file_ + ": " + warning);
 }

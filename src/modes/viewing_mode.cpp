@@ -30,6 +30,7 @@ class ViewingWindow {
         !shown_.Start(options_.frame, options_.camera, why) ||
         !OpenGlWindow(window_, why))
       messages_.Fail(why);
+    shown_.controls().filelook = options_.look == Options::kFileLook;
     shown_.SetUpGl(true);
     Loop();
     CloseGlWindow();

@@ -1,20 +1,19 @@
 // Draws a posed scene (scene.h, pose.h) the way the viewing mode shows it:
 // each material group of each placed mesh in one call with vertex arrays,
-// lit by two lights fixed to the eye, the transparent groups last.
+// in the studio look or the file's own (file_look.h), the transparent
+// groups last.
 #ifndef MODELVIEWER_SCENE_RENDERER_H
 #define MODELVIEWER_SCENE_RENDERER_H
 
 #include <string>
 #include <vector>
 
+#include "render/file_look.h"
 #include "render/render.h"
 #include "render/shading.h"
 #include "render/textures.h"
 #include "scene/pose.h"
 #include "scene/scene.h"
-
-// A dark neutral grey, against which both black and white materials show.
-const GLfloat kBackground = 0.2f;
 
 // How the eye sees: a vertical field of view in degrees, the picture's
 // width over its height, and the clipping planes.
@@ -27,9 +26,11 @@ struct Projection {
 struct FrameView {
   int width, height;  // of the picture, in pixels
   const ScenePose* pose;
+  double frame = 0;  // the frame that `pose` is at
   Matrix view;
   Projection projection;
   bool wireframe;
+  bool filelook = false;  // the file's lights, background and fog
   // Nothing behind the model: alpha 0 where nothing is drawn, and colours
   // premultiplied by their alpha, as blending leaves them.
   bool transparent = false;
@@ -41,19 +42,24 @@ class SceneRenderer {
   // renderer and serves every renderer in the same GL context, so that its
   // programs are made once for a folder of files.
   explicit SceneRenderer(const Scene& scene, ShadingProgram* shading = nullptr)
-      : scene_(scene), shading_(shading ? *shading : own_) {}
+      : scene_(scene), shading_(shading ? *shading : own_), look_(scene) {}
 
   SceneTextures& textures() { return textures_; }
 
-  // The GL state this renderer draws with, once in each GL context: lights
-  // that move with the eye, colours from the materials, vertex arrays, and
-  // the shading program.
+  // The GL state this renderer draws with, once in each GL context: the
+  // studio's lights, colours from the materials, vertex arrays, and the
+  // shading program.
   void SetUpState();
   // Why faces are lit per vertex by OpenGL 1.1 instead of per pixel, or ""
   // where the shading program draws.
   const std::string& ShaderWarning() const { return shaderwarning_; }
+  // That the file's bump and reflection maps are not drawn, lit per vertex;
+  // "" where they are drawn or it has none.
+  const std::string& MapsWarning() const { return mapswarning_; }
   // Clears and draws one frame; the caller shows it.
   void Draw(const FrameView& frame);
+  // What the file's look found worth a warning since last asked, once each.
+  std::vector<std::string> TakeLookWarnings() { return look_.TakeWarnings(); }
 
  private:
   struct Later {
@@ -64,6 +70,7 @@ class SceneRenderer {
   bool Cutout(int material, bool hascoords) const;
   bool Transparent(int material, bool hascoords) const;
   void UseMaterial(int material, bool hascoords, bool wireframe);
+  void UseBumpsAndReflections(int material, bool hascoords, Look& look);
   void SetColours(const SceneMaterial& m, bool textured);
   const SceneMesh& Enter(size_t i, const Matrix& matrix);
   void DrawGroup(const SceneMesh& mesh, const FaceGroup& group, bool wireframe);
@@ -74,7 +81,8 @@ class SceneRenderer {
   SceneTextures textures_;
   ShadingProgram own_;
   ShadingProgram& shading_;
-  std::string shaderwarning_;
+  FrameLook look_;
+  std::string shaderwarning_, mapswarning_;
   size_t queued_ = 0;  // corners drawn since the last flush
 };
 
