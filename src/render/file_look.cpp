@@ -129,11 +129,12 @@ void UseDefaultLight(float cone[4]) {
 
 }  // namespace
 
-void FrameLook::SetUpStudio() {
+void FrameLook::SetUpStudio(ShadingProgram& shading) {
   for (int i = 0; i < static_cast<int>(kMostLights); ++i) ResetLight(i);
   UseStudioLights();
   EnableLights(2);
   glDisable(GL_FOG);
+  shading.SetLighting(FileLighting());
   filelit_ = false;
 }
 
@@ -205,9 +206,8 @@ void FrameLook::Light(bool filelook, const ScenePose& pose, double frame,
     if (!filelit_) return;
     GLfloat view[16];
     glGetFloatv(GL_MODELVIEW_MATRIX, view);
-    SetUpStudio();
+    SetUpStudio(shading);
     glLoadMatrixf(view);
-    shading.SetLighting(FileLighting());
     return;
   }
   filelit_ = true;

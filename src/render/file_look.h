@@ -21,9 +21,8 @@ class FrameLook {
  public:
   explicit FrameLook(const Scene& scene) : scene_(scene) {}
 
-  // The studio's lights, in a GL context whose lights are as OpenGL starts
-  // them.
-  void SetUpStudio();
+  // The studio's lights, in the GL and in `shading`.
+  void SetUpStudio(ShadingProgram& shading);
   // Clears the picture to what stands behind the model: the dark grey, or
   // in the file's look its background (black where it shows none), or
   // nothing where `transparent`.

@@ -48,7 +48,7 @@ void SceneRenderer::SetUpState() {
   glEnable(GL_LINE_SMOOTH);
   glHint(GL_POLYGON_SMOOTH_HINT, GL_NICEST);
   glEnable(GL_LIGHTING);
-  look_.SetUpStudio();
+  look_.SetUpStudio(shading_);
   // Faces seen from behind (open meshes, faces wound either way) are lit
   // as well as those seen from the front.
   glLightModeli(GL_LIGHT_MODEL_TWO_SIDE, GL_TRUE);
