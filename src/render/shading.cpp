@@ -1,5 +1,6 @@
 #include "render/shading.h"
 
+#include <algorithm>
 #include <cstdlib>
 #include <cstring>
 #include <string>
@@ -9,14 +10,15 @@ namespace {
 
 // The lights as the fixed-function state holds them, and the viewer at the
 // eye. In the file's look: the global ambient (the file's ambient light),
-// and the first `lights` lights, each a point (or, for the default light,
-// a direction) in eye space whose colour is its diffuse and specular
-// colour, a spot's light fading from its hotspot's edge to its falloff's,
-// and an attenuated light's from its inner range to its outer one.
+// and the first LIGHTS lights, each a point (or, for the default light, a
+// direction) in eye space whose colour is its diffuse and specular colour,
+// a spot's light fading from its hotspot's edge to its falloff's, and an
+// attenuated light's from its inner range to its outer one. A program for
+// each count of lights: a loop of known length, unrolled, runs at twice
+// the speed of one that counts up to a uniform.
 const char kLighting[] = R"(
 #ifdef FILELOOK
-uniform int lights;
-uniform vec4 cones[MOST_LIGHTS];
+uniform vec4 cones[LIGHTS];
 // The share of light i that reaches p, and the direction towards it.
 float Share(int i, vec3 p, out vec3 l) {
   vec4 at = gl_LightSource[i].position;
@@ -24,7 +26,7 @@ float Share(int i, vec3 p, out vec3 l) {
   float far = length(l);
   l /= far;
   vec4 cone = cones[i];
-  float c = dot(-l, normalize(gl_LightSource[i].spotDirection));
+  float c = dot(-l, gl_LightSource[i].spotDirection);  // a unit vector
   float share = c >= cone.x ? 1.0 : c <= cone.y ? 0.0
                                   : smoothstep(cone.y, cone.x, c);
   if (at.w != 0.0)
@@ -35,8 +37,7 @@ void Light(vec3 n, vec3 p, out vec3 lit, out vec3 highlight) {
   vec3 v = normalize(-p);
   lit = gl_LightModel.ambient.rgb;
   highlight = vec3(0.0);
-  for (int i = 0; i < MOST_LIGHTS; ++i) {
-    if (i >= lights) break;
+  for (int i = 0; i < LIGHTS; ++i) {
     vec3 l;
     float share = Share(i, p, l);
     float d = dot(n, l);
@@ -269,9 +270,11 @@ GLuint Link(const std::string& defines, std::string& why) {
   return program;
 }
 
-// The bits of a program's key past the shading mode and the maps.
+// The bits of a program's key past the shading mode and the maps; the
+// file's look keeps its count of lights from kLightsShift on.
 const unsigned int kFileLookBit = 1 << 8, kFogBit = 1 << 9;
 const unsigned int kBumpBit = 1 << 10, kReflectionBit = 1 << 11;
+const unsigned int kLightsShift = 12;
 
 // A look's program: only the code and the values passed between stages
 // that it needs, which llvmpipe otherwise computes and carries for every
@@ -300,8 +303,8 @@ std::string DefinesOf(unsigned int key) {
   if (key & 1 << 6) defines += "#define CUTOUT\n";
   if (key & 1 << 7) defines += "#define SHINY\n";
   if (key & kFileLookBit)
-    defines += "#define FILELOOK\n#define MOST_LIGHTS " +
-               std::to_string(kMostLights) + "\n";
+    defines += "#define FILELOOK\n#define LIGHTS " +
+               std::to_string(key >> kLightsShift) + "\n";
   if (key & kFogBit) defines += "#define FOGGY\n";
   if (key & kBumpBit) defines += "#define BUMPED\n";
   if (key & kReflectionBit) defines += "#define REFLECTING\n";
@@ -321,7 +324,6 @@ ShadingProgram::Program ShadingProgram::Made(unsigned int key,
   p.name = Link(DefinesOf(key), why);
   if (!p.name) return p;
   p.alphasource = glGetUniformLocation(p.name, "alphasource");
-  p.lights = glGetUniformLocation(p.name, "lights");
   p.cones = glGetUniformLocation(p.name, "cones");
   p.fog = glGetUniformLocation(p.name, "fog");
   p.bumping = glGetUniformLocation(p.name, "bumping");
@@ -362,8 +364,7 @@ void ShadingProgram::Use(const Look& look, bool shiny) {
   if (look.opacitymapped) glUniform1i(p.alphasource, look.alphasource);
   if (lighting_.on && p.lit != lit_) {
     p.lit = lit_;
-    glUniform1i(p.lights, lighting_.lights);
-    glUniform4fv(p.cones, kMostLights, &lighting_.cones[0][0]);
+    glUniform4fv(p.cones, lighting_.lights, &lighting_.cones[0][0]);
     if (lighting_.fog) glUniform4fv(p.fog, 1, lighting_.fogplanes);
   }
   if (look.bumpmapped) {
@@ -377,6 +378,10 @@ void ShadingProgram::Stop() { glUseProgram(0); }
 
 void ShadingProgram::SetLighting(const FileLighting& lighting) {
   lighting_ = lighting;
-  lightingkey_ = lighting.on ? kFileLookBit | (lighting.fog ? kFogBit : 0) : 0;
+  const unsigned int lights = static_cast<unsigned int>(
+      std::min(std::max(lighting.lights, 1), static_cast<int>(kMostLights)));
+  lightingkey_ = lighting.on ? kFileLookBit | (lighting.fog ? kFogBit : 0) |
+                                   lights << kLightsShift
+                             : 0;
   ++lit_;
 }

@@ -35,7 +35,7 @@ struct Look {
 // lights shine, each limited to its cone and its reach; fog where asked.
 struct FileLighting {
   bool on = false;  // otherwise the studio's two lights
-  int lights = 0;
+  int lights = 0;   // from 1 to kMostLights where on
   // Each light's cosines of the hotspot's and the falloff's half angles
   // (-2 for an omni light), and the distances where its light starts to
   // fade and where none is left (kNoFade for a light that does not fade).
@@ -73,7 +73,7 @@ class ShadingProgram {
   // A linked program (0: one the GL refused) and where its uniforms are.
   struct Program {
     unsigned int name = 0;
-    int alphasource = -1, lights = -1, cones = -1, fog = -1;
+    int alphasource = -1, cones = -1, fog = -1;
     int bumping = -1, bumpuntiled = -1, reflection = -1;
     unsigned int lit = 0;  // the lighting it was last given
   };
