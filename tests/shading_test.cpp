@@ -258,6 +258,8 @@ void WriteLookFiles(const std::string& work) {
           "-size 4x16 xc:white xc:black xc:white xc:black xc:white xc:black "
           "xc:white xc:black +append");
   Convert(work, "sky.png", kQuadrantImage);
+  Shell("cp '" TEST_DATA_DIR "/spot_on_plane_studio.png' '" + work +
+        "/before.png'");
 }
 
 // Within `tolerance` of `r`, `g`, `b` in every channel.
@@ -287,7 +289,7 @@ struct LookCase {
   std::string what;
   std::vector<std::string> args;
   std::vector<std::string> err = {};
-  std::function<void(const Image&)> check;
+  std::function<void(const Image&, const std::string& work)> check;
   std::string env = "";
 };
 void PrintTo(const LookCase& c, std::ostream* out) { *out << c.what; }
@@ -300,7 +302,7 @@ std::vector<LookCase> LookCases() {
       {.what = "a red spot lights the white plane red inside its cone only",
        .args = {"--look", "file", "spot.3ds"},
        .check =
-           [](const Image& shot) {
+           [](const Image& shot, const std::string&) {
              EXPECT_TRUE(Near(shot.at(kSpotX, kSpotY), 255, 0, 0, 40));
              EXPECT_TRUE(Near(shot.at(kSpotX - 25, kSpotY), 255, 0, 0, 40));
              // 4 from the middle: on the plane, past the falloff.
@@ -310,9 +312,8 @@ std::vector<LookCase> LookCases() {
       {.what = "the studio look of the same file is as it was",
        .args = {"spot.3ds"},
        .check =
-           [](const Image& shot) {
-             const Image before =
-                 ReadPng(TEST_DATA_DIR "/spot_on_plane_studio.png");
+           [](const Image& shot, const std::string& work) {
+             const Image before = ReadPng(work + "/before.png");
              ASSERT_EQ(300, before.w);
              EXPECT_TRUE(before.rgb == shot.rgb);
            }},
@@ -320,7 +321,7 @@ std::vector<LookCase> LookCases() {
        .args = {"--look", "file", "spot.3ds"},
        .err = {"lit per vertex"},
        .check =
-           [](const Image& shot) {
+           [](const Image& shot, const std::string&) {
              EXPECT_EQ("r", Hue(shot.at(kSpotX, kSpotY)));
              EXPECT_LT(Brightness(shot.at(kSpotX - 80, kSpotY)), 16);
            },
@@ -328,7 +329,7 @@ std::vector<LookCase> LookCases() {
       {.what = "fog darkens the far end of a long floor to its colour",
        .args = {"--look", "file", "--camera", "1", "fog.3ds"},
        .check =
-           [](const Image& shot) {
+           [](const Image& shot, const std::string&) {
              EXPECT_GT(Brightness(shot.at(150, 295)), 200);          // 5.6 away
              EXPECT_TRUE(Near(shot.at(150, 141), 26, 26, 128, 16));  // 100
              const RGBColour between = shot.at(150, 160);
@@ -340,7 +341,7 @@ std::vector<LookCase> LookCases() {
        .args = {"--look", "file", "bump.3ds"},
        .err = {"no light of the file's is on"},
        .check =
-           [](const Image& shot) {
+           [](const Image& shot, const std::string&) {
              // 8 stripes, of which the 4 edges from white to black lean
              // away from the light.
              EXPECT_GE(StripesAlong(shot), 4);
@@ -348,7 +349,7 @@ std::vector<LookCase> LookCases() {
       {.what = "a reflection map shows its image on a ball",
        .args = {"ball.3ds"},
        .check =
-           [](const Image& shot) {
+           [](const Image& shot, const std::string&) {
              Coloured c = ColouredOf(shot);
              EXPECT_GT(c.upper["r"], 1000);
              EXPECT_GT(c.upper["g"], 1000);
@@ -357,7 +358,10 @@ std::vector<LookCase> LookCases() {
       {.what = "without shaders reflection maps are left out, with a warning",
        .args = {"ball.3ds"},
        .err = {"lit per vertex", "bump and reflection maps are not drawn"},
-       .check = [](const Image& shot) { EXPECT_EQ(0, ColouredOf(shot).count); },
+       .check =
+           [](const Image& shot, const std::string&) {
+             EXPECT_EQ(0, ColouredOf(shot).count);
+           },
        .env = "MODELVIEWER_NO_SHADERS=1"},
   };
 }
@@ -383,7 +387,7 @@ TEST_P(Looks, ThePictureShowsIt) {
   }
   const Image shot = ReadPng(dir + "/work/s.png");
   ASSERT_EQ(300, shot.w);
-  c.check(shot);
+  c.check(shot, dir + "/work");
 }
 
 INSTANTIATE_TEST_SUITE_P(Cases, Looks,
