@@ -1,28 +1,48 @@
 #!/usr/bin/env bash
-# Time and peak memory of --info, --info=json and --screenshot on the crafted
-# files of make_hostile, against the bound: 10 s, and 10 x the file plus 200
-# MB. Builds build/ first unless PROGRAM is given.
-#   bash bench/hostile.sh [PROGRAM]
+# Processor time, peak memory and status of --info, --info=json and the three
+# ways of drawing a picture (a 256 thumbnail, an 800 x 600 screenshot, a
+# 2048 thumbnail) on the crafted files of make_hostile, against the bound:
+# 10 s of processor time, and 10 x the file plus 200 MB. With several
+# PROGRAMs (a build of main and this one, say), each run in turn on the same
+# file and shown side by side. Builds build/ first unless a PROGRAM is given.
+#   bash bench/hostile.sh [PROGRAM...]
+# HOSTILE_LIMIT: the seconds a run may take before it is stopped (120), and
+# killed 5 s later where the stop is not taken.
 set -uo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
-program=${1:-$root/build/modelviewer}
-[ $# -ge 1 ] || cmake --build "$root/build" --target modelviewer make_hostile >/dev/null
+programs=("$@")
+if [ $# -eq 0 ]; then
+  cmake --build "$root/build" --target modelviewer make_hostile >/dev/null
+  programs=("$root/build/modelviewer")
+fi
+limit=${HOSTILE_LIMIT:-120}
 dir=$(mktemp -d)
 trap 'rm -rf "$dir"' EXIT
 "$root/build/make_hostile" "$dir"
-printf '%-20s %-14s %8s %10s %10s %s\n' file mode seconds "peak MB" "bound MB" status
+printf '%-24s %-15s %8s' file mode "bound MB"
+for p in "${programs[@]}"; do
+  printf ' | %8s %7s %7s %6s' "cpu s" "wall s" "peak MB" status
+done
+printf '\n'
 for file in "$dir"/*.3ds; do
   size=$(stat -c %s "$file")
   bound=$((size * 10 / 1000000 + 200))
-  for mode in --info --info=json --screenshot; do
-    args=("$mode" "$file")
-    [ $mode = --screenshot ] && args=(--screenshot "$dir/shot.png" "$file")
-    SDL_VIDEODRIVER=x11 /usr/bin/time -f '%e %M' -o "$dir/time" \
-      timeout 120 "$program" "${args[@]}" >/dev/null 2>"$dir/err"
-    status=$?
-    seconds=? kb=0
-    read -r seconds kb < <(tail -n 1 "$dir/time") || true
-    printf '%-20s %-14s %8s %10s %10s %s\n' "$(basename "$file" .3ds)" "$mode" \
-      "$seconds" $((kb / 1000)) $bound $status
+  for mode in --info --info=json thumbnail-256 screenshot thumbnail-2048; do
+    case $mode in
+      thumbnail-*) args=(--thumbnail "${mode#thumbnail-}" --screenshot "$dir/shot.png" "$file") ;;
+      screenshot) args=(--screenshot "$dir/shot.png" "$file") ;;
+      *) args=("$mode" "$file") ;;
+    esac
+    printf '%-24s %-15s %8s' "$(basename "$file" .3ds)" "$mode" $bound
+    for program in "${programs[@]}"; do
+      SDL_VIDEODRIVER=x11 /usr/bin/time -f '%e %U %S %M' -o "$dir/time" \
+        timeout -k 5 "$limit" "$program" "${args[@]}" >/dev/null 2>"$dir/err"
+      status=$?
+      wall=? user=0 system=0 kb=0
+      read -r wall user system kb < <(tail -n 1 "$dir/time") || true
+      printf ' | %8s %7s %7s %6s' "$(awk "BEGIN { print $user + $system }")" \
+        "$wall" $((kb / 1000)) $status
+    done
+    printf '\n'
   done
 done

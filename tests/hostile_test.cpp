@@ -115,10 +115,21 @@ std::string Signal(const std::string& name) {
          name + " $viewer; sleep 0.7'";
 }
 
-// Sends SIGTERM `seconds` after the start, whatever the program is doing.
-std::string Stop(double seconds) {
-  return "VIEWER_WRAPPER='timeout --preserve-status -s TERM " +
+// Sends SIGTERM (or `signal`) `seconds` after the start, whatever the
+// program is doing.
+std::string Stop(double seconds, const std::string& signal = "TERM") {
+  return "VIEWER_WRAPPER='timeout --preserve-status -s " + signal + " " +
          std::to_string(seconds) + "'";
+}
+
+// Does `what` (a shell command: a signal, a key) once the window is open and
+// has drawn for half a second; the program must be gone 3 s later.
+std::string StopWindow(const std::string& what) {
+  return "ASAN_OPTIONS=detect_leaks=0:verify_asan_link_order=0 "
+         "VIEWER_PRE_ACTION='" +
+         what +
+         "; for i in $(seq 27); do kill -0 $viewer 2>/dev/null || break; "
+         "sleep 0.1; done'";
 }
 
 // Writes m.3ds of `make`, called only when the case runs: some are large.
@@ -189,6 +200,34 @@ std::vector<HostileCase> HostileCases() {
        .args = {"m.3ds"}, .seconds = 10, .env = Signal("TERM")},
       {.what = "SIGINT with the window open", .write = model,
        .args = {"m.3ds"}, .seconds = 10, .env = Signal("INT")},
+      {.what = "SIGHUP with the window open", .write = model,
+       .args = {"m.3ds"}, .seconds = 10, .env = Signal("HUP")},
+      // A write that fails ends the run with its reason, not a signal.
+      {.what = "a picture past the file-size limit",
+       .write = Command("echo 'ulimit -f 4; exec \"$@\"' > limit.sh", model),
+       .status = 1, .err = "cannot write the screenshot s.png: File too large",
+       .env = "VIEWER_WRAPPER='sh limit.sh'", .absent = "s.png"},
+      // The picture is noise, so that it takes a while to write, and the
+      // folder is moved as soon as its new file is there.
+      {.what = "a folder renamed away while a picture is written",
+       .write = Command(
+           "convert -size 256x256 xc:gray +noise Random t.bmp && echo '(for "
+           "i in $(seq 4000); do ls -a out 2>/dev/null | grep -q "
+           "^.modelviewer- && exec mv out gone; sleep 0.005; done) & exec "
+           "\"$@\"' > rename.sh",
+           Textured("t.bmp")),
+       .args = {"--thumbnail", "1024", "--screenshot", "out/", "m.3ds",
+                "m.3ds", "m.3ds", "m.3ds", "m.3ds", "m.3ds", "m.3ds", "m.3ds"},
+       .status = 1,
+       .err = "cannot write pictures into out/: No such file or directory",
+       .seconds = 30, .env = "VIEWER_WRAPPER='sh rename.sh'"},
+      // What thumbnails are asked for is drawn, or refused.
+      {.what = "a thumbnail through a camera the file does not have",
+       .write = WriteQuadWithCamera,
+       .args = {"--thumbnail", "64", "--camera", "2", "--screenshot", "t.png",
+                "quad.3ds"},
+       .status = 1, .err = "quad.3ds: --camera 2: the file has 1 camera",
+       .absent = "t.png"},
       {.what = "no display for a window", .write = model, .args = {"m.3ds"},
        .status = 1,
        .err = "no display (DISPLAY is not set); --screenshot draws without "
@@ -294,6 +333,31 @@ std::vector<HostileCase> HostileCases() {
       {.what = "70 000 nodes on one triangle, drawn",
        .write = Model([] { return hostile::InstancedMesh(1, 70000); }),
        .seconds = 10, .megabytes = 248, .bounds = true},
+      {.what = "65 535 faces over 4 vertices, each half the picture, as a "
+               "256 thumbnail",
+       .write = Model([] { return hostile::StackedFaces(65535, 0); }),
+       .args = {"--thumbnail", "256", "--screenshot", "s.png", "m.3ds"},
+       .err = "placements are left out of the picture, or drawn in part",
+       .seconds = 10, .megabytes = 205, .bounds = true},
+      {.what = "100 copies of them at one place, drawn",
+       .write = Model([] { return hostile::StackedFaces(65535, 100, true); }),
+       .err = "1 placements are left out of the picture", .seconds = 10,
+       .megabytes = 205, .bounds = true},
+      // A picture of 4096 x 4096 pixels, drawn and read, holds about 300 MB
+      // of its own.
+      {.what = "5 000 nodes over them, as a 2048 thumbnail",
+       .write = Model([] { return hostile::StackedFaces(65535, 5000); }),
+       .args = {"--thumbnail", "2048", "--screenshot", "s.png", "m.3ds"},
+       .err = "placements are left out of the picture", .seconds = 10,
+       .megabytes = 400, .bounds = true},
+      {.what = "70 000 nodes over one such triangle, swept, drawn",
+       .write = Model([] { return hostile::StackedFaces(1, 70000); }),
+       .err = "placements are left out of the picture", .seconds = 10,
+       .megabytes = 250, .bounds = true},
+      {.what = "10 000 instances of a 196 605-vertex mesh, drawn",
+       .write = Model([] { return hostile::InstancedMesh(65535, 10000); }),
+       .err = "placements are left out", .seconds = 10, .megabytes = 215,
+       .bounds = true},
       {.what = "1 000 000 empty node chunks, drawn",
        .write = Model([] { return hostile::EmptyNodes(1000000); }),
        .seconds = 10, .megabytes = 260, .bounds = true},
@@ -316,11 +380,39 @@ std::vector<HostileCase> HostileCases() {
       {.what = "SIGTERM while --info=json is written",
        .write = Model([] { return hostile::SharedNames(600, 900); }),
        .args = {"--info=json", "m.3ds"}, .status = 1,
-       .err = "stopped by a signal", .seconds = 3.5, .env = Stop(1)},
-      {.what = "SIGTERM in a long first frame",
-       .write = Model([] { return hostile::InstancedMesh(65535, 100); }),
-       .status = 1, .err = "stopped by a signal", .seconds = 3.5,
+       .err = "stopped by a signal: the output on standard output is "
+              "incomplete",
+       .seconds = 3.5, .env = Stop(1)},
+      // A stop is seen while the GL draws, not only between its calls: 3 s
+      // from the signal to the exit at most (1 s is promised), and 1 s for
+      // the X server that the run starts first.
+      {.what = "SIGTERM while a 2048 thumbnail for standard output is drawn",
+       .write = Model([] { return hostile::StackedFaces(65535, 300); }),
+       .args = {"--thumbnail", "2048", "--screenshot", "-", "m.3ds"},
+       .status = 1,
+       .err = "stopped by a signal: the output on standard output is "
+              "incomplete",
+       .seconds = 5, .env = Stop(1)},
+      {.what = "SIGTERM while a 4096 x 4096 screenshot is drawn",
+       .write = Model([] { return hostile::StackedFaces(65535, 300); }),
+       .args = {"--size", "4096x4096", "--screenshot", "s.png", "m.3ds"},
+       .status = 1, .err = "stopped by a signal", .seconds = 5,
        .env = Stop(1), .absent = "s.png"},
+      {.what = "SIGINT while a 2048 thumbnail is drawn",
+       .write = Model([] { return hostile::StackedFaces(65535, 300); }),
+       .args = {"--thumbnail", "2048", "--screenshot", "s.png", "m.3ds"},
+       .status = 1, .err = "stopped by a signal", .seconds = 5,
+       .env = Stop(1, "INT"), .absent = "s.png"},
+      {.what = "Q in a long frame of the window",
+       .write = Model([] { return hostile::StackedFaces(65535, 5000); }),
+       .args = {"--size", "4096x4096", "m.3ds"},
+       .err = "placements are left out", .seconds = 20,
+       .env = StopWindow("xdotool mousemove 400 300 key q")},
+      {.what = "SIGINT in a long frame of the window",
+       .write = Model([] { return hostile::StackedFaces(65535, 5000); }),
+       .args = {"--size", "4096x4096", "m.3ds"},
+       .err = "placements are left out", .seconds = 20,
+       .env = StopWindow("kill -INT $viewer")},
   };
   // clang-format on
 }

@@ -41,11 +41,11 @@ bool ShownFile::Start(long frame, int camera, std::string& why) {
   return true;
 }
 
-void ShownFile::StartThumbnail() {
+void ShownFile::StartThumbnail(long frame) {
   const Keyframer& kf = scene_.keyframer;
-  startframe_ = kf.start;
-  const std::vector<float> points =
-      DrawnPoints(scene_, startframe_, kMostAimingPoints);
+  startframe_ = frame >= 0 ? frame : kf.start;
+  const std::vector<float> points = DrawnPoints(
+      scene_, AnimationFrame(kf, startframe_, 0), kMostAimingPoints);
   float low[3] = {0, 0, 0}, high[3] = {0, 0, 0};
   bool bounded = false;
   for (size_t i = 0; i + 2 < points.size(); i += 3)
@@ -102,10 +102,21 @@ FrameView ShownFile::Frame(int width, int height) {
   return view;
 }
 
-void ShownFile::Draw(int width, int height, bool transparent) {
+bool ShownFile::Draw(int width, int height, bool transparent,
+                     const std::function<bool()>& giveup) {
   FrameView view = Frame(width, height);
   view.transparent = transparent;
-  renderer_->Draw(view);
+  view.giveup = giveup;
+  const bool whole = renderer_->Draw(view);
+  if (renderer_->LeftOutForArea() > 0 && !saidarea_) {
+    saidarea_ = true;
+    messages_.Warn(file_ + ": " + std::to_string(renderer_->LeftOutForArea()) +
+                   " placements are left out of the picture, or drawn in "
+                   "part: together they would cover more than " +
+                   std::to_string(static_cast<int>(kMaxOverdraw)) +
+                   " times its pixels");
+  }
   for (const std::string& warning : renderer_->TakeLookWarnings())
     messages_.Warn(file_ + ": " + warning);
+  return whole;
 }

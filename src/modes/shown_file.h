@@ -4,6 +4,7 @@
 #ifndef MODELVIEWER_SHOWN_FILE_H
 #define MODELVIEWER_SHOWN_FILE_H
 
+#include <functional>
 #include <memory>
 #include <string>
 
@@ -33,15 +34,19 @@ class ShownFile {
   // of the segment), or looking through camera `camera` (from 1; 0: none).
   // False, with the reason, when the file has no such camera.
   bool Start(long frame, int camera, std::string& why);
-  // The three-quarter view of a thumbnail at the animation's first frame,
-  // the model filling the square picture.
-  void StartThumbnail();
+  // The three-quarter view of a thumbnail at `frame` (-1: the start of the
+  // segment; past its end, the frame that the picture shows), the model
+  // filling the square picture.
+  void StartThumbnail(long frame);
   // Into the GL context now current: the renderer's state and the textures;
   // their warnings where `warn` asks.
   void SetUpGl(bool warn);
   // Draws the frame that the controls' clock is at into a `width` x
-  // `height` picture.
-  void Draw(int width, int height, bool transparent = false);
+  // `height` picture; says once a file that placements are left out of a
+  // frame for the area they would cover. `giveup`, asked between slices of
+  // the GL's work, gives the frame up where it says so: then false.
+  bool Draw(int width, int height, bool transparent = false,
+            const std::function<bool()>& giveup = {});
 
   Controls& controls() { return controls_; }
   const Scene& scene() const { return scene_; }
@@ -62,6 +67,7 @@ class ShownFile {
   std::unique_ptr<ScenePose> pose_;  // the scene at this frame
   ShadingProgram* shading_;
   std::unique_ptr<SceneRenderer> renderer_;
+  bool saidarea_ = false;
 };
 
 #endif

@@ -185,17 +185,16 @@ Texture SceneTextures::Upload(const std::string& stored,
   if (known != byname_.end()) return known->second;
   StopPoint();
   std::string path, why;
-  names_->FindImage(stored, path);
   std::vector<unsigned char> bytes;
   FileId id;
   Texture texture;
   bool warned = false;
-  if (!ReadRegularFile(path, kMaxImageFileBytes, bytes, id, why)) {
-    // nothing to decode
+  if (!FindMap(*names_, stored, path, id, why)) {
+    // nothing to read
   } else if (byfile_.count(id)) {
     texture = byfile_[id];
     warned = true;  // under the name that first led to it
-  } else {
+  } else if (ReadRegularFile(path, kMaxImageFileBytes, bytes, id, why)) {
     inputs.Note(path, id);
     texture = byfile_[id] = TextureFromFile(path, bytes, layout, why);
   }
