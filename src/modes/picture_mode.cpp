@@ -133,10 +133,13 @@ bool Prepare(const Options& options, const std::string& file, ShownFile& shown,
   // No thumbnail of a file cut short: a file manager then keeps its own
   // icon for a file that is broken.
   if (!shown.Load(file, countline, why, options.thumbnail > 0)) return false;
+  bool started = true;
   if (!options.thumbnail || options.camera)
-    return shown.Start(options.frame, options.camera, why);
-  shown.StartThumbnail(options.frame);
-  return true;
+    started = shown.Start(options.frame, options.camera, why);
+  else
+    shown.StartThumbnail(options.frame);
+  shown.controls().filelook = options.look == Options::kFileLook;
+  return started;
 }
 
 // A picture read back from the surface, at the size it is written.

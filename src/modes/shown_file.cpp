@@ -65,6 +65,8 @@ void ShownFile::SetUpGl(bool warn) {
   std::vector<std::string> warnings;
   if (!renderer_->ShaderWarning().empty())
     warnings.push_back(renderer_->ShaderWarning());
+  if (!renderer_->MapsWarning().empty())
+    warnings.push_back(file_ + ": " + renderer_->MapsWarning());
   renderer_->textures().Load(scene_, file_, layout_, inputs_, warnings);
   if (warn)
     for (const std::string& warning : warnings) messages_.Warn(warning);
@@ -90,6 +92,7 @@ FrameView ShownFile::Frame(int width, int height) {
   view.width = width;
   view.height = height;
   view.pose = pose_.get();
+  view.frame = frame;
   view.view = ViewMatrix(controls_.view);
   Projection& p = view.projection;
   p.aspect = static_cast<double>(width) / height;
@@ -97,6 +100,7 @@ FrameView ShownFile::Frame(int width, int height) {
   ClipPlanes(controls_.view, framing_.centre, framing_.radius, p.nearplane,
              p.farplane);
   view.wireframe = controls_.wireframe;
+  view.filelook = controls_.filelook;
   return view;
 }
 
@@ -117,5 +121,7 @@ bool ShownFile::Draw(int width, int height, bool transparent,
                    std::to_string(static_cast<int>(kMaxOverdraw)) +
                    " times its pixels");
   }
+  for (const std::string& warning : renderer_->TakeLookWarnings())
+    messages_.Warn(file_ + ": " + warning);
   return whole;
 }
