@@ -27,6 +27,8 @@ struct OptionsCase {
   bool sized = false;
   int camera = 0;
   bool watch = false;
+  Options::Look look = Options::kStudioLook;
+  bool looked = false;
   const char* error = "";  // the usage error, in part; "" for none
 };
 void PrintTo(const OptionsCase& c, std::ostream* out) { *out << c.what; }
@@ -87,10 +89,10 @@ std::vector<OptionsCase> OptionsCases() {
        .action = usage, .error = "--camera needs a camera number"},
       {.what = "--size without a file", .args = {"--size", "800x600"},
        .action = usage, .width = 800, .height = 600, .sized = true,
-       .error = "--size, --camera and --thumbnail need a FILE"},
+       .error = "--thumbnail need a FILE"},
       {.what = "--camera without a file", .args = {"--camera", "1"},
        .action = usage, .camera = 1,
-       .error = "--size, --camera and --thumbnail need a FILE"},
+       .error = "--thumbnail need a FILE"},
       // --info takes no option that it does not use.
       {.what = "--info with --screenshot",
        .args = {"--info", "--screenshot", "s.png", "a.3ds"}, .action = usage,
@@ -156,6 +158,23 @@ std::vector<OptionsCase> OptionsCases() {
        .args = {"--watch", "--screenshot", "s.png", "a.3ds"}, .action = usage,
        .file = "a.3ds", .files = {"a.3ds"}, .screenshot = "s.png",
        .watch = true, .error = "--watch is for the window"},
+      // The look: studio or file, for a FILE that is shown.
+      {.what = "the file's look", .args = {"--look", "file", "a.3ds"},
+       .file = "a.3ds", .files = {"a.3ds"}, .look = Options::kFileLook,
+       .looked = true},
+      {.what = "the studio look for a folder of pictures",
+       .args = {"--look=studio", "--screenshot", "out/", "a.3ds"},
+       .file = "a.3ds", .files = {"a.3ds"}, .screenshot = "out/",
+       .folder = true, .looked = true},
+      {.what = "a look that is neither", .args = {"--look", "files", "a.3ds"},
+       .action = usage, .error = "--look needs studio or file"},
+      {.what = "a look without a file", .args = {"--look", "file"},
+       .action = usage, .look = Options::kFileLook, .looked = true,
+       .error = "--look and --thumbnail need a FILE"},
+      {.what = "--info with a look", .args = {"--info", "--look", "file", "a.3ds"},
+       .action = usage, .file = "a.3ds", .files = {"a.3ds"},
+       .info = Options::kInfoText, .look = Options::kFileLook, .looked = true,
+       .error = "--info takes no"},
   };
   // clang-format on
 }
@@ -183,6 +202,8 @@ TEST_P(CommandLines, SetEveryFieldAsTheyAsk) {
   EXPECT_EQ(c.sized, o.sized);
   EXPECT_EQ(c.camera, o.camera);
   EXPECT_EQ(c.watch, o.watch);
+  EXPECT_EQ(c.look, o.look);
+  EXPECT_EQ(c.looked, o.looked);
   EXPECT_EQ(!*c.error, o.error.empty()) << o.error;
   EXPECT_NE(std::string::npos, o.error.find(c.error)) << o.error;
 }

@@ -22,9 +22,10 @@
 # OUTDIR/alive_before_key says whether the program still ran (1 or 0);
 # VIEWER_USAGE=1 writes the program's peak memory in KB and its processor
 # seconds (user, system) to OUTDIR/usage; VIEWER_STOP="SIGNAL SECONDS" sends
-# SIGNAL (or with key:NAME, presses that key in the window) once the program
-# has used SECONDS of processor time (and, for a window, once it is open)
-# and writes the seconds from then to the program's end to OUTDIR/stopped;
+# SIGNAL (key:NAME presses that key in the window, display kills the X
+# server) once the program has used SECONDS of processor time (and, for a
+# window, once it is open), and writes the seconds from then to the
+# program's end to OUTDIR/stopped;
 # XVFB_ARGS adds arguments to the X server; WAIT_FOR_PICTURE=1 takes the
 # screenshot once something other than black is shown (at most 20 s).
 # Writes OUTDIR/stdout, stderr, status (124 when it had to be killed) and,
@@ -138,6 +139,7 @@ stop() {
   start=$(date +%s%N)
   case $signal in
     key:*) xdotool mousemove 400 300 key "${signal#key:}" 2>/dev/null ;;
+    display) kill -KILL "$xvfb" ;;
     *) kill -"$signal" "$pid" 2>/dev/null ;;
   esac
   wait $viewer

@@ -4,6 +4,7 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "platform/libraries.h"
 #include "platform/platform.h"
 
 namespace {
@@ -32,10 +33,8 @@ bool ChooseVideoDriver(bool forpicture, std::string& why) {
   return true;
 }
 
-}  // namespace
-
-SDL_Surface* OpenGlWindow(const WindowFormat& format, std::string& why) {
-  if (!ChooseVideoDriver(format.forpicture, why)) return nullptr;
+// SDL's video and the window, as OpenGlWindow says.
+SDL_Surface* StartGlWindow(const WindowFormat& format, std::string& why) {
   if (SDL_Init(SDL_INIT_VIDEO) < 0) {
     why = std::string("cannot initialise video: ") + SDL_GetError();
     return nullptr;
@@ -57,6 +56,25 @@ SDL_Surface* OpenGlWindow(const WindowFormat& format, std::string& why) {
   if (!surface)
     why = std::string("cannot open the OpenGL window: ") + SDL_GetError();
   return surface;
+}
+
+}  // namespace
+
+SDL_Surface* OpenGlWindow(const WindowFormat& format, std::string& why) {
+  if (!ChooseVideoDriver(format.forpicture, why)) return nullptr;
+  QuietenTheGl();
+  // A window that the X server refuses, or that the GL cannot draw in, is
+  // one reason, with what they said of it, not their lines.
+  DisplayRefusals refusals;
+  CaughtErrors caught;
+  SDL_Surface* surface = StartGlWindow(format, why);
+  const std::string said = caught.Lines();
+  if (surface && refusals.first().empty()) return surface;
+  if (!refusals.first().empty())
+    why = "cannot open the OpenGL window: " + refusals.first();
+  if (!said.empty()) why += " (" + said + ")";
+  CloseGlWindow();
+  return nullptr;
 }
 
 bool ResizeGlWindow(const WindowFormat& format, bool& fresh, std::string& why) {

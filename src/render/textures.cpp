@@ -162,6 +162,9 @@ Texture TextureFromFile(const std::string& path,
   }
   texture.blackandwhite = OnOff(image, false);
   texture.alphaonoff = OnOff(image, true);
+  glGetTexLevelParameteriv(GL_TEXTURE_2D, 0, GL_TEXTURE_WIDTH, &texture.width);
+  glGetTexLevelParameteriv(GL_TEXTURE_2D, 0, GL_TEXTURE_HEIGHT,
+                           &texture.height);
   return texture;
 }
 
@@ -220,7 +223,9 @@ void SceneTextures::Load(const Scene& scene, const std::string& file,
       Texture& texture;
     } maps[] = {{material.texture, t.texture},
                 {material.specularmap, t.specular},
-                {material.opacitymap, t.opacity}};
+                {material.opacitymap, t.opacity},
+                {material.bumpmap, t.bump},
+                {material.reflectionmap, t.reflection}};
     for (const auto& map : maps)
       if (!map.map.image.empty())
         map.texture = Upload(map.map.image, file, layout, inputs, warnings);
