@@ -148,73 +148,50 @@ stop() {
     awk '{ printf "%.3f\n", ($2 - $1) / 1e9 }' > "$outdir/stopped"
 }
 
-# Until `count` lines of the turns log match `pattern` (at most 20 s, and
-# no longer than the program runs).
-turns_until() {
-  local pattern=$1 count=$2 end=$((SECONDS + 20))
+# Until the shell condition `$1` holds (evaluated here, so it names the
+# caller's locals, not its arguments): at most 20 s, and no longer than the
+# program runs.
+until_true() {
+  local end=$((SECONDS + 20))
   while [ $SECONDS -lt $end ]; do
-    [ "$(grep -c "$pattern" "$turns" 2>/dev/null)" -ge "$count" ] && return 0
+    eval "$1" && return 0
     kill -0 $viewer 2>/dev/null || return 1
     sleep 0.01
   done
   return 1
 }
+# The lines of the turns log after line `from` that match `pattern`.
+turns_since() { tail -n +$(($1 + 1)) "$turns" 2>/dev/null | grep -c "$2"; }
 
 # Until the program has taken every event sent and drawn what they ask for:
 # the viewing mode stands still, looking at an empty queue five times in a
 # row (turn_log's "peek 0"); the bundled program, which draws on, takes no
-# event in five turns in a row after this call (at most 20 s).
+# event in five turns in a row from now.
 settled() {
-  local from end=$((SECONDS + 20))
+  local from
   from=$(wc -l < "$turns")
-  while [ $SECONDS -lt $end ]; do
-    [ "$(tail -n 5 "$turns" | grep -c '^peek 0$')" = 5 ] && return 0
-    [ "$(tail -n +$((from + 1)) "$turns" | grep '^poll' | tail -n 5 |
-      grep -c '^poll 0$')" = 5 ] && ! grep -q '^peek' "$turns" && return 0
-    kill -0 $viewer 2>/dev/null || return 1
-    sleep 0.01
-  done
-  return 1
+  until_true '[ "$(tail -n 5 "$turns" | grep -c "^peek 0$")" = 5 ] ||
+    { ! grep -q "^peek" "$turns" && [ "$(tail -n +$((from + 1)) "$turns" |
+      grep "^poll" | tail -n 5 | grep -c "^poll 0$")" = 5 ]; }'
 }
-
-# The lines of the turns log after line `from` that match `pattern`.
-turns_since() { tail -n +$(($1 + 1)) "$turns" 2>/dev/null | grep -c "$2"; }
-
-# Until the program has drawn `count` frames (1 unless given) from now.
+# Until the program has drawn `$1` frames (1 unless given) from now.
 drawn() {
-  local from end=$((SECONDS + 20))
+  local from count=${1:-1}
   from=$(wc -l < "$turns")
-  while [ $SECONDS -lt $end ]; do
-    [ "$(turns_since "$from" '^swap$')" -ge "${1:-1}" ] && return 0
-    kill -0 $viewer 2>/dev/null || return 1
-    sleep 0.01
-  done
-  return 1
+  until_true '[ "$(turns_since $from "^swap$")" -ge $count ]'
 }
-
 # Runs a command (a key sent, a file changed), then waits until the program
-# has drawn a frame after it and stands still again (at most 20 s each).
+# has drawn a frame after it and stands still again.
 after() {
-  local from end=$((SECONDS + 20))
+  local from
   from=$(wc -l < "$turns")
   "$@"
-  while [ $SECONDS -lt $end ]; do
-    [ "$(turns_since "$from" '^swap$')" -ge 1 ] && break
-    kill -0 $viewer 2>/dev/null || return 1
-    sleep 0.01
-  done
-  settled
+  until_true '[ "$(turns_since $from "^swap$")" -ge 1 ]' && settled
 }
-
-# Until the window's title holds `text` (at most 20 s).
+# Until the window's title holds `$1`.
 titled() {
-  local end=$((SECONDS + 20))
-  while [ $SECONDS -lt $end ]; do
-    xdotool getwindowname "$window" 2>/dev/null | grep -qF -- "$1" && return 0
-    kill -0 $viewer 2>/dev/null || return 1
-    sleep 0.01
-  done
-  return 1
+  local text=$1
+  until_true 'xdotool getwindowname "$window" 2>/dev/null | grep -qF -- "$text"'
 }
 
 if [ "$action" != none ]; then
@@ -224,7 +201,7 @@ if [ "$action" != none ]; then
     window=$("$xwindow" wait 1) && break
     kill -0 $viewer 2>/dev/null || break
   done
-  [ "$frames" != 0 ] && turns_until '^swap$' "$frames"
+  [ "$frames" != 0 ] && until_true '[ "$(turns_since 0 "^swap$")" -ge $frames ]'
 fi
 [ -n "${VIEWER_STOP:-}" ] && stop
 
