@@ -107,6 +107,7 @@ struct HostileCase {
   // It writes a large file and runs for seconds: with the bounds' cases,
   // its test is among the first started (tests/CMakeLists.txt).
   bool lengthy = false;
+  const char* warned = "";  // a warning said before the reason
 };
 void PrintTo(const HostileCase& c, std::ostream* out) { *out << c.what; }
 
@@ -436,24 +437,28 @@ std::vector<HostileCase> HostileCases() {
               "incomplete",
        .env = Stop(1), .lengthy = true},
       // A stop is seen while the GL draws, not only between its calls: 3 s
-      // from the signal to the exit at most (1 s is promised).
+      // from the signal to the exit at most (1 s is promised). The picture's
+      // area is planned, and its warning said, before the signal comes.
       {.what = "SIGTERM while a 2048 thumbnail for standard output is drawn",
        .write = Model([] { return hostile::StackedFaces(65535, 300); }),
        .args = {"--thumbnail", "2048", "--screenshot", "-", "m.3ds"},
        .status = 1,
        .err = "stopped by a signal: the output on standard output is "
               "incomplete",
-       .env = Stop(1), .lengthy = true},
+       .env = Stop(1), .lengthy = true,
+       .warned = "placements are left out of the picture"},
       {.what = "SIGTERM while a 4096 x 4096 screenshot is drawn",
        .write = Model([] { return hostile::StackedFaces(65535, 300); }),
        .args = {"--size", "4096x4096", "--screenshot", "s.png", "m.3ds"},
        .status = 1, .err = "stopped by a signal", .env = Stop(1),
-       .absent = "s.png", .lengthy = true},
+       .absent = "s.png", .lengthy = true,
+       .warned = "placements are left out of the picture"},
       {.what = "SIGINT while a 2048 thumbnail is drawn",
        .write = Model([] { return hostile::StackedFaces(65535, 300); }),
        .args = {"--thumbnail", "2048", "--screenshot", "s.png", "m.3ds"},
        .status = 1, .err = "stopped by a signal", .env = Stop(1, "INT"),
-       .absent = "s.png", .lengthy = true},
+       .absent = "s.png", .lengthy = true,
+       .warned = "placements are left out of the picture"},
       {.what = "Q in a long frame of the window",
        .write = Model([] { return hostile::StackedFaces(65535, 5000); }),
        .args = {"--size", "4096x4096", "m.3ds"},
@@ -592,8 +597,11 @@ TEST_P(Hostile, EndsCleanlyAndChangesNothingAround) {
   else
     EXPECT_NE(std::string::npos, run.err.find(c.err)) << run.err;
   EXPECT_EQ(std::string::npos, run.err.find("libpng")) << run.err;
-  if (c.status == 1) {  // the reason, in one line
-    EXPECT_EQ(build.quiet ? 0 : 1, LinesOf(run.err)) << run.err;
+  if (c.status == 1) {  // the reason, in one line, after any warning
+    EXPECT_EQ(build.quiet ? 0 : *c.warned ? 2 : 1, LinesOf(run.err)) << run.err;
+    if (!build.quiet) {
+      EXPECT_NE(std::string::npos, run.err.find(c.warned)) << run.err;
+    }
   }
   // A stop request is kept within a second: bounded, generously, from the
   // signal to the end, which other tests running beside this one stretch.
