@@ -1,28 +1,57 @@
 #!/usr/bin/env bash
-# Time and peak memory of --info, --info=json and --screenshot on the crafted
-# files of make_hostile, against the bound: 10 s, and 10 x the file plus 200
-# MB. Builds build/ first unless PROGRAM is given.
-#   bash bench/hostile.sh [PROGRAM]
+# Processor time and peak memory of --info, --info=json, --screenshot, a
+# 256 thumbnail and the window's first frame on the crafted files of
+# make_hostile, against the bound: 10 s, and 10 x the file plus 200 MB.
+# Several PROGRAMs are measured side by side, each file and mode in turn (a
+# build before a change, say, and one after). Builds build/ first unless
+# PROGRAMs are given; the window needs a display, or xvfb-run.
+#   bash bench/hostile.sh [PROGRAM...]
 set -uo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
-program=${1:-$root/build/modelviewer}
-[ $# -ge 1 ] || cmake --build "$root/build" --target modelviewer make_hostile >/dev/null
+programs=("$@")
+if [ ${#programs[@]} = 0 ]; then
+  programs=("$root/build/modelviewer")
+  cmake --build "$root/build" --target modelviewer make_hostile >/dev/null
+fi
 dir=$(mktemp -d)
 trap 'rm -rf "$dir"' EXIT
 "$root/build/make_hostile" "$dir"
-printf '%-20s %-14s %8s %10s %10s %s\n' file mode seconds "peak MB" "bound MB" status
+# Ends the window once its first frame is shown.
+cc -shared -fPIC -O2 "$root/bench/swapcount.c" -o "$dir/swapcount.so" -ldl
+display=()
+[ -n "${DISPLAY:-}" ] || display=(xvfb-run -a -s "-screen 0 1024x768x24")
+
+# One run: processor seconds, peak MB and status.
+measure() {
+  local program=$1 mode=$2 file=$3 args
+  case $mode in
+    --screenshot) args=(--screenshot "$dir/shot.png" "$file") ;;
+    --thumbnail) args=(--thumbnail 256 --screenshot "$dir/shot.png" "$file") ;;
+    window) args=("$file") ;;
+    *) args=("$mode" "$file") ;;
+  esac
+  local run=(/usr/bin/time -f '%U %S %M' -o "$dir/time" timeout 120 "$program")
+  if [ $mode = window ]; then
+    SWAPCOUNT_QUIT=1 LD_PRELOAD="$dir/swapcount.so" SDL_VIDEODRIVER=x11 \
+      "${display[@]}" "${run[@]}" "${args[@]}" >/dev/null 2>"$dir/err"
+  else
+    "${run[@]}" "${args[@]}" >/dev/null 2>"$dir/err"
+  fi
+  local status=$? user=0 system=0 kb=0
+  read -r user system kb < <(tail -n 1 "$dir/time") || true
+  printf ' %8.2f %8d %6s' "$(awk "BEGIN { print $user + $system }")" \
+    $((kb / 1000)) $status
+}
+
+printf '%-18s %-12s %8s' file mode "bound MB"
+for program in "${programs[@]}"; do printf ' %8s %8s %6s' "cpu s" "peak MB" status; done
+echo
 for file in "$dir"/*.3ds; do
   size=$(stat -c %s "$file")
   bound=$((size * 10 / 1000000 + 200))
-  for mode in --info --info=json --screenshot; do
-    args=("$mode" "$file")
-    [ $mode = --screenshot ] && args=(--screenshot "$dir/shot.png" "$file")
-    SDL_VIDEODRIVER=x11 /usr/bin/time -f '%e %M' -o "$dir/time" \
-      timeout 120 "$program" "${args[@]}" >/dev/null 2>"$dir/err"
-    status=$?
-    seconds=? kb=0
-    read -r seconds kb < <(tail -n 1 "$dir/time") || true
-    printf '%-20s %-14s %8s %10s %10s %s\n' "$(basename "$file" .3ds)" "$mode" \
-      "$seconds" $((kb / 1000)) $bound $status
+  for mode in --info --info=json --screenshot --thumbnail window; do
+    printf '%-18s %-12s %8s' "$(basename "$file" .3ds)" "$mode" $bound
+    for program in "${programs[@]}"; do measure "$program" $mode "$file"; done
+    echo
   done
 done
