@@ -43,9 +43,10 @@ void NoteOnOff(const unsigned char* p, size_t pixels, Image& image) {
   }
 }
 
-// Whether `fit` asks for an image smaller than `width` x `height`.
+// Whether `fit` asks for an image smaller than `width` x `height` (and one
+// that is there).
 bool Smaller(const ImageSize& fit, long long width, long long height) {
-  return fit.width > 0 && fit.height > 0 &&
+  return fit.width > 0 && fit.height > 0 && width > 0 && height > 0 &&
          (fit.width < width || fit.height < height);
 }
 
@@ -55,20 +56,26 @@ size_t Bin(size_t i, size_t n, size_t m) { return (2 * i + 1) * m / (2 * n); }
 
 // An image made smaller from its RGBA rows, taken top row first, one at a
 // time: each pixel the mean of the pixels whose centres fall in it. Holds
-// the smaller image and the sums of one of its rows.
+// the smaller image (`fit`, each side from 1 to the image's own) and the
+// sums of one of its rows.
 class Shrinker {
  public:
   Shrinker(int width, int height, const ImageSize& fit, Image& image)
-      : image_(image), width_(width), height_(height), columns_(fit.width) {
-    image_.width = fit.width;
-    image_.height = fit.height;
-    image_.rgba.assign(4 * size_t(fit.width) * fit.height, 0);
+      : image_(image),
+        width_(width),
+        height_(height),
+        columns_(std::clamp(fit.width, 1, width)) {
+    image_.width = static_cast<int>(columns_.size());
+    image_.height = std::clamp(fit.height, 1, height);
+    image_.rgba.assign(4 * columns_.size() * image_.height, 0);
     image_.blackandwhite = image_.alphaonoff = true;
-    for (int x = 0; x < width; ++x) ++columns_[Bin(x, width, fit.width)];
-    sums_.assign(4 * size_t(fit.width), 0);
+    for (int x = 0; x < width; ++x) ++columns_[Bin(x, width, image_.width)];
+    sums_.assign(4 * columns_.size(), 0);
   }
 
+  // Rows past the height are not taken.
   void Add(const unsigned char* row) {
+    if (taken_ >= height_) return;
     NoteOnOff(row, width_, image_);
     const int y = static_cast<int>(Bin(taken_, height_, image_.height));
     if (y != row_) Emit();
@@ -201,9 +208,9 @@ void AskForRgba(png_structp png, png_infop info) {
 
 // Kept apart from anything with a destructor: libpng reports errors by
 // jumping back to the setjmp here. Reads a PNG that is not interlaced, of
-// `width` pixels a row, into `shrinker` a row at a time through `row`.
-bool ReadPngRows(PngRows* in, png_uint_32 width, unsigned char* row,
-                 Shrinker* shrinker) {
+// `width` x `height` pixels, into `shrinker` a row at a time through `row`.
+bool ReadPngRows(PngRows* in, png_uint_32 width, png_uint_32 height,
+                 unsigned char* row, Shrinker* shrinker) {
   png_structp png = png_create_read_struct(PNG_LIBPNG_VER_STRING, in,
                                            OnPngReadError, IgnorePngWarning);
   if (!png) return false;
@@ -215,13 +222,13 @@ bool ReadPngRows(PngRows* in, png_uint_32 width, unsigned char* row,
   png_set_read_fn(png, in, ReadPngBytes);
   png_read_info(png, info);
   if (png_get_interlace_type(png, info) != PNG_INTERLACE_NONE ||
-      png_get_image_width(png, info) != width)
+      png_get_image_width(png, info) != width ||
+      png_get_image_height(png, info) != height)
     png_error(png, "the image changed while it was read");
   AskForRgba(png, info);
   png_read_update_info(png, info);
   if (png_get_rowbytes(png, info) != 4 * size_t(width))
     png_error(png, "libpng gives no RGBA rows for it");
-  const png_uint_32 height = png_get_image_height(png, info);
   for (png_uint_32 y = 0; y < height; ++y) {
     png_read_row(png, row, nullptr);
     shrinker->Add(row);
@@ -267,8 +274,8 @@ bool DecodePng(const std::vector<unsigned char>& bytes, Image& out,
   std::vector<unsigned char> row(4 * static_cast<size_t>(width));
   Shrinker shrinker(static_cast<int>(width), static_cast<int>(height), fit,
                     out);
-  if (!ReadPngRows(&in, static_cast<png_uint_32>(width), row.data(),
-                   &shrinker)) {
+  if (!ReadPngRows(&in, static_cast<png_uint_32>(width),
+                   static_cast<png_uint_32>(height), row.data(), &shrinker)) {
     why = in.message;
     return false;
   }

@@ -178,7 +178,7 @@ double PixelsOf(const ImageSize& size) {
 
 std::string Megapixels(double pixels) {
   char text[32];
-  std::snprintf(text, sizeof text, "%.3g", pixels / (1 << 20));
+  std::snprintf(text, sizeof text, "%.4g", pixels / (1 << 20));
   return text;
 }
 
