@@ -19,22 +19,6 @@
 
 namespace {
 
-// Every number of the document is finite: the JSON writer turns the others
-// into null, which only a missing map, file or box may be.
-bool FiniteJson(const nlohmann::json& value, const std::string& key = "") {
-  if (value.is_null())
-    return key == "texture" || key == "specular_map" || key == "opacity_map" ||
-           key == "file" || key == "box";
-  if (value.is_object()) {
-    for (auto it = value.begin(); it != value.end(); ++it)
-      if (!FiniteJson(it.value(), it.key())) return false;
-  } else if (value.is_array()) {
-    for (const auto& item : value)
-      if (!FiniteJson(item)) return false;
-  }
-  return true;
-}
-
 // What the scene may cost: its nodes and keys no more than their chunks'
 // bytes allow, its placements within the drawing budget.
 bool WithinBudget(const Scene& scene, size_t size) {

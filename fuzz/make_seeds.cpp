@@ -80,6 +80,52 @@ int main(int argc, char* argv[]) {
                                track(0xB023, {{0, 45}, {9, 10}}),
                                track(0xB024, {{0, 0}, {9, 90}})}),
            cameraNode(0xB004, {track(0xB020, {{0, 0, 0, 0}})})}));
+  // Lights of both kinds that the keyframer moves, colours and widens, the
+  // ambient light, both backgrounds, fog, and bump and reflection maps.
+  Chunk maps = materialChunk("a");
+  maps.add(Chunk(0xA230).add(Chunk(0x0030).u16(40)).add(Chunk(0xA300).str("b")))
+      .add(Chunk(0xA220).add(Chunk(0x0031).f32(0.5f)));
+  ok &= writeFile(
+      dir + "/lights-that-move.3ds",
+      file3ds(
+          editor()
+              .add(maps)
+              .add(modelObject("tri", tri, "a"))
+              .add(Chunk(0x2100).add(floatColour({0.1f, 0.1f, 0.1f})))
+              .add(Chunk(0x1200).add(floatColour({0, 0, 1})))
+              .add(Chunk(0x1300)
+                       .f32(0.5f)
+                       .add(floatColour({1, 0, 0}))
+                       .add(floatColour({0, 1, 0}))
+                       .add(floatColour({0, 0, 1})))
+              .add(Chunk(0x1301))
+              .add(Chunk(0x2200)
+                       .f32(1)
+                       .f32(0)
+                       .f32(50)
+                       .f32(100)
+                       .add(floatColour({1, 1, 1}))
+                       .add(Chunk(0x2210)))
+              .add(Chunk(0x2201))
+              .add(lightObject(
+                  "lamp", {0, 0, 5},
+                  {colour(0x0011, {255, 200, 0}).kids[0], Chunk(0x465B).f32(2),
+                   Chunk(0x4620), Chunk(0x4625), Chunk(0x4659).f32(1),
+                   Chunk(0x465A).f32(9)}))
+              .add(lightObject(
+                  "spot", {0, -9, 5},
+                  {spotlight({0, 0, 0}, 30, 45).add(Chunk(0x4656).f32(5))})),
+          {keyframerNode(0xB001, "$AMBIENT$",
+                         {track(0xB025, {{0, 0, 0, 0}, {9, 1, 1, 1}})}),
+           keyframerNode(0xB005, "lamp",
+                         {track(0xB020, {{0, 0, 0, 5}, {9, 5, 0, 5}})}),
+           keyframerNode(0xB007, "spot",
+                         {track(0xB025, {{0, 1, 1, 1}, {9, 1, 0, 0}}),
+                          track(0xB027, {{0, 10}, {9, 50}}),
+                          track(0xB028, {{0, 20}, {9, 60}}),
+                          track(0xB024, {{0, 0}, {9, 90}})}),
+           keyframerNode(0xB006, "spot",
+                         {track(0xB020, {{0, 0, 0, 0}, {9, 1, 1, 0}})})}));
   // Meshes whose lengths run past their objects to one shared vertex list
   // (for the pass with large inputs).
   ok &= writeFile(dir + "/overlapping-meshes.3ds",

@@ -1,5 +1,5 @@
-// --info as JSON: every placement with its box, and the cameras where the
-// keyframer takes them.
+// --info as JSON: every placement with its box, the cameras and lights where
+// the keyframer takes them, the ambient light, background, fog and maps.
 #include "info/info.h"
 
 #include <gtest/gtest.h>
@@ -9,6 +9,7 @@
 #include <string>
 
 #include "scene/import.h"
+#include "scene_check.h"
 #include "testfile.h"
 
 using namespace w3ds;
@@ -94,7 +95,9 @@ const float kNaN = std::nanf("");
 nlohmann::json InfoOf(const Bytes& bytes, long frame = -1,
                       const std::string& file = "f.3ds") {
   Loader3DS loader;
-  Open(loader, bytes);
+  unsigned char* copy = new unsigned char[bytes.size()];
+  std::copy(bytes.begin(), bytes.end(), copy);
+  loader.TakeBytes(copy, static_cast<unsigned int>(bytes.size()));
   Scene scene;
   std::string why;
   if (!ImportScene(loader, scene, why)) return why;
@@ -117,18 +120,6 @@ Chunk WithPivot(Chunk node, float p) {
   Chunk pivot(0xB013);
   for (int k = 0; k < 3; ++k) pivot.f32(p);
   return node.add(pivot);
-}
-
-// Every number in `value` is finite: the writer would have made the others
-// null, which only a missing map, file or box may be.
-bool AllFinite(const nlohmann::json& value, const std::string& key = "") {
-  if (value.is_null())
-    return key == "file" || key == "box" ||
-           key.find("map") != std::string::npos || key == "texture";
-  for (auto it = value.begin(); value.is_structured() && it != value.end();
-       ++it)
-    if (!AllFinite(*it, value.is_object() ? it.key() : key)) return false;
-  return true;
 }
 
 }  // namespace
@@ -178,7 +169,7 @@ TEST(Info, PlacementsThatAreNotFiniteAreLeftOutWithAWarning) {
   for (const auto& c : cases) {
     const nlohmann::json info = InfoOf(c.file, 5);
     ASSERT_TRUE(info.is_object()) << c.what << ": " << info;
-    EXPECT_TRUE(AllFinite(info)) << c.what << ": " << info.dump();
+    EXPECT_TRUE(FiniteJson(info)) << c.what << ": " << info.dump();
     const std::string warnings = info["warnings"].dump();
     EXPECT_TRUE(warnings.find("left out") != std::string::npos ||
                 warnings.find("inverted") != std::string::npos)
@@ -217,7 +208,7 @@ TEST(Info, EveryNodeKindPlacesItsChildren) {
         objectNode(1, "box", 7, {Moved(1, 0, 0)})},
        {1, 0, 4}},
       {"a mesh under a spot light node",
-       {node(0xB006, 7, "spot", 0xFFFF, {2, 0, 0}),
+       {node(0xB007, 7, "spot", 0xFFFF, {2, 0, 0}),
         objectNode(1, "box", 7, {Moved(1, 0, 0)})},
        {3, 0, 0}},
   };
@@ -255,3 +246,218 @@ TEST(Info, FramesPastTheSegmentLoopAndPathsKeepTheirUtf8) {
   EXPECT_EQ("r\xc3\xa9.3ds", InfoOf(file, -1, "r\xc3\xa9.3ds")["file"]);
   EXPECT_EQ("r\xc3\xa9.3ds", InfoOf(file, -1, "r\xe9.3ds")["file"]);
 }
+
+namespace {
+
+// A generated file, and what --info=json says of it at `frame` at `path`
+// (a JSON pointer), worked out by hand.
+struct LightingCase {
+  std::string what;
+  Bytes file;
+  std::string path;
+  nlohmann::json expected;
+  long frame = -1;
+};
+void PrintTo(const LightingCase& c, std::ostream* out) { *out << c.what; }
+
+// Equal, numbers to within a millionth.
+bool Near(const nlohmann::json& a, const nlohmann::json& b) {
+  if (a.is_number() && b.is_number())
+    return std::fabs(a.get<double>() - b.get<double>()) < 1e-6;
+  if (a.type() != b.type() || a.size() != b.size()) return false;
+  if (a.is_object()) {
+    for (auto it = a.begin(); it != a.end(); ++it)
+      if (!b.contains(it.key()) || !Near(it.value(), b[it.key()])) return false;
+    return true;
+  }
+  if (a.is_array()) {
+    for (size_t i = 0; i < a.size(); ++i)
+      if (!Near(a[i], b[i])) return false;
+    return true;
+  }
+  return a == b;
+}
+
+Bytes WithCube(Chunk ed, const std::vector<Chunk>& nodes = {}) {
+  ed.add(Cube("box"));
+  return nodes.empty() ? file3ds(ed) : file3ds(ed, nodes);
+}
+
+Chunk WithMap(std::uint16_t id, std::uint16_t percent, const char* image) {
+  Chunk map(id);
+  map.add(Chunk(0x0030).u16(percent));
+  if (image) map.add(Chunk(0xA300).str(image));
+  return materialChunk("m").add(map);
+}
+
+// A map's fields as a map with no tiling of its own has them.
+nlohmann::json Map(const nlohmann::json& stored, double amount) {
+  return {{"stored", stored},  {"file", nullptr},  {"amount", amount},
+          {"scale", {1, 1}},   {"offset", {0, 0}}, {"rotation", 0},
+          {"mirrored", false}, {"tiled", true}};
+}
+
+nlohmann::json Omni(const std::string& name, std::vector<float> at,
+                    std::vector<float> colour) {
+  return {{"name", name},
+          {"kind", "omni"},
+          {"position", at},
+          {"target", nullptr},
+          {"colour", colour},
+          {"multiplier", 1},
+          {"hotspot", nullptr},
+          {"falloff", nullptr},
+          {"roll", nullptr},
+          {"off", false},
+          {"attenuation", {{"on", false}, {"inner", 0}, {"outer", 0}}}};
+}
+
+std::vector<LightingCase> LightingCases() {
+  const Chunk segment = Chunk(0xB008).u32(0).u32(10);
+  nlohmann::json attenuated = Omni("lamp", {1, 2, 3}, {0.5, 0.25, 1});
+  attenuated["multiplier"] = 2;
+  attenuated["attenuation"] = {{"on", true}, {"inner", 10}, {"outer", 100}};
+  nlohmann::json off = Omni("dark", {0, 0, 0}, {1, 1, 1});
+  off["off"] = true;
+  nlohmann::json spot = Omni("spot", {0, 0, 10}, {1, 128 / 255.0, 0});
+  spot.update({{"kind", "spot"},
+               {"target", {0, 0, 0}},
+               {"hotspot", 30},
+               {"falloff", 45},
+               {"roll", 15}});
+  // Keys at frames 0 and 10 with tension, continuity and bias 0: halfway
+  // between them at frame 5.
+  nlohmann::json moved = Omni("spot", {5, 10, 0}, {0.5, 0, 0.5});
+  moved.update({{"kind", "spot"},
+                {"target", {5, 0, 0}},
+                {"hotspot", 30},
+                {"falloff", 50},
+                {"roll", 45}});
+  nlohmann::json automatic = Map(nullptr, 0.25);
+  automatic["automatic"] = true;
+  nlohmann::json sky = Map("sky.png", 0.6);
+  sky["automatic"] = false;
+  return {
+      {.what = "an omni light, attenuated",
+       .file = WithCube(editor().add(lightObject(
+           "lamp", {1, 2, 3},
+           {floatColour({0.5f, 0.25f, 1}), Chunk(0x465B).f32(2), Chunk(0x4625),
+            Chunk(0x4659).f32(10), Chunk(0x465A).f32(100)}))),
+       .path = "/lights",
+       .expected = {attenuated}},
+      {.what = "a spot with a target, a cone and a roll",
+       .file = WithCube(editor().add(lightObject(
+           "spot", {0, 0, 10},
+           {colour(0x0011, {255, 128, 0}).kids[0],
+            spotlight({0, 0, 0}, 30, 45).add(Chunk(0x4656).f32(15))}))),
+       .path = "/lights",
+       .expected = {spot}},
+      {.what = "a light that is off, white without a colour",
+       .file = WithCube(
+           editor().add(lightObject("dark", {0, 0, 0}, {Chunk(0x4620)}))),
+       .path = "/lights",
+       .expected = {off}},
+      {.what = "a spot that its nodes move, colour, widen and roll",
+       .file = WithCube(
+           editor().add(
+               lightObject("spot", {0, 0, 10}, {spotlight({0, 0, 0}, 30, 45)})),
+           {segment,
+            keyframerNode(0xB007, "spot",
+                          {track(0xB020, {{0, 0, 0, 0}, {10, 10, 20, 0}}),
+                           track(0xB025, {{0, 1, 0, 0}, {10, 0, 0, 1}}),
+                           track(0xB027, {{0, 20}, {10, 40}}),
+                           track(0xB028, {{0, 40}, {10, 60}}),
+                           track(0xB024, {{0, 0}, {10, 90}})}),
+            keyframerNode(0xB006, "spot",
+                          {track(0xB020, {{0, 0, 0, 0}, {10, 10, 0, 0}})})}),
+       .path = "/lights",
+       .expected = {moved},
+       .frame = 5},
+      {.what = "the ambient light",
+       .file = WithCube(
+           editor().add(Chunk(0x2100).add(floatColour({0.1f, 0.2f, 0.3f})))),
+       .path = "/ambient",
+       .expected = {0.1, 0.2, 0.3}},
+      {.what = "a solid background, used",
+       .file = WithCube(editor()
+                            .add(Chunk(0x1200).add(floatColour({0, 0, 1})))
+                            .add(Chunk(0x1201))),
+       .path = "/background",
+       .expected = {{"solid", {0, 0, 1}},
+                    {"gradient", nullptr},
+                    {"use", "solid"}}},
+      {.what = "a gradient and a solid background, the gradient used last",
+       .file =
+           WithCube(editor()
+                        .add(Chunk(0x1201))
+                        .add(Chunk(0x1200).add(floatColour({0, 0, 1})))
+                        .add(Chunk(0x1300)
+                                 .f32(0.25f)
+                                 .add(floatColour({1, 0, 0}))
+                                 .add(floatColour({0, 1, 0}))
+                                 .add(floatColour({0, 0, 1}))
+                                 .add(floatColour({0.5f, 0.5f, 0.5f}, 0x0013)))
+                        .add(Chunk(0x1301))),
+       .path = "/background",
+       .expected = {{"solid", {0, 0, 1}},
+                    {"gradient",
+                     {{"top", {1, 0, 0}},
+                      {"middle", {0, 1, 0}},
+                      {"bottom", {0, 0, 1}},
+                      {"midpoint", 0.25}}},
+                    {"use", "gradient"}}},
+      {.what = "fog over the background, used",
+       .file = WithCube(editor()
+                            .add(Chunk(0x2200)
+                                     .f32(10)
+                                     .f32(20)
+                                     .f32(200)
+                                     .f32(80)
+                                     .add(floatColour({0.5f, 0.5f, 0.5f}))
+                                     .add(Chunk(0x2210)))
+                            .add(Chunk(0x2201))),
+       .path = "/fog",
+       .expected = {{"near", 10},
+                    {"near_density", 0.2},
+                    {"far", 200},
+                    {"far_density", 0.8},
+                    {"colour", {0.5, 0.5, 0.5}},
+                    {"background", true},
+                    {"use", true}}},
+      {.what = "a bump map of 40 %",
+       .file = WithCube(editor().add(WithMap(0xA230, 40, "bump.png"))),
+       .path = "/materials/0/bump_map",
+       .expected = Map("bump.png", 0.4)},
+      {.what = "a reflection map of a bitmap",
+       .file = WithCube(editor().add(WithMap(0xA220, 60, "sky.png"))),
+       .path = "/materials/0/reflection_map",
+       .expected = sky},
+      {.what = "an automatic reflection map, without a bitmap",
+       .file = WithCube(editor().add(WithMap(0xA220, 25, nullptr))),
+       .path = "/materials/0/reflection_map",
+       .expected = automatic},
+  };
+}
+
+class Lighting : public ::testing::TestWithParam<LightingCase> {};
+
+}  // namespace
+
+TEST_P(Lighting, InfoJsonSaysWhatTheFileHolds) {
+  const LightingCase& c = GetParam();
+  const nlohmann::json info = InfoOf(c.file, c.frame);
+  ASSERT_TRUE(info.is_object()) << info;
+  const nlohmann::json& read = info.at(nlohmann::json::json_pointer(c.path));
+  EXPECT_TRUE(Near(c.expected, read))
+      << read.dump() << "\n  expected " << c.expected.dump();
+  EXPECT_TRUE(FiniteJson(info)) << info.dump();
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, Lighting, ::testing::ValuesIn(LightingCases()),
+    [](const ::testing::TestParamInfo<LightingCase>& info) {
+      std::string name;
+      for (char ch : info.param.what)
+        name += std::isalnum(static_cast<unsigned char>(ch)) ? ch : '_';
+      return name;
+    });

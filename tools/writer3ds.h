@@ -170,6 +170,31 @@ inline Chunk cameraObject(const std::string& name, Vec3 position, Vec3 target,
   return object(name).add(c);
 }
 
+// A float colour chunk (0x0010), or another kind of float colour.
+inline Chunk floatColour(Vec3 rgb, std::uint16_t id = 0x0010) {
+  return Chunk(id).f32(rgb[0]).f32(rgb[1]).f32(rgb[2]);
+}
+
+// A light object (0x4600): where it stands, then its parts (a colour, a
+// spot chunk, flags and ranges).
+inline Chunk lightObject(const std::string& name, Vec3 position,
+                         const std::vector<Chunk>& parts = {}) {
+  Chunk light(0x4600);
+  light.f32(position[0]).f32(position[1]).f32(position[2]);
+  for (const Chunk& part : parts) light.add(part);
+  return object(name).add(light);
+}
+
+// A spotlight's chunk (0x4610): what it points at, its hotspot and falloff.
+inline Chunk spotlight(Vec3 target, float hotspot, float falloff) {
+  return Chunk(0x4610)
+      .f32(target[0])
+      .f32(target[1])
+      .f32(target[2])
+      .f32(hotspot)
+      .f32(falloff);
+}
+
 // A keyframer track: flags, 8 unused bytes, the stored key count (that of
 // `keys` unless given), then each key: its frame, spline flags 0, the values.
 inline Chunk track(std::uint16_t id,
@@ -192,6 +217,16 @@ inline Chunk objectNode(std::uint16_t id, const std::string& mesh,
   Chunk c(0xB002);
   c.add(Chunk(0xB030).u16(id));
   c.add(Chunk(0xB010).str(mesh).u16(0).u16(0).u16(parent));
+  for (const Chunk& t : tracks) c.add(t);
+  return c;
+}
+
+// A keyframer node of any kind (0xB001 to 0xB007) without an id chunk: the
+// name it gives, no parent, and its tracks.
+inline Chunk keyframerNode(std::uint16_t kind, const std::string& name,
+                           const std::vector<Chunk>& tracks = {}) {
+  Chunk c(kind);
+  c.add(Chunk(0xB010).str(name).u16(0).u16(0).u16(0xFFFF));
   for (const Chunk& t : tracks) c.add(t);
   return c;
 }

@@ -114,6 +114,33 @@ std::vector<SceneCamera> CamerasAt(const Scene& scene, double frame,
   return cameras;
 }
 
+// The lights that stand somewhere at the frame; the others give a warning.
+std::vector<SceneLight> LightsAt(const Scene& scene, double frame,
+                                 std::vector<std::string>& warnings) {
+  std::vector<SceneLight> lights;
+  if (scene.lights.empty()) return lights;  // no pose to make
+  const ScenePose pose(scene, frame);
+  for (const SceneLight& stored : scene.lights) {
+    SceneLight at;
+    if (LightAt(pose, stored, frame, at))
+      lights.push_back(at);
+    else
+      warnings.push_back("light \"" + stored.name +
+                         "\" is left out at this frame: its position or "
+                         "target is not finite or is beyond 1e30, or it is a "
+                         "spot that points at itself");
+  }
+  return lights;
+}
+
+// Whether the file has an ambient light: stored, or animated by its node.
+bool HasAmbient(const Scene& scene) {
+  const AmbientLight& ambient = scene.environment.ambient;
+  return ambient.stored ||
+         (ambient.node >= 0 &&
+          !scene.keyframer.LightTracksOf(ambient.node).colour.empty());
+}
+
 // ---- JSON -------------------------------------------------------------------
 
 json Triple(const float* v) { return json::array({v[0], v[1], v[2]}); }
@@ -184,16 +211,33 @@ json NodeJson(const Scene& scene, const Posed& posed, size_t i) {
           {"box", BoxJson(posed.BoxOf(i))}};
 }
 
-json MapJson(const TextureMap& map, const ImageFinder& find) {
-  if (map.image.empty()) return nullptr;
-  const std::string found = find(map.image);
-  return {{"stored", Latin1ToUtf8(map.image)},
+// A map's image (null without one) and where it is found, its amount and
+// tiling.
+json MapFields(const TextureMap& map, const ImageFinder& find) {
+  const bool named = !map.image.empty();
+  const std::string found = named ? find(map.image) : std::string();
+  return {{"stored", named ? json(Latin1ToUtf8(map.image)) : json(nullptr)},
           {"file", found.empty() ? json(nullptr) : json(PathToUtf8(found))},
+          {"amount", map.amount},
           {"scale", {map.tiling.scale[0], map.tiling.scale[1]}},
           {"offset", {map.tiling.offset[0], map.tiling.offset[1]}},
           {"rotation", map.tiling.rotation},
           {"mirrored", map.Mirrored()},
           {"tiled", !map.Untiled()}};
+}
+
+// A map that names an image; null for none.
+json MapJson(const TextureMap& map, const ImageFinder& find) {
+  return map.image.empty() ? json(nullptr) : MapFields(map, find);
+}
+
+// A reflection map without an image is automatic (of the scene around the
+// faces), which the viewer does not draw.
+json ReflectionJson(const SceneMaterial& m, const ImageFinder& find) {
+  if (!m.reflectionmap.stored) return nullptr;
+  json map = MapFields(m.reflectionmap, find);
+  map["automatic"] = m.AutomaticReflection();
+  return map;
 }
 
 const char* ShadingName(const SceneMaterial& m) {
@@ -212,7 +256,9 @@ json MaterialJson(const SceneMaterial& m, const ImageFinder& find) {
           {"shading", ShadingName(m)},
           {"texture", MapJson(m.texture, find)},
           {"specular_map", MapJson(m.specularmap, find)},
-          {"opacity_map", MapJson(m.opacitymap, find)}};
+          {"opacity_map", MapJson(m.opacitymap, find)},
+          {"bump_map", MapJson(m.bumpmap, find)},
+          {"reflection_map", ReflectionJson(m, find)}};
 }
 
 json CameraJson(const SceneCamera& c) {
@@ -221,6 +267,56 @@ json CameraJson(const SceneCamera& c) {
           {"target", Triple(c.target)},
           {"roll", c.roll},
           {"lens", c.lens}};
+}
+
+json LightJson(const SceneLight& l) {
+  const bool spot = l.kind == LightKind::kSpot;
+  auto ifspot = [&](const json& value) { return spot ? value : json(nullptr); };
+  return {{"name", Latin1ToUtf8(l.name)},
+          {"kind", spot ? "spot" : "omni"},
+          {"position", Triple(l.position)},
+          {"target", ifspot(Triple(l.target))},
+          {"colour", Triple(l.colour)},
+          {"multiplier", l.multiplier},
+          {"hotspot", ifspot(l.hotspot)},
+          {"falloff", ifspot(l.falloff)},
+          {"roll", ifspot(l.roll)},
+          {"off", l.off},
+          {"attenuation",
+           {{"on", l.attenuated}, {"inner", l.inner}, {"outer", l.outer}}}};
+}
+
+json AmbientJson(const Scene& scene, double frame) {
+  if (!HasAmbient(scene)) return nullptr;
+  float colour[3];
+  AmbientAt(scene, frame, colour);
+  return Triple(colour);
+}
+
+const char* BackgroundUse(const Background& b) {
+  static const char* const kUses[] = {"none", "solid", "gradient"};
+  return kUses[b.use];
+}
+
+json BackgroundJson(const Background& b) {
+  return {{"solid", b.solid ? Triple(b.colour) : json(nullptr)},
+          {"gradient", b.gradient ? json{{"top", Triple(b.top)},
+                                         {"middle", Triple(b.middle)},
+                                         {"bottom", Triple(b.bottom)},
+                                         {"midpoint", b.midpoint}}
+                                  : json(nullptr)},
+          {"use", BackgroundUse(b)}};
+}
+
+json FogJson(const Fog& f) {
+  if (!f.stored) return nullptr;
+  return {{"near", f.nearplane},
+          {"near_density", f.neardensity},
+          {"far", f.farplane},
+          {"far_density", f.fardensity},
+          {"colour", Triple(f.colour)},
+          {"background", f.background},
+          {"use", f.use}};
 }
 
 // ---- Text -------------------------------------------------------------------
@@ -260,6 +356,22 @@ std::string MapText(const char* what, const TextureMap& map,
          (found.empty() ? "missing" : "found as " + Clean(found));
 }
 
+// The bump and reflection maps, with their amounts; a reflection map
+// without an image is automatic, and not drawn.
+std::string BumpAndReflectionText(const SceneMaterial& m,
+                                  const ImageFinder& find) {
+  std::ostringstream text;
+  if (!m.bumpmap.image.empty())
+    text << MapText("bump map", m.bumpmap, find) << ", amount "
+         << m.bumpmap.amount;
+  if (m.reflectionmap.stored)
+    text << (m.AutomaticReflection()
+                 ? ", reflection map automatic (not drawn)"
+                 : MapText("reflection map", m.reflectionmap, find))
+         << ", amount " << m.reflectionmap.amount;
+  return text.str();
+}
+
 std::string MaterialLine(const SceneMaterial& m, const ImageFinder& find) {
   std::ostringstream line;
   line << "  material \"" << Clean(m.name) << "\": diffuse "
@@ -268,7 +380,8 @@ std::string MaterialLine(const SceneMaterial& m, const ImageFinder& find) {
        << (m.twosided ? ", two-sided" : "") << ", " << ShadingName(m)
        << MapText("texture", m.texture, find)
        << MapText("specular map", m.specularmap, find)
-       << MapText("opacity map", m.opacitymap, find) << "\n";
+       << MapText("opacity map", m.opacitymap, find)
+       << BumpAndReflectionText(m, find) << "\n";
   return line.str();
 }
 
@@ -278,6 +391,52 @@ std::string CameraLine(const SceneCamera& c) {
        << ", looking at " << Numbers(c.target, 3) << ", roll " << c.roll
        << ", lens " << c.lens << " mm\n";
   return line.str();
+}
+
+std::string LightLine(const SceneLight& l) {
+  std::ostringstream line;
+  line << "  light \"" << Clean(l.name) << "\": ";
+  if (l.kind == LightKind::kSpot)
+    line << "spot at " << Numbers(l.position, 3) << ", pointing at "
+         << Numbers(l.target, 3) << ", hotspot " << l.hotspot << ", falloff "
+         << l.falloff << ", roll " << l.roll;
+  else
+    line << "omni at " << Numbers(l.position, 3);
+  line << ", colour " << Numbers(l.colour, 3) << ", multiplier " << l.multiplier
+       << (l.off ? ", off" : "") << ", attenuation "
+       << (l.attenuated ? "on" : "off") << " from " << l.inner << " to "
+       << l.outer << "\n";
+  return line.str();
+}
+
+// The ambient light, background and fog, where the file has them.
+std::string EnvironmentText(const Scene& scene, double frame) {
+  std::ostringstream text;
+  if (HasAmbient(scene)) {
+    float colour[3];
+    AmbientAt(scene, frame, colour);
+    text << "  ambient light " << Numbers(colour, 3) << "\n";
+  }
+  const Background& b = scene.environment.background;
+  if (b.solid || b.gradient) {
+    text << "  background:";
+    if (b.solid) text << " solid " << Numbers(b.colour, 3) << ";";
+    if (b.gradient)
+      text << " gradient from top " << Numbers(b.top, 3) << " through "
+           << Numbers(b.middle, 3) << " at " << b.midpoint << " to bottom "
+           << Numbers(b.bottom, 3) << ";";
+    static const char* const kShown[] = {
+        "shows neither", "shows the solid colour", "shows the gradient"};
+    text << " " << kShown[b.use] << "\n";
+  }
+  const Fog& f = scene.environment.fog;
+  if (f.stored)
+    text << "  fog: from " << f.nearplane << " (density " << f.neardensity
+         << ") to " << f.farplane << " (density " << f.fardensity
+         << "), colour " << Numbers(f.colour, 3)
+         << (f.background ? ", over the background too" : "")
+         << (f.use ? ", used" : ", not used") << "\n";
+  return text.str();
 }
 
 // ---- Outputs ----------------------------------------------------------------
@@ -322,15 +481,23 @@ void WriteInfoJson(const Scene& scene, const std::string& file, long frame,
   Posed posed(scene, InfoFrame(scene, frame));
   const std::vector<SceneCamera> cameras =
       CamerasAt(scene, posed.frame(), posed.warnings());
+  const std::vector<SceneLight> lights =
+      LightsAt(scene, posed.frame(), posed.warnings());
   JsonWriter json(out, oneline);
+  json.Member("ambient", AmbientJson(scene, posed.frame()));
+  json.Member("background", BackgroundJson(scene.environment.background));
   json.Member("box", BoxJson(posed.all()));
   json.Array("cameras", [&] {
     for (const SceneCamera& c : cameras) json.Item(CameraJson(c));
   });
   json.Member("file", PathToUtf8(file));
+  json.Member("fog", FogJson(scene.environment.fog));
   json.Member("frame", static_cast<long>(posed.frame()));
   json.Member("frames", {static_cast<long>(scene.keyframer.start),
                          static_cast<long>(scene.keyframer.end)});
+  json.Array("lights", [&] {
+    for (const SceneLight& l : lights) json.Item(LightJson(l));
+  });
   json.Array("materials", [&] {
     for (const SceneMaterial& m : scene.materials)
       json.Item(MaterialJson(m, find));
@@ -355,6 +522,8 @@ void WriteInfoText(const Scene& scene, const std::string& file, long frame,
   Posed posed(scene, InfoFrame(scene, frame));
   const std::vector<SceneCamera> cameras =
       CamerasAt(scene, posed.frame(), posed.warnings());
+  const std::vector<SceneLight> lights =
+      LightsAt(scene, posed.frame(), posed.warnings());
   std::ostringstream head;
   head << Clean(file) << ": " << scene.models << " models, " << posed.drawn()
        << " drawn, frame " << posed.frame() << " of " << scene.keyframer.start
@@ -368,6 +537,8 @@ void WriteInfoText(const Scene& scene, const std::string& file, long frame,
   for (const SceneMaterial& m : scene.materials)
     out.Write(MaterialLine(m, find));
   for (const SceneCamera& c : cameras) out.Write(CameraLine(c));
+  for (const SceneLight& l : lights) out.Write(LightLine(l));
+  out.Write(EnvironmentText(scene, posed.frame()));
   warnings = posed.warnings();
 }
 

@@ -12,6 +12,18 @@ std::vector<chunk_header> Within(Loader3DS& loader,
   return children;
 }
 
+std::vector<chunk_header> Within(Loader3DS& loader, const chunk_header& parent,
+                                 unsigned int data) {
+  if (parent.length < kChunkHeaderSize + 0ull + data) return {};
+  // The same end, with the data taken as part of a header that the walk
+  // passes over.
+  chunk_header shifted;
+  shifted.start = parent.start + data;
+  shifted.length = parent.length - data;
+  if (shifted.start < parent.start) return {};  // past 4 GiB: no file's
+  return Within(loader, shifted);
+}
+
 bool FirstWithin(Loader3DS& loader, const chunk_header& parent, unsigned int id,
                  chunk_header& found) {
   for (const chunk_header& c : Within(loader, parent))
@@ -65,4 +77,55 @@ std::string ChunkCursor::String() {
 
 void ChunkCursor::Skip(unsigned long long bytes) {
   pos_ = Has(bytes) ? pos_ + bytes : end_;
+}
+
+float Clamped(float value, float low, float high, float otherwise) {
+  if (std::isnan(value)) return otherwise;
+  return std::max(low, std::min(high, value));
+}
+
+namespace {
+
+const unsigned int kColourFloat = 0x0010, kColourBytes = 0x0011;
+const unsigned int kColourBytesGamma = 0x0012, kColourFloatLinear = 0x0013;
+const unsigned int kPercentInt = 0x0030, kPercentFloat = 0x0031;
+
+bool IsColour(unsigned int id) {
+  return id == kColourFloat || id == kColourBytes || id == kColourBytesGamma ||
+         id == kColourFloatLinear;
+}
+
+}  // namespace
+
+int ReadColours(Loader3DS& loader, const std::vector<chunk_header>& parts,
+                float* rgb, int count) {
+  int found = 0;
+  unsigned int kind = 0;
+  for (const chunk_header& c : parts) {
+    if (found == count) break;
+    if (!IsColour(c.id) || (found > 0 && c.id != kind)) continue;
+    kind = c.id;
+    ChunkCursor in(loader, c);
+    float* colour = rgb + 3 * found++;
+    const bool bytes = c.id == kColourBytes || c.id == kColourBytesGamma;
+    for (int k = 0; k < 3; ++k)
+      colour[k] = bytes ? in.Byte() / 255.0f : Clamped(in.Float(), 0, 1, 0);
+  }
+  return found;
+}
+
+bool ReadPercent(Loader3DS& loader, const chunk_header& parent,
+                 float& fraction) {
+  for (const chunk_header& c : Within(loader, parent)) {
+    ChunkCursor in(loader, c);
+    if (c.id == kPercentInt && in.Has(2)) {
+      fraction = static_cast<short>(in.Short()) / 100.0f;
+      return true;
+    }
+    if (c.id == kPercentFloat && in.Has(4)) {
+      fraction = in.Float();
+      return true;
+    }
+  }
+  return false;
 }

@@ -21,6 +21,11 @@ inline unsigned long long EndOf(const chunk_header& chunk) {
 // in the file's size however the lengths are crafted.
 std::vector<chunk_header> Within(Loader3DS& loader, const chunk_header& parent);
 
+// The same, for a chunk whose children follow `data` bytes of its own data
+// (a light's position, a fog's planes); none where the chunk holds no more.
+std::vector<chunk_header> Within(Loader3DS& loader, const chunk_header& parent,
+                                 unsigned int data);
+
 // The first child of `parent` with identifier `id`; false when there is none.
 bool FirstWithin(Loader3DS& loader, const chunk_header& parent, unsigned int id,
                  chunk_header& found);
@@ -51,5 +56,21 @@ class ChunkCursor {
   Loader3DS& loader_;
   unsigned long long pos_, end_;
 };
+
+// `value` held between `low` and `high`; NaN as `otherwise`.
+float Clamped(float value, float low, float high, float otherwise);
+
+// The format's colour chunks among `parts`, each as 0 to 1: 24-bit (0x0011,
+// 0x0012) or float (0x0010, 0x0013). The first `count` colours of the kind
+// that comes first (a file may store each colour again in another kind), a
+// float that is not finite as 0; how many it found.
+int ReadColours(Loader3DS& loader, const std::vector<chunk_header>& parts,
+                float* rgb, int count = 1);
+
+// The first percentage chunk inside `parent` as a fraction (50 % is 0.5): a
+// 16-bit whole percent (0x0030), or a float fraction (0x0031), as stored,
+// which may not be finite. False when there is none.
+bool ReadPercent(Loader3DS& loader, const chunk_header& parent,
+                 float& fraction);
 
 #endif

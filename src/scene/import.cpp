@@ -12,7 +12,7 @@
 namespace {
 
 const unsigned int kMeshMatrix = 0x4160;
-const unsigned int kCamera = 0x4700;
+const unsigned int kCamera = 0x4700, kLight = 0x4600;
 const unsigned int kMeshMatrixBytes = 48;  // X, Y, Z axes and origin
 
 struct MeshChunks {
@@ -133,8 +133,8 @@ class Placer {
   unsigned long long drawn_ = 0, leftout_ = 0;
 };
 
-// The nodes that place something or move a camera, with their ancestors,
-// parents first.
+// The nodes that place something or move a camera or a light, with their
+// ancestors, parents first.
 void FindPosed(Scene& scene) {
   const Keyframer& kf = scene.keyframer;
   std::vector<bool> needed(kf.nodes.size(), false);
@@ -146,6 +146,10 @@ void FindPosed(Scene& scene) {
   for (const SceneCamera& camera : scene.cameras) {
     need(camera.node);
     need(camera.targetnode);
+  }
+  for (const SceneLight& light : scene.lights) {
+    need(light.node);
+    need(light.targetnode);
   }
   scene.slot.assign(kf.nodes.size(), -1);
   for (int n : kf.order)
@@ -209,6 +213,30 @@ void LinkCameras(Scene& scene) {
   }
 }
 
+// Each light's keyframer nodes: the first light node (omni or spot) and,
+// for a spot, the first spot target node of its name; the ambient light's:
+// the first ambient node.
+void LinkLights(Scene& scene) {
+  const Keyframer& kf = scene.keyframer;
+  std::unordered_map<std::string, int> lights, targets;
+  for (size_t n = 0; n < kf.nodes.size(); ++n) {
+    const KeyframeNode& node = kf.nodes[n];
+    if (node.kind == NodeKind::kOmni || node.kind == NodeKind::kSpot)
+      lights.emplace(kf.NameOf(node), static_cast<int>(n));
+    if (node.kind == NodeKind::kSpotTarget)
+      targets.emplace(kf.NameOf(node), static_cast<int>(n));
+    if (node.kind == NodeKind::kAmbient && scene.environment.ambient.node < 0)
+      scene.environment.ambient.node = static_cast<int>(n);
+  }
+  for (SceneLight& light : scene.lights) {
+    auto node = lights.find(light.name);
+    if (node != lights.end()) light.node = node->second;
+    auto target = targets.find(light.name);
+    if (target != targets.end() && light.kind == LightKind::kSpot)
+      light.targetnode = target->second;
+  }
+}
+
 class Importer {
  public:
   Importer(Loader3DS& loader, Scene& scene) : loader_(loader), scene_(scene) {}
@@ -223,12 +251,15 @@ class Importer {
   }
 
   // An object with triangle meshes is a model; one with a camera is a
-  // camera (lights are passed over).
+  // camera, one with a light a light.
   void Object(const chunk_header& object) {
     std::vector<chunk_header> meshes;
     for (const chunk_header& c : Within(loader_, object))
       if (c.id == CHUNK_TRIMESH) meshes.push_back(c);
-    if (meshes.empty()) return Camera(object);
+    if (meshes.empty()) {
+      Camera(object);
+      return Light(object);
+    }
     SceneMesh mesh;
     mesh.model = scene_.models++;
     mesh.name = ChunkCursor(loader_, object).String();
@@ -251,6 +282,23 @@ class Importer {
           "camera \"" + camera.name +
           "\" is passed over: it looks at itself, its lens is not a positive "
           "number, or a number of it is not finite or is beyond 1e30");
+  }
+
+  // A light that stands nowhere is passed over with a warning.
+  void Light(const chunk_header& object) {
+    chunk_header c;
+    SceneLight light;
+    const std::string name = ChunkCursor(loader_, object).String();
+    if (!FirstWithin(loader_, object, kLight, c) ||
+        !ReadLight(loader_, c, name, light))
+      return;
+    if (LightStandsSomewhere(light))
+      scene_.lights.push_back(light);
+    else
+      scene_.warnings.push_back(
+          "light \"" + light.name +
+          "\" is passed over: a number of its position or target is not "
+          "finite or is beyond 1e30, or it is a spot that points at itself");
   }
 
   void Warn(const SceneMesh& mesh, const std::string& what) {
@@ -386,10 +434,12 @@ void ImportEditor(Loader3DS& loader, const chunk_header& main, Scene& scene) {
   chunk_header editor;
   if (!FirstWithin(loader, main, CHUNK_EDITOR, editor)) return;
   std::vector<chunk_header> objects, materials;
-  for (const chunk_header& c : Within(loader, editor)) {
+  const std::vector<chunk_header> children = Within(loader, editor);
+  for (const chunk_header& c : children) {
     if (c.id == CHUNK_OBJECT) objects.push_back(c);
     if (c.id == CHUNK_MATERIAL) materials.push_back(c);
   }
+  scene.environment = ReadEnvironment(loader, children);
   Importer importer(loader, scene);
   importer.Materials(materials);
   for (const chunk_header& object : objects) {
@@ -424,6 +474,7 @@ bool ImportScene(Loader3DS& loader, Scene& scene, std::string& why) {
     scene.warnings.push_back(warning);
   Place(scene);
   LinkCameras(scene);
+  LinkLights(scene);
   FindPosed(scene);
   return true;
 }

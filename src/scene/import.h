@@ -1,5 +1,6 @@
 // Reads a 3DS file's scene (scene.h): meshes, materials, the keyframer's
-// placements and the cameras. Linear in the size of the file.
+// placements, the cameras, the lights, the ambient light, background and
+// fog. Linear in the size of the file.
 #ifndef MODELVIEWER_IMPORT_H
 #define MODELVIEWER_IMPORT_H
 

@@ -15,19 +15,21 @@ const unsigned int kSegment = 0xB008, kNodeId = 0xB030, kNodeHeader = 0xB010;
 const unsigned int kInstanceName = 0xB011, kPivot = 0xB013;
 const unsigned int kPositionTrack = 0xB020, kRotationTrack = 0xB021;
 const unsigned int kScaleTrack = 0xB022, kHideTrack = 0xB029;
+const unsigned int kColourTrack = 0xB025, kHotspotTrack = 0xB027;
+const unsigned int kFalloffTrack = 0xB028;
 const int kNoParent = 0xFFFF;
 const unsigned int kTrackHeader = 2 + 8 + 4;  // flags, unused, key count
 const unsigned int kKeyHeader = 6;            // frame and spline flags
 
 // The node chunks, 0xB001 to 0xB007: ambient, object, camera, camera
-// target, omni light, spot light, spot target.
+// target, omni light, spot target, spot light.
 const unsigned int kFirstNode = 0xB001, kLastNode = 0xB007;
 
 NodeKind KindOf(unsigned int id) {
-  static const NodeKind kKinds[] = {NodeKind::kAmbient,   NodeKind::kObject,
-                                    NodeKind::kCamera,    NodeKind::kTarget,
-                                    NodeKind::kOmni,      NodeKind::kSpot,
-                                    NodeKind::kSpotTarget};
+  static const NodeKind kKinds[] = {NodeKind::kAmbient, NodeKind::kObject,
+                                    NodeKind::kCamera,  NodeKind::kTarget,
+                                    NodeKind::kOmni,    NodeKind::kSpotTarget,
+                                    NodeKind::kSpot};
   return kKinds[id - kFirstNode];
 }
 
@@ -100,8 +102,14 @@ class NodeReader {
     node.kind = kind;
     node.id = static_cast<int>(kf_.nodes.size());
     int parentid = kNoParent;
+    LightTracks light;
     for (const chunk_header& c : Within(loader_, chunk))
-      ReadPart(c, node, parentid);
+      if (!ReadLightPart(c, light)) ReadPart(c, node, parentid);
+    if (!light.colour.empty() || !light.hotspot.empty() ||
+        !light.falloff.empty()) {
+      light.node = static_cast<int>(kf_.nodes.size());
+      kf_.lighttracks.push_back(light);
+    }
     kf_.nodes.push_back(node);
     parentids_.push_back(parentid);
   }
@@ -163,6 +171,22 @@ class NodeReader {
     if (!in.Has(6)) return;
     in.Skip(4);  // flags
     parentid = static_cast<int>(in.Short());
+  }
+
+  // A light's own track; false for any other part.
+  bool ReadLightPart(const chunk_header& c, LightTracks& light) {
+    switch (c.id) {
+      case kColourTrack:
+        light.colour = ReadTrack(c, 3);
+        return true;
+      case kHotspotTrack:
+        light.hotspot = ReadTrack(c, 1);
+        return true;
+      case kFalloffTrack:
+        light.falloff = ReadTrack(c, 1);
+        return true;
+    }
+    return false;
   }
 
   void ReadPart(const chunk_header& c, KeyframeNode& node, int& parentid) {
@@ -279,9 +303,21 @@ void SegmentFromKeys(Keyframer& kf) {
       kf.end = std::max<double>(
           kf.end, kf.hides[node.hide.first + node.hide.count - 1]);
   }
+  for (const LightTracks& light : kf.lighttracks)
+    for (const Track* track : {&light.colour, &light.hotspot, &light.falloff})
+      if (!track->empty())
+        kf.end = std::max(kf.end, kf.KeysOf(*track).back().frame);
 }
 
 }  // namespace
+
+LightTracks Keyframer::LightTracksOf(int node) const {
+  auto found =
+      std::lower_bound(lighttracks.begin(), lighttracks.end(), node,
+                       [](const LightTracks& t, int n) { return t.node < n; });
+  return found != lighttracks.end() && found->node == node ? *found
+                                                           : LightTracks();
+}
 
 bool Keyframer::Hidden(const KeyframeNode& node, double frame) const {
   const unsigned int* begin = hides.data() + node.hide.first;

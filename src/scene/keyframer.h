@@ -1,6 +1,7 @@
 // The keyframer section of a 3DS file (chunk 0xB000): its nodes (the
 // object nodes that place each mesh in the world, the camera and target
-// nodes that move the file's cameras, and the light nodes), their one
+// nodes that move the file's cameras, and the light nodes that move, colour
+// and widen its lights), their one
 // hierarchy over every kind, and their animation tracks, as read. Where they
 // put things at a frame is pose.h's.
 //
@@ -65,17 +66,27 @@ struct KeyframeNode {
   Track hide;                                  // frames in Keyframer::hides
 };
 
+// The tracks that only light nodes have, kept apart so that other nodes
+// do not pay for them: colour (3 values, 0xB025), and a spot's hotspot
+// (0xB027) and falloff (0xB028) in degrees.
+struct LightTracks {
+  int node = -1;  // index into Keyframer::nodes
+  Track colour, hotspot, falloff;
+};
+
 // The name of an object node that draws nothing but moves its children.
 const char kDummyNode[] = "$$$DUMMY";
 
 struct Keyframer {
   bool present = false;
-  double start = 0, end = 0;          // the segment, in frames
-  std::vector<KeyframeNode> nodes;    // every kind, in file order
-  std::vector<int> order;             // object nodes, parents before children
-  std::vector<std::string> names;     // each once; names[0] is ""
-  std::vector<TrackKey> keys;         // every track's keys but hide keys'
-  std::vector<unsigned int> hides;    // hide keys' frames
+  double start = 0, end = 0;        // the segment, in frames
+  std::vector<KeyframeNode> nodes;  // every kind, in file order
+  std::vector<int> order;           // object nodes, parents before children
+  std::vector<std::string> names;   // each once; names[0] is ""
+  std::vector<TrackKey> keys;       // every track's keys but hide keys'
+  std::vector<unsigned int> hides;  // hide keys' frames
+  // The light tracks of the nodes that have any, in node order.
+  std::vector<LightTracks> lighttracks;
   std::vector<std::string> warnings;  // what was repaired, once each
 
   const std::string& NameOf(const KeyframeNode& node) const {
@@ -87,6 +98,8 @@ struct Keyframer {
   Keys KeysOf(const Track& track) const {
     return {keys.data() + track.first, track.count};
   }
+  // The light tracks of node `node`; none (all empty) where it has none.
+  LightTracks LightTracksOf(int node) const;
   // Whether the node is hidden at `frame`: each hide key toggles.
   bool Hidden(const KeyframeNode& node, double frame) const;
 };

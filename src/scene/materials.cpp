@@ -15,39 +15,18 @@ const unsigned int kMapUOffset = 0xA358, kMapVOffset = 0xA35A;
 const unsigned int kMapRotation = 0xA35C, kMapFlags = 0xA351;
 const unsigned int kShading = 0xA100, kWire = 0xA085;
 const unsigned int kSpecularMap = 0xA204, kOpacityMap = 0xA210;
-const unsigned int kPercentInt = 0x0030, kPercentFloat = 0x0031;
-const unsigned int kColourFloat = 0x0010, kColourBytes = 0x0011;
-const unsigned int kColourBytesGamma = 0x0012, kColourFloatLinear = 0x0013;
+const unsigned int kBumpMap = 0xA230, kReflectionMap = 0xA220;
 
-float Unit(float value) {
-  return value > 0.0f ? (value < 1.0f ? value : 1.0f) : 0.0f;  // NaN: 0
-}
+float Unit(float value) { return Clamped(value, 0, 1, 0); }
 
-// The first colour chunk inside `parent`, bytes or floats, as 0 to 1.
 void ReadColour(Loader3DS& loader, const chunk_header& parent, float* rgb) {
-  for (const chunk_header& c : Within(loader, parent)) {
-    ChunkCursor in(loader, c);
-    if (c.id == kColourBytes || c.id == kColourBytesGamma) {
-      for (int k = 0; k < 3; ++k) rgb[k] = in.Byte() / 255.0f;
-      return;
-    }
-    if (c.id == kColourFloat || c.id == kColourFloatLinear) {
-      for (int k = 0; k < 3; ++k) rgb[k] = Unit(in.Float());
-      return;
-    }
-  }
+  ReadColours(loader, Within(loader, parent), rgb);
 }
 
-// The first percentage chunk inside `parent` as a fraction from 0 to 1: a
-// 16-bit whole percent, or a float fraction.
-float ReadPercent(Loader3DS& loader, const chunk_header& parent) {
-  for (const chunk_header& c : Within(loader, parent)) {
-    ChunkCursor in(loader, c);
-    if (c.id == kPercentInt && in.Has(2))
-      return Unit(static_cast<short>(in.Short()) / 100.0f);
-    if (c.id == kPercentFloat && in.Has(4)) return Unit(in.Float());
-  }
-  return 0.0f;
+// A percentage as a fraction from 0 to 1; 0 where there is none.
+float ReadFraction(Loader3DS& loader, const chunk_header& parent) {
+  float fraction = 0;
+  return ReadPercent(loader, parent, fraction) ? Unit(fraction) : 0.0f;
 }
 
 // A float of the chunk's data; `otherwise` when it is missing or not finite.
@@ -56,8 +35,15 @@ float FloatIn(Loader3DS& loader, const chunk_header& c, float otherwise) {
   return in.Has(4) ? in.Finite(otherwise) : otherwise;
 }
 
-TextureMap ReadMap(Loader3DS& loader, const chunk_header& chunk) {
+// A map, its amount held between `least` and `most` (100 % where it has
+// none).
+TextureMap ReadMap(Loader3DS& loader, const chunk_header& chunk,
+                   float least = 0, float most = 1) {
   TextureMap map;
+  map.stored = true;
+  float amount = 1;
+  if (ReadPercent(loader, chunk, amount))
+    map.amount = Clamped(amount, least, most, 1);
   bool named = false;
   for (const chunk_header& part : Within(loader, chunk)) {
     if (part.id == kMapFileName && !named) {
@@ -96,6 +82,7 @@ SceneMaterial ReadMaterial(Loader3DS& loader, const chunk_header& chunk) {
   SceneMaterial m;
   bool named = false, coloured = false, specular = false;
   bool mapped = false, specularmapped = false, opacitymapped = false;
+  bool bumpmapped = false, reflectionmapped = false;
   for (const chunk_header& c : Within(loader, chunk)) {
     if (c.id == kMaterialName && !named) {
       m.name = ChunkCursor(loader, c).String();
@@ -107,13 +94,13 @@ SceneMaterial ReadMaterial(Loader3DS& loader, const chunk_header& chunk) {
       ReadColour(loader, c, m.specular);
       specular = true;
     } else if (c.id == kShininess) {
-      m.shininess = ReadPercent(loader, c);
+      m.shininess = ReadFraction(loader, c);
     } else if (c.id == kShininessStrength) {
-      m.strength = ReadPercent(loader, c);
+      m.strength = ReadFraction(loader, c);
     } else if (c.id == kTransparency) {
-      m.transparency = ReadPercent(loader, c);
+      m.transparency = ReadFraction(loader, c);
     } else if (c.id == kSelfIllumination) {
-      m.selfillumination = ReadPercent(loader, c);
+      m.selfillumination = ReadFraction(loader, c);
     } else if (c.id == kTwoSided) {
       m.twosided = true;
     } else if (c.id == kWire) {
@@ -129,6 +116,12 @@ SceneMaterial ReadMaterial(Loader3DS& loader, const chunk_header& chunk) {
     } else if (c.id == kOpacityMap && !opacitymapped) {
       m.opacitymap = ReadMap(loader, c);
       opacitymapped = true;
+    } else if (c.id == kBumpMap && !bumpmapped) {
+      m.bumpmap = ReadMap(loader, c, -kMostBump, kMostBump);
+      bumpmapped = true;
+    } else if (c.id == kReflectionMap && !reflectionmapped) {
+      m.reflectionmap = ReadMap(loader, c);
+      reflectionmapped = true;
     }
   }
   return m;

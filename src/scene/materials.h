@@ -1,5 +1,5 @@
 // The materials of a 3DS file as the viewing mode draws them: colours,
-// highlights, transparency and the texture map, read by their sub-chunks'
+// highlights, transparency and the maps, read by their sub-chunks'
 // identifiers.
 #ifndef MODELVIEWER_MATERIALS_H
 #define MODELVIEWER_MATERIALS_H
@@ -21,9 +21,12 @@ struct Tiling {
   float rotation = 0;
 };
 
-// One of a material's maps: its image and how it lies on the faces.
+// One of a material's maps: its image, how strongly it counts and how it
+// lies on the faces.
 struct TextureMap {
-  std::string image;  // as stored; empty: none
+  bool stored = false;  // the material has the map's chunk
+  std::string image;    // as stored; empty: none
+  float amount = 1;     // a fraction (0x0030, 0x0031); 1 where none is stored
   Tiling tiling;
   unsigned int flags = 0;  // 0xA351
   // Mirrored in every other repeat, or not repeated (edges held).
@@ -55,11 +58,22 @@ struct SceneMaterial {
   TextureMap texture;                 // 0xA200
   TextureMap specularmap;             // 0xA204: scales the specular colour
   TextureMap opacitymap;              // 0xA210: sets alpha
+  TextureMap bumpmap;                 // 0xA230: turns the normals
+  // 0xA220: reflects its image; without one, an automatic reflection (of
+  // the scene around the faces).
+  TextureMap reflectionmap;
+  bool AutomaticReflection() const {
+    return reflectionmap.stored && reflectionmap.image.empty();
+  }
 };
+
+// A bump map's amount may pass 100 %, and below 0 turns the bumps over: it
+// is held within ±1000 %. The other maps' amounts are held within 0 to 100 %.
+const float kMostBump = 10;
 
 // A material chunk (0xAFFF). Colours are taken as 24-bit or float chunks in
 // any order, percentages as whole or float ones; of a sub-chunk given twice,
-// the name, colours and map count the first time.
+// the name, colours and maps count the first time.
 SceneMaterial ReadMaterial(Loader3DS& loader, const chunk_header& chunk);
 
 #endif

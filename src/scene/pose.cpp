@@ -285,3 +285,57 @@ bool CameraAt(const ScenePose& pose, const SceneCamera& camera, double frame,
         finite && std::isfinite(at.position[k]) && std::isfinite(at.target[k]);
   return finite;
 }
+
+namespace {
+
+// A colour track's value at `frame`, each part from 0 to 1 (a spline can
+// pass them); `colour` as it is without keys.
+void ColourAt(const Keys& keys, double frame, float* colour) {
+  if (keys.empty()) return;
+  TrackAt(keys, frame, colour, colour, 3);
+  for (int k = 0; k < 3; ++k)
+    colour[k] =
+        std::isnan(colour[k]) ? 0 : std::min(std::max(colour[k], 0.0f), 1.0f);
+}
+
+// An angle of a spot's cone at `frame`, from 0 to kWidestCone; as it is
+// without keys, or where the track gives no finite number.
+void ConeAt(const Keys& keys, double frame, float& angle) {
+  float value = angle;
+  TrackAt(keys, frame, &angle, &value, 1);
+  if (std::isfinite(value))
+    angle = std::min(std::max(value, 0.0f), kWidestCone);
+}
+
+}  // namespace
+
+bool LightAt(const ScenePose& pose, const SceneLight& light, double frame,
+             SceneLight& at) {
+  const Keyframer& kf = pose.scene().keyframer;
+  at = light;
+  if (light.node >= 0) {
+    const KeyframeNode& node = kf.nodes[light.node];
+    const LightTracks tracks = kf.LightTracksOf(light.node);
+    NodePoint(pose, light.node, light.position, at.position);
+    ColourAt(kf.KeysOf(tracks.colour), frame, at.colour);
+    if (light.kind == LightKind::kSpot) {
+      ConeAt(kf.KeysOf(tracks.hotspot), frame, at.hotspot);
+      ConeAt(kf.KeysOf(tracks.falloff), frame, at.falloff);
+      at.hotspot = std::min(at.hotspot, at.falloff);
+      float roll = light.roll;
+      TrackAt(kf.KeysOf(node.roll), frame, &light.roll, &roll, 1);
+      if (std::isfinite(roll) && std::fabs(roll) <= kFarthest) at.roll = roll;
+    }
+  }
+  if (light.targetnode >= 0)
+    NodePoint(pose, light.targetnode, light.target, at.target);
+  return LightStandsSomewhere(at);
+}
+
+void AmbientAt(const Scene& scene, double frame, float colour[3]) {
+  const AmbientLight& ambient = scene.environment.ambient;
+  for (int k = 0; k < 3; ++k) colour[k] = ambient.colour[k];
+  if (ambient.node < 0) return;
+  const Keyframer& kf = scene.keyframer;
+  ColourAt(kf.KeysOf(kf.LightTracksOf(ambient.node).colour), frame, colour);
+}

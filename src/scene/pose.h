@@ -1,6 +1,7 @@
 // Where things are at a frame of the file's animation: the keyframer's
-// nodes, each placement of a mesh, the cameras, and the box around what is
-// shown. Only what draws is posed: a node that places nothing costs nothing.
+// nodes, each placement of a mesh, the cameras, the lights, and the box
+// around what is shown. Only what draws is posed: a node that places nothing
+// costs nothing.
 #ifndef MODELVIEWER_POSE_H
 #define MODELVIEWER_POSE_H
 
@@ -70,3 +71,15 @@ bool CameraAt(const ScenePose& pose, const SceneCamera& camera, double frame,
               SceneCamera& at);
 
 #endif
+
+// The light at the pose's frame `frame`, moved by its keyframer nodes where
+// the file animates it: position and a spot's target where their nodes
+// stand (with their parents), its colour, and a spot's hotspot, falloff and
+// roll from its node's tracks, bounded as SceneLight says. False when it
+// stands nowhere there (LightStandsSomewhere).
+bool LightAt(const ScenePose& pose, const SceneLight& light, double frame,
+             SceneLight& at);
+
+// The ambient light's colour at `frame`, from the ambient node's colour
+// track where it has one.
+void AmbientAt(const Scene& scene, double frame, float colour[3]);

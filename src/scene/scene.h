@@ -1,7 +1,7 @@
 // The scene room: what the programs know about a 3DS file, with no window
 // and no OpenGL. The file's chunks read through one cursor, its meshes,
-// materials, smoothing groups, keyframer and cameras imported into plain
-// records, and where everything is at a frame. Its files may use the
+// materials, smoothing groups, keyframer, cameras and lights imported into
+// plain records, and where everything is at a frame. Its files may use the
 // standard library, the reader (src/loader) and the base room; the build
 // links neither SDL nor GL into it. Tests, tools and the fuzzers use it
 // directly.
@@ -9,7 +9,8 @@
 // This header: a file's scene as the viewing mode draws it, in plain data.
 // Every triangle mesh of every model, its faces grouped by the material that
 // the file names for them, where the keyframer places each mesh, the file's
-// cameras, and the box around everything drawn. import.h fills it.
+// cameras and lights, its ambient light, background and fog, and the box
+// around everything drawn. import.h fills it.
 #ifndef MODELVIEWER_SCENE_H
 #define MODELVIEWER_SCENE_H
 
@@ -18,6 +19,7 @@
 
 #include "scene/cameras.h"
 #include "scene/keyframer.h"
+#include "scene/lights.h"
 #include "scene/materials.h"
 #include "scene/matrix.h"
 
@@ -72,6 +74,8 @@ struct Scene {
   // them (-1: none). Nodes that place nothing cost nothing at a frame.
   std::vector<int> posed, slot;
   std::vector<SceneCamera> cameras;  // those that can be looked through
+  std::vector<SceneLight> lights;    // those that stand somewhere
+  Environment environment;           // ambient light, background, fog
   // The box around every finite vertex that a face draws; `bounded` is false
   // when there is none.
   bool bounded = false;
