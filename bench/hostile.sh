@@ -4,7 +4,7 @@
 # make_hostile, against the bound: 10 s, and 10 x the file plus 200 MB.
 # Several PROGRAMs are measured side by side, each file and mode in turn (a
 # build before a change, say, and one after). Builds build/ first unless
-# PROGRAMs are given; the window needs a display, or xvfb-run.
+# PROGRAMs are given; the windows open on an X server of the script's own.
 #   bash bench/hostile.sh [PROGRAM...]
 set -uo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
@@ -14,12 +14,19 @@ if [ ${#programs[@]} = 0 ]; then
   cmake --build "$root/build" --target modelviewer make_hostile >/dev/null
 fi
 dir=$(mktemp -d)
-trap 'rm -rf "$dir"' EXIT
+xvfb=
+trap '[ -n "$xvfb" ] && kill $xvfb; rm -rf "$dir"' EXIT
 "$root/build/make_hostile" "$dir"
 # Ends the window once its first frame is shown.
 cc -shared -fPIC -O2 "$root/bench/swapcount.c" -o "$dir/swapcount.so" -ldl
-display=()
-[ -n "${DISPLAY:-}" ] || display=(xvfb-run -a -s "-screen 0 1024x768x24")
+# The server writes the display it took to fd 3.
+exec 3>"$dir/display"
+Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp -noreset \
+  >"$dir/xvfb.log" 2>&1 &
+xvfb=$!
+exec 3>&-
+for _ in $(seq 200); do [ -s "$dir/display" ] && break; sleep 0.05; done
+display=:$(head -n 1 "$dir/display")
 
 # One run: processor seconds, peak MB and status.
 measure() {
@@ -32,8 +39,9 @@ measure() {
   esac
   local run=(/usr/bin/time -f '%U %S %M' -o "$dir/time" timeout 120 "$program")
   if [ $mode = window ]; then
-    SWAPCOUNT_QUIT=1 LD_PRELOAD="$dir/swapcount.so" SDL_VIDEODRIVER=x11 \
-      "${display[@]}" "${run[@]}" "${args[@]}" >/dev/null 2>"$dir/err"
+    DISPLAY=$display SDL_VIDEODRIVER=x11 SWAPCOUNT_QUIT=1 \
+      LD_PRELOAD="$dir/swapcount.so" "${run[@]}" "${args[@]}" \
+      >/dev/null 2>"$dir/err"
   else
     "${run[@]}" "${args[@]}" >/dev/null 2>"$dir/err"
   fi
