@@ -25,9 +25,10 @@ bool WithinBudget(const Scene& scene, size_t size) {
   const Keyframer& kf = scene.keyframer;
   unsigned long long cost = 0;
   for (const Placement& p : scene.placements)
-    cost += scene.meshes[p.mesh].vertices.size() / 3 + kPlacementCost;
+    cost += scene.meshes[p.mesh].vertices.size() / 3 +
+            DrawnFaces(scene.meshes[p.mesh]) + kPlacementCost;
   return kf.nodes.size() <= size / 6 && kf.keys.size() <= size / 6 &&
-         kf.hides.size() <= size / 6 && cost <= kMaxDrawnVertices;
+         kf.hides.size() <= size / 6 && cost <= kMaxDrawnVerticesAndFaces;
 }
 
 // Every placement shown at `frame` has a finite matrix.

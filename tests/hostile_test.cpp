@@ -115,10 +115,21 @@ std::string Signal(const std::string& name) {
          name + " $viewer; sleep 0.7'";
 }
 
-// Sends SIGTERM `seconds` after the start, whatever the program is doing.
-std::string Stop(double seconds) {
-  return "VIEWER_WRAPPER='timeout --preserve-status -s TERM " +
+// Sends SIGTERM (or `signal`) `seconds` after the start, whatever the
+// program is doing.
+std::string Stop(double seconds, const std::string& signal = "TERM") {
+  return "VIEWER_WRAPPER='timeout --preserve-status -s " + signal + " " +
          std::to_string(seconds) + "'";
+}
+
+// Does `what` (a shell command: a signal, a key) once the window is open and
+// has drawn for half a second; the program must be gone 3 s later.
+std::string StopWindow(const std::string& what) {
+  return "ASAN_OPTIONS=detect_leaks=0:verify_asan_link_order=0 "
+         "VIEWER_PRE_ACTION='" +
+         what +
+         "; for i in $(seq 27); do kill -0 $viewer 2>/dev/null || break; "
+         "sleep 0.1; done'";
 }
 
 // Writes m.3ds of `make`, called only when the case runs: some are large.
@@ -320,6 +331,31 @@ std::vector<HostileCase> HostileCases() {
       {.what = "70 000 nodes on one triangle, drawn",
        .write = Model([] { return hostile::InstancedMesh(1, 70000); }),
        .seconds = 10, .megabytes = 248, .bounds = true},
+      {.what = "65 535 faces over 4 vertices, each half the picture, as a "
+               "256 thumbnail",
+       .write = Model([] { return hostile::StackedFaces(65535, 0); }),
+       .args = {"--thumbnail", "256", "--screenshot", "s.png", "m.3ds"},
+       .err = "placements are left out of the picture, or drawn in part",
+       .seconds = 10, .megabytes = 205, .bounds = true},
+      {.what = "100 copies of them at one place, drawn",
+       .write = Model([] { return hostile::StackedFaces(65535, 100, true); }),
+       .err = "1 placements are left out of the picture", .seconds = 10,
+       .megabytes = 205, .bounds = true},
+      // A picture of 4096 x 4096 pixels, drawn and read, holds about 300 MB
+      // of its own.
+      {.what = "5 000 nodes over them, as a 2048 thumbnail",
+       .write = Model([] { return hostile::StackedFaces(65535, 5000); }),
+       .args = {"--thumbnail", "2048", "--screenshot", "s.png", "m.3ds"},
+       .err = "placements are left out of the picture", .seconds = 10,
+       .megabytes = 400, .bounds = true},
+      {.what = "70 000 nodes over one such triangle, swept, drawn",
+       .write = Model([] { return hostile::StackedFaces(1, 70000); }),
+       .err = "placements are left out of the picture", .seconds = 10,
+       .megabytes = 250, .bounds = true},
+      {.what = "10 000 instances of a 196 605-vertex mesh, drawn",
+       .write = Model([] { return hostile::InstancedMesh(65535, 10000); }),
+       .err = "placements are left out", .seconds = 10, .megabytes = 215,
+       .bounds = true},
       {.what = "1 000 000 empty node chunks, drawn",
        .write = Model([] { return hostile::EmptyNodes(1000000); }),
        .seconds = 10, .megabytes = 260, .bounds = true},
@@ -343,10 +379,29 @@ std::vector<HostileCase> HostileCases() {
        .write = Model([] { return hostile::SharedNames(600, 900); }),
        .args = {"--info=json", "m.3ds"}, .status = 1,
        .err = "stopped by a signal", .seconds = 3.5, .env = Stop(1)},
-      {.what = "SIGTERM in a long first frame",
-       .write = Model([] { return hostile::InstancedMesh(65535, 100); }),
-       .status = 1, .err = "stopped by a signal", .seconds = 3.5,
+      // A stop is seen while the GL draws, not only between its calls: 3 s
+      // from the signal to the exit at most (1 s is promised), and 1 s for
+      // the X server that the run starts first.
+      {.what = "SIGTERM while a 4096 x 4096 screenshot is drawn",
+       .write = Model([] { return hostile::StackedFaces(65535, 300); }),
+       .args = {"--size", "4096x4096", "--screenshot", "s.png", "m.3ds"},
+       .status = 1, .err = "stopped by a signal", .seconds = 5,
        .env = Stop(1), .absent = "s.png"},
+      {.what = "SIGINT while a 2048 thumbnail is drawn",
+       .write = Model([] { return hostile::StackedFaces(65535, 300); }),
+       .args = {"--thumbnail", "2048", "--screenshot", "s.png", "m.3ds"},
+       .status = 1, .err = "stopped by a signal", .seconds = 5,
+       .env = Stop(1, "INT"), .absent = "s.png"},
+      {.what = "Q in a long frame of the window",
+       .write = Model([] { return hostile::StackedFaces(65535, 5000); }),
+       .args = {"--size", "4096x4096", "m.3ds"},
+       .err = "placements are left out", .seconds = 20,
+       .env = StopWindow("xdotool mousemove 400 300 key q")},
+      {.what = "SIGINT in a long frame of the window",
+       .write = Model([] { return hostile::StackedFaces(65535, 5000); }),
+       .args = {"--size", "4096x4096", "m.3ds"},
+       .err = "placements are left out", .seconds = 20,
+       .env = StopWindow("kill -INT $viewer")},
   };
   // clang-format on
 }

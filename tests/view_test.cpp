@@ -9,6 +9,8 @@
 #include <string>
 #include <vector>
 
+#include "view/coverage.h"
+
 namespace {
 
 const int kW = 800, kH = 600;
@@ -133,4 +135,78 @@ TEST(View, TurntableOrbitPanAndZoomKeepTheirPromises) {
   EXPECT_GT(nearplane, 0);
   EXPECT_GT(farplane, nearplane);
   EXPECT_TRUE(std::isfinite(farplane));
+}
+
+TEST(View, AreaEstimateIsTheBoxSeenTimesHowOftenItsFacesCoverIt) {
+  // 100 x 100 pixels, 90 degrees: a point at depth d lands x / d of the
+  // half picture from the middle. From the origin along -z unless a view
+  // is given: 4 in front of the origin, level, in a picture twice as wide.
+  View level;
+  level.distance = 4;
+  level.elevation = 0;
+  const struct {
+    const char* what;
+    std::vector<float> low, high;
+    double area;  // of the mesh's faces
+    size_t faces;
+    double pixels;
+    bool turntable = false;
+  } cases[] = {
+      {"a 2 x 2 square face-on at depth 2: half the picture's side",
+       {-1, -1, -2},
+       {1, 1, -2},
+       4,
+       2,
+       50 * 50},
+      {"a closed cube behind it: its nearest side, front and back",
+       {-1, -1, -4},
+       {1, 1, -2},
+       24,
+       12,
+       2 * 50 * 50},
+      {"65 535 faces on the square, each half of it",
+       {-1, -1, -2},
+       {1, 1, -2},
+       65535 * 2.0,
+       65535,
+       32767.5 * 50 * 50},
+      {"past the picture's corner: clipped to it",
+       {0, 0, -2},
+       {10, 10, -2},
+       100,
+       2,
+       50 * 50},
+      {"beside the picture", {3, -1, -2}, {5, 1, -2}, 4, 2, 0},
+      {"nearer than the near plane", {-1, -1, -0.5f}, {1, 1, -0.1f}, 24, 12, 0},
+      {"behind the eye", {-1, -1, 1}, {1, 1, 2}, 24, 12, 0},
+      {"across the near plane: the whole picture",
+       {-1, -1, -2},
+       {1, 1, 0},
+       24,
+       12,
+       2 * 100 * 100},
+      {"an upright square before the turntable, 200 x 100",
+       {-1, 0, -1},
+       {1, 0, 1},
+       4,
+       2,
+       25 * 25,
+       true},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    SceneMesh mesh;
+    for (int k = 0; k < 3; ++k)
+      mesh.low[k] = c.low[k], mesh.high[k] = c.high[k];
+    mesh.bounded = true;
+    mesh.area = c.area;
+    mesh.groups.emplace_back();
+    mesh.groups[0].corners.assign(3 * c.faces, 0);
+    PictureView picture{100, 100, Identity(), {90, 1, 1, 100}};
+    if (c.turntable) picture = {200, 100, ViewMatrix(level), {90, 2, 1, 100}};
+    EXPECT_NEAR(
+        c.pixels,
+        BoxPixels(mesh.low, mesh.high, picture.view, picture) * Layers(mesh),
+        1e-6 * c.pixels + 1e-6);
+  }
 }

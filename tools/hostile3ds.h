@@ -117,11 +117,20 @@ inline Bytes SharedNames(int meshes, int nodes) {
   return file3ds(ed, kf);
 }
 
-// One mesh of `faces` faces in no smoothing group (so every corner is a
-// vertex of its own: three drawn vertices a face), placed by `nodes` nodes.
+// One mesh of `faces` small faces in a row of 256 columns, in no smoothing
+// group (so every corner is a vertex of its own: three drawn vertices a
+// face), placed by `nodes` nodes side by side: what it costs is its
+// vertices, not the pixels it covers.
 inline Bytes InstancedMesh(int faces, int nodes) {
-  std::vector<Vec3> vertices = {{0, 0, 0}, {1, 0, 0}, {0, 0, 1}};
-  std::vector<Face> list(static_cast<size_t>(faces), Face{0, 1, 2, 0});
+  std::vector<Vec3> vertices;
+  const int count = faces + 2 < 65535 ? faces + 2 : 65535;
+  for (int v = 0; v < count; ++v)
+    vertices.push_back({float(v % 256), float(v / 256), float(v % 2)});
+  std::vector<Face> list;
+  for (int f = 0; f < faces; ++f) {
+    const std::uint16_t v = std::uint16_t(f % (count - 2));
+    list.push_back(Face{v, std::uint16_t(v + 1), std::uint16_t(v + 2), 0});
+  }
   std::vector<std::uint32_t> groups(list.size(), 0);
   Chunk matrix(0x4160);  // the identity, which the nodes undo
   for (float m : {1, 0, 0, 0, 1, 0, 0, 0, 1, 0, 0, 0}) matrix.f32(m);
@@ -133,7 +142,34 @@ inline Bytes InstancedMesh(int faces, int nodes) {
   std::vector<Chunk> kf;
   for (int n = 0; n < nodes; ++n)
     kf.push_back(objectNode(std::uint16_t(n), "big", 0xFFFF,
-                            {track(0xB020, {{0, float(n), 0, 0}})}));
+                            {track(0xB020, {{0, 300.0f * n, 0, 0}})}));
+  return file3ds(ed, kf);
+}
+
+// `faces` faces over the four vertices of one upright unit square, each
+// half of it in turn, so that every face covers half of a picture framed on
+// it: all of them fill it `faces` / 2 times over. Placed by `nodes` nodes
+// (0: as stored), each a millionth nearer the front than the one before so
+// that no two are alike and each is drawn over the last, along a segment
+// of 100 frames that the framing sweeps; or with `copies`, all at one place.
+inline Bytes StackedFaces(int faces, int nodes, bool copies = false) {
+  std::vector<Vec3> vertices = {{0, 0, 0}, {1, 0, 0}, {1, 0, 1}, {0, 0, 1}};
+  std::vector<Face> list;
+  for (int f = 0; f < faces; ++f)
+    list.push_back(f % 2 ? Face{0, 2, 3, 0} : Face{0, 1, 2, 0});
+  Chunk matrix(0x4160);  // the identity, which the nodes undo
+  for (float m : {1, 0, 0, 0, 1, 0, 0, 0, 1, 0, 0, 0}) matrix.f32(m);
+  Chunk ed = editor().add(object("square").add(
+      trimesh().add(vertexList(vertices)).add(matrix).add(faceList(list))));
+  if (nodes == 0) return file3ds(ed);
+  std::vector<Chunk> kf;
+  for (int n = 0; n < nodes; ++n) {
+    std::vector<Chunk> tracks;
+    const float y = -1e-6f * n;
+    if (!copies)
+      tracks.push_back(track(0xB020, {{0, 0, y, 0}, {100, 0, y, 0}}));
+    kf.push_back(objectNode(std::uint16_t(n), "square", 0xFFFF, tracks));
+  }
   return file3ds(ed, kf);
 }
 

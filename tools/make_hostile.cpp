@@ -24,6 +24,10 @@ int main(int argc, char** argv) {
       {"hide-keys", hostile::ManyHideKeys(1u << 24)},
       {"camera-nodes", hostile::ManyCameraNodes(20000, 200000)},
       {"meshes-500000", hostile::ManyObjects(500000)},
+      {"faces-65535", hostile::StackedFaces(65535, 0)},
+      {"faces-65535-copies-100", hostile::StackedFaces(65535, 100, true)},
+      {"faces-65535-nodes-5000", hostile::StackedFaces(65535, 5000)},
+      {"triangle-nodes-70000", hostile::StackedFaces(1, 70000)},
   };
   for (const auto& f : files)
     if (!w3ds::writeFile(dir + "/" + f.name + ".3ds", f.bytes)) return 1;

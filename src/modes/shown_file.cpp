@@ -98,8 +98,19 @@ FrameView ShownFile::Frame(int width, int height) {
   return view;
 }
 
-void ShownFile::Draw(int width, int height, bool transparent) {
+bool ShownFile::Draw(int width, int height, bool transparent,
+                     const std::function<bool()>& giveup) {
   FrameView view = Frame(width, height);
   view.transparent = transparent;
-  renderer_->Draw(view);
+  view.giveup = giveup;
+  const bool whole = renderer_->Draw(view);
+  if (renderer_->LeftOutForArea() > 0 && !saidarea_) {
+    saidarea_ = true;
+    messages_.Warn(file_ + ": " + std::to_string(renderer_->LeftOutForArea()) +
+                   " placements are left out of the picture, or drawn in "
+                   "part: together they would cover more than " +
+                   std::to_string(static_cast<int>(kMaxOverdraw)) +
+                   " times its pixels");
+  }
+  return whole;
 }

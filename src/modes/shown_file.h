@@ -4,6 +4,7 @@
 #ifndef MODELVIEWER_SHOWN_FILE_H
 #define MODELVIEWER_SHOWN_FILE_H
 
+#include <functional>
 #include <memory>
 #include <string>
 
@@ -40,8 +41,11 @@ class ShownFile {
   // their warnings where `warn` asks.
   void SetUpGl(bool warn);
   // Draws the frame that the controls' clock is at into a `width` x
-  // `height` picture.
-  void Draw(int width, int height, bool transparent = false);
+  // `height` picture; says once a file that placements are left out of a
+  // frame for the area they would cover. `giveup`, asked between slices of
+  // the GL's work, gives the frame up where it says so: then false.
+  bool Draw(int width, int height, bool transparent = false,
+            const std::function<bool()>& giveup = {});
 
   Controls& controls() { return controls_; }
   const Scene& scene() const { return scene_; }
@@ -62,6 +66,7 @@ class ShownFile {
   std::unique_ptr<ScenePose> pose_;  // the scene at this frame
   ShadingProgram* shading_;
   std::unique_ptr<SceneRenderer> renderer_;
+  bool saidarea_ = false;
 };
 
 #endif

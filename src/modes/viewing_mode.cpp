@@ -61,25 +61,35 @@ class ViewingWindow {
 
   // Frames while something moves or a person acts, at most about 60 a
   // second; nothing drawn, and the processor left alone, while the picture
-  // stands. Ends on a person's word or a stop signal.
+  // stands. Ends on a person's word or a stop signal, even in the middle of
+  // a long frame: the events that come while the GL draws are looked at
+  // between its slices of work, and followed once the frame is done.
   void Loop() {
     Controls& controls = shown_.controls();
     const bool animated = shown_.Animated();
     WindowEvents events;
+    FrameInput during;  // taken while a frame was drawn
     bool redraw = true;
     unsigned int last = Ticks();
+    auto quits = [&] {
+      events.Take(during);
+      return during.Quits();
+    };
     while (!controls.quit && !StopRequested()) {
       const unsigned int start = Ticks();
       Advance(controls, start - last);
       last = start;
-      const FrameInput in = events.Take();
+      FrameInput in = std::move(during);
+      during = FrameInput();
+      events.Take(in);
       Follow(in);
       if (in.resized) Resize(in.width, in.height);
       if (controls.quit || StopRequested()) break;
       if (redraw || in.redraw || Moving(controls, animated)) {
-        shown_.Draw(window_.width, window_.height);
-        ShowFrame();
-        redraw = false;
+        if (shown_.Draw(window_.width, window_.height, false, quits)) {
+          ShowFrame();
+          redraw = false;
+        }
         PaceFrame(start);
       } else {
         events.WaitForEvents(StopRequested);

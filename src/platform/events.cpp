@@ -134,12 +134,23 @@ void WindowEvents::TakeEvent(const SDL_Event& event, FrameInput& in) {
   }
 }
 
+bool FrameInput::Quits() const {
+  for (const Step& step : steps)
+    if (step.kind == Step::kCommand && step.command == Command::kQuit)
+      return true;
+  return false;
+}
+
 FrameInput WindowEvents::Take() {
   FrameInput in;
+  Take(in);
+  return in;
+}
+
+void WindowEvents::Take(FrameInput& in) {
   SDL_Event event;
   while (SDL_PollEvent(&event)) TakeEvent(event, in);
   EndMove(in);
-  return in;
 }
 
 void WindowEvents::WaitForEvents(const std::function<bool()>& stop) {

@@ -28,6 +28,8 @@ struct FrameInput {
   bool redraw = false;
   bool resized = false;
   int width = 0, height = 0;
+  // Whether a step asks to end.
+  bool Quits() const;
 };
 
 class WindowEvents {
@@ -36,6 +38,8 @@ class WindowEvents {
   WindowEvents();
   // Every event waiting now.
   FrameInput Take();
+  // The same, added to `in` (after what it holds).
+  void Take(FrameInput& in);
   // Until an event waits, a little sleep at a time, so that `stop` is seen
   // too.
   void WaitForEvents(const std::function<bool()>& stop);

@@ -1,6 +1,7 @@
 #include "render/scene_renderer.h"
 
 #include <algorithm>
+#include <cmath>
 
 #include "base/stop.h"
 
@@ -9,8 +10,16 @@ namespace {
 // The GL's shininess exponent that a material's full shininess gives.
 const GLfloat kMaxShininessExponent = 128.0f;
 
-// The corners drawn between flushes.
-const size_t kMostQueuedCorners = 500000;
+// The GL is waited for once it has been given this much work since it was
+// last: faces (each call counting kCallFaces more, for what it costs
+// besides them), or pixels (samples, where the picture is multisampled)
+// that they are taken to fill (coverage.h). Each
+// slice takes a small part of a second, so a stop is seen within one; and
+// a software GL, which keeps every vertex given to it until it has drawn
+// them, keeps its memory within a bound.
+const double kSliceFaces = 150000;
+const double kCallFaces = 32;
+const double kSlicePixels = 4e6;
 
 // Given under the identity, so they stay put in eye space; directional, so
 // they light a model of any size alike. A key light from above and a
@@ -182,6 +191,17 @@ void SceneRenderer::SetColours(const SceneMaterial& m, bool textured) {
   glMaterialfv(GL_FRONT_AND_BACK, GL_EMISSION, glow);
 }
 
+// Whether each mesh has a group that is blended.
+std::vector<bool> SceneRenderer::BlendedMeshes() const {
+  std::vector<bool> blended(scene_.meshes.size(), false);
+  for (size_t m = 0; m < scene_.meshes.size(); ++m) {
+    const SceneMesh& mesh = scene_.meshes[m];
+    for (const FaceGroup& group : mesh.groups)
+      if (Transparent(group.material, !mesh.coords.empty())) blended[m] = true;
+  }
+  return blended;
+}
+
 // Placement i's mesh in its place, its vertex arrays set. A mirrored
 // placement's faces still face out: the winding that counts as the front
 // is turned with it.
@@ -189,6 +209,7 @@ const SceneMesh& SceneRenderer::Enter(size_t i, const Matrix& matrix) {
   const Placement& placement = scene_.placements[i];
   const SceneMesh& mesh = scene_.meshes[placement.mesh];
   glPushMatrix();
+  entered_ = true;
   const bool moved = placement.node >= 0;
   if (moved) glMultMatrixf(matrix.data());
   glFrontFace(moved && Mirrors(matrix) ? GL_CW : GL_CCW);
@@ -203,49 +224,80 @@ const SceneMesh& SceneRenderer::Enter(size_t i, const Matrix& matrix) {
   return mesh;
 }
 
+void SceneRenderer::Leave() {
+  glPopMatrix();
+  entered_ = false;
+}
+
+// Work given to the GL; once a slice is full, waits for the GL, then stops
+// the run or gives the frame up where asked.
+void SceneRenderer::Queue(size_t faces, double pixels, const FrameView& frame) {
+  queuedwork_ += faces + kCallFaces;
+  queuedpixels_ += pixels * samples_;
+  if (queuedwork_ < kSliceFaces && queuedpixels_ < kSlicePixels) return;
+  glFinish();
+  queuedwork_ = queuedpixels_ = 0;
+  StopPoint();
+  if (frame.giveup && frame.giveup()) throw GivenUp();
+}
+
+// The group's first `faces` faces, in calls of at most what is left of a
+// slice.
 void SceneRenderer::DrawGroup(const SceneMesh& mesh, const FaceGroup& group,
-                              bool wireframe) {
-  UseMaterial(group.material, !mesh.coords.empty(), wireframe);
-  glDrawElements(GL_TRIANGLES, static_cast<GLsizei>(group.corners.size()),
-                 GL_UNSIGNED_INT, group.corners.data());
-  // A software GL keeps every vertex of the frame until it has drawn them:
-  // waiting for it now and then holds that memory to a bound.
-  queued_ += group.corners.size();
-  if (queued_ > kMostQueuedCorners) {
-    glFinish();
-    queued_ = 0;
+                              size_t faces, double facepixels,
+                              const FrameView& frame) {
+  UseMaterial(group.material, !mesh.coords.empty(), frame.wireframe);
+  for (size_t done = 0; done < faces;) {
+    double room = kSliceFaces - kCallFaces - queuedwork_;
+    if (facepixels > 0)
+      room = std::min(room,
+                      (kSlicePixels - queuedpixels_) / (facepixels * samples_));
+    const size_t n = std::min(
+        faces - done, static_cast<size_t>(std::max(1.0, std::floor(room))));
+    glDrawElements(GL_TRIANGLES, static_cast<GLsizei>(3 * n), GL_UNSIGNED_INT,
+                   group.corners.data() + 3 * done);
+    done += n;
+    Queue(n, n * facepixels, frame);
   }
 }
 
-// The opaque groups, drawn; the transparent ones, with the depth of their
-// box's centre, for later.
+// The opaque groups of the planned placements, drawn; the transparent
+// ones, with the depth of their box's centre, for later. A placement's
+// faces are counted in its groups' order.
 std::vector<SceneRenderer::Later> SceneRenderer::DrawOpaque(
-    const FrameView& frame) {
+    const FrameView& frame, const FramePlan& plan) {
   std::vector<Later> later;
   Matrix matrix;
-  for (size_t i = 0; i < scene_.placements.size(); ++i) {
+  for (size_t k = 0; k < plan.placements.size(); ++k) {
     StopPoint();
-    if (!frame.pose->Place(i, matrix)) continue;
-    const SceneMesh& mesh = Enter(i, matrix);
-    for (size_t g = 0; g < mesh.groups.size(); ++g) {
-      if (!Transparent(mesh.groups[g].material, !mesh.coords.empty())) {
-        DrawGroup(mesh, mesh.groups[g], frame.wireframe);
+    const PlannedPlacement& planned = plan.placements[k];
+    frame.pose->Place(planned.placement, matrix);
+    const SceneMesh& mesh = Enter(planned.placement, matrix);
+    size_t left = planned.faces;
+    for (size_t g = 0; g < mesh.groups.size() && left > 0; ++g) {
+      const FaceGroup& group = mesh.groups[g];
+      const size_t faces = std::min(left, group.corners.size() / 3);
+      left -= faces;
+      if (!Transparent(group.material, !mesh.coords.empty())) {
+        if (!planned.copy)
+          DrawGroup(mesh, group, faces, planned.facepixels, frame);
         continue;
       }
       float eye[3];
-      const Matrix to_eye = scene_.placements[i].node >= 0
+      const Matrix to_eye = scene_.placements[planned.placement].node >= 0
                                 ? Multiply(frame.view, matrix)
                                 : frame.view;
-      Transform(to_eye, mesh.groups[g].centre, eye);
-      later.push_back({eye[2], i, g});
+      Transform(to_eye, group.centre, eye);
+      later.push_back({eye[2], k, g, faces});
     }
-    glPopMatrix();
+    Leave();
   }
   return later;
 }
 
 // From far to near, blended, without writing depth.
 void SceneRenderer::DrawTransparent(const FrameView& frame,
+                                    const FramePlan& plan,
                                     std::vector<Later>& later) {
   if (later.empty()) return;
   std::stable_sort(
@@ -256,17 +308,20 @@ void SceneRenderer::DrawTransparent(const FrameView& frame,
   Matrix matrix;
   for (const Later& l : later) {
     StopPoint();
-    frame.pose->Place(l.placement, matrix);
-    const SceneMesh& mesh = Enter(l.placement, matrix);
-    DrawGroup(mesh, mesh.groups[l.group], frame.wireframe);
-    glPopMatrix();
+    const PlannedPlacement& planned = plan.placements[l.planned];
+    frame.pose->Place(planned.placement, matrix);
+    const SceneMesh& mesh = Enter(planned.placement, matrix);
+    DrawGroup(mesh, mesh.groups[l.group], l.faces, planned.facepixels, frame);
+    Leave();
   }
-  glDepthMask(GL_TRUE);
-  glDisable(GL_BLEND);
 }
 
-void SceneRenderer::Draw(const FrameView& frame) {
-  queued_ = 0;
+bool SceneRenderer::Draw(const FrameView& frame) {
+  queuedwork_ = queuedpixels_ = 0;
+  // A multisampled picture fills each of a pixel's samples.
+  GLint samples = 0;
+  glGetIntegerv(GL_SAMPLES, &samples);
+  samples_ = std::max(1, samples);
   glViewport(0, 0, frame.width, frame.height);
   if (frame.transparent) {
     glClearColor(0.0f, 0.0f, 0.0f, 0.0f);
@@ -279,7 +334,21 @@ void SceneRenderer::Draw(const FrameView& frame) {
   }
   glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
   UseProjection(frame.projection, frame.view);
-  std::vector<Later> later = DrawOpaque(frame);
-  DrawTransparent(frame, later);
+  const FramePlan plan = PlanFrame(
+      *frame.pose, {frame.width, frame.height, frame.view, frame.projection},
+      BlendedMeshes());
+  leftout_ = plan.leftout;
+  bool whole = true;
+  try {
+    std::vector<Later> later = DrawOpaque(frame, plan);
+    DrawTransparent(frame, plan, later);
+  } catch (const GivenUp&) {
+    whole = false;
+  }
+  // The state the next frame starts from, however this one ended.
+  if (entered_) Leave();
+  glDepthMask(GL_TRUE);
+  glDisable(GL_BLEND);
   if (shading_.Ready()) shading_.Stop();
+  return whole;
 }

@@ -1,9 +1,14 @@
 // Draws a posed scene (scene.h, pose.h) the way the viewing mode shows it:
 // each material group of each placed mesh in one call with vertex arrays,
-// lit by two lights fixed to the eye, the transparent groups last.
+// lit by two lights fixed to the eye, the transparent groups last; the
+// placements that a frame draws bounded by the area they cover
+// (coverage.h). A software GL does its work when it is waited for, so the
+// renderer waits for it in slices of bounded work, and between them looks
+// whether the run is to stop or the frame to be given up.
 #ifndef MODELVIEWER_SCENE_RENDERER_H
 #define MODELVIEWER_SCENE_RENDERER_H
 
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -12,15 +17,10 @@
 #include "render/textures.h"
 #include "scene/pose.h"
 #include "scene/scene.h"
+#include "view/coverage.h"
 
 // A dark neutral grey, against which both black and white materials show.
 const GLfloat kBackground = 0.2f;
-
-// How the eye sees: a vertical field of view in degrees, the picture's
-// width over its height, and the clipping planes.
-struct Projection {
-  double fovy, aspect, nearplane, farplane;
-};
 
 // One frame's pose and view: where each placement is and whether it is
 // shown, and the matrix from the file's coordinates to the eye's.
@@ -33,6 +33,9 @@ struct FrameView {
   // Nothing behind the model: alpha 0 where nothing is drawn, and colours
   // premultiplied by their alpha, as blending leaves them.
   bool transparent = false;
+  // Asked between slices of the GL's work, once the run is not to stop:
+  // true gives the frame up (a person quit the window, say).
+  std::function<bool()> giveup;
 };
 
 class SceneRenderer {
@@ -52,30 +55,45 @@ class SceneRenderer {
   // Why faces are lit per vertex by OpenGL 1.1 instead of per pixel, or ""
   // where the shading program draws.
   const std::string& ShaderWarning() const { return shaderwarning_; }
-  // Clears and draws one frame; the caller shows it.
-  void Draw(const FrameView& frame);
+  // Clears and draws one frame; the caller shows it. False where the frame
+  // was given up, unfinished. Throws StopRequest where the run is to stop.
+  bool Draw(const FrameView& frame);
+  // The placements that the last frame left out, or drew in part, for the
+  // area they would cover.
+  size_t LeftOutForArea() const { return leftout_; }
 
  private:
   struct Later {
     float depth;
-    size_t placement, group;
+    size_t planned, group;
+    size_t faces;  // of the group drawn
   };
+  struct GivenUp {};
 
   bool Cutout(int material, bool hascoords) const;
   bool Transparent(int material, bool hascoords) const;
   void UseMaterial(int material, bool hascoords, bool wireframe);
   void SetColours(const SceneMaterial& m, bool textured);
+  std::vector<bool> BlendedMeshes() const;
   const SceneMesh& Enter(size_t i, const Matrix& matrix);
-  void DrawGroup(const SceneMesh& mesh, const FaceGroup& group, bool wireframe);
-  std::vector<Later> DrawOpaque(const FrameView& frame);
-  void DrawTransparent(const FrameView& frame, std::vector<Later>& later);
+  void Leave();
+  void DrawGroup(const SceneMesh& mesh, const FaceGroup& group, size_t faces,
+                 double facepixels, const FrameView& frame);
+  void Queue(size_t faces, double pixels, const FrameView& frame);
+  std::vector<Later> DrawOpaque(const FrameView& frame, const FramePlan& plan);
+  void DrawTransparent(const FrameView& frame, const FramePlan& plan,
+                       std::vector<Later>& later);
 
   const Scene& scene_;
   SceneTextures textures_;
   ShadingProgram own_;
   ShadingProgram& shading_;
   std::string shaderwarning_;
-  size_t queued_ = 0;  // corners drawn since the last flush
+  // The work given to the GL since it was last waited for.
+  double queuedwork_ = 0, queuedpixels_ = 0;
+  int samples_ = 1;       // of each pixel of the picture drawn
+  bool entered_ = false;  // a placement's matrix is pushed
+  size_t leftout_ = 0;
 };
 
 #endif

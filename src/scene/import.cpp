@@ -101,20 +101,41 @@ void InvertMeshMatrix(const float* stored, SceneMesh& mesh) {
   mesh.invertible = InvertAffine(m, mesh.inverse);
 }
 
-// Places meshes within the budget of drawn vertices; past it, counts what
-// it leaves out.
+// The area of the faces (three corners each), in double precision.
+double FaceArea(const std::vector<float>& vertices,
+                const std::vector<unsigned int>& faces) {
+  double area = 0;
+  for (size_t f = 0; f + 2 < faces.size(); f += 3) {
+    const float* a = &vertices[3 * size_t(faces[f])];
+    const float* b = &vertices[3 * size_t(faces[f + 1])];
+    const float* c = &vertices[3 * size_t(faces[f + 2])];
+    double u[3], v[3];
+    for (int k = 0; k < 3; ++k) u[k] = double(b[k]) - a[k];
+    for (int k = 0; k < 3; ++k) v[k] = double(c[k]) - a[k];
+    const double x = u[1] * v[2] - u[2] * v[1], y = u[2] * v[0] - u[0] * v[2],
+                 z = u[0] * v[1] - u[1] * v[0];
+    area += 0.5 * std::sqrt(x * x + y * y + z * z);
+  }
+  return area;
+}
+
+// Places meshes within the budget of drawn vertices and faces; past it,
+// counts what it leaves out.
 class Placer {
  public:
-  explicit Placer(Scene& scene) : scene_(scene) {}
+  explicit Placer(Scene& scene) : scene_(scene) {
+    for (const SceneMesh& mesh : scene.meshes)
+      costs_.push_back(mesh.vertices.size() / 3 + DrawnFaces(mesh) +
+                       kPlacementCost);
+  }
 
   bool Place(int mesh, int node) {
-    const unsigned long long vertices =
-        scene_.meshes[mesh].vertices.size() / 3 + kPlacementCost;
-    if (vertices > kMaxDrawnVertices - drawn_) {
+    const unsigned long long cost = costs_[mesh];
+    if (cost > kMaxDrawnVerticesAndFaces - drawn_) {
       ++leftout_;
       return false;
     }
-    drawn_ += vertices;
+    drawn_ += cost;
     scene_.placements.push_back({mesh, node});
     return true;
   }
@@ -125,11 +146,12 @@ class Placer {
           std::to_string(leftout_) +
           " placements are left out: together with the others they would "
           "cost more to draw than " +
-          std::to_string(kMaxDrawnVertices) + " vertices");
+          std::to_string(kMaxDrawnVerticesAndFaces) + " vertices and faces");
   }
 
  private:
   Scene& scene_;
+  std::vector<unsigned long long> costs_;  // of placing each mesh
   unsigned long long drawn_ = 0, leftout_ = 0;
 };
 
@@ -329,6 +351,7 @@ class Importer {
     SmoothByGroups(masks, faces, mesh.vertices, mesh.coords, mesh.normals);
     if (found.hasmatrix) ReadMeshMatrix(found.matrix, mesh);
     BoundMesh(mesh);
+    mesh.area = FaceArea(mesh.vertices, faces);
     Group(materials, faces, mesh);
     // Every vertex left is one that a face draws.
     if (mesh.bounded) {

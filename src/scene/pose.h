@@ -59,7 +59,7 @@ std::vector<float> DrawnPoints(const Scene& scene, double frame, size_t most);
 // than kSweepSamples frames, and fewer where the scene has so many
 // placements that kSweepWork would be passed. False when nothing is shown.
 const int kSweepSamples = 200;
-const double kSweepWork = 2e7;  // placements posed, over all samples
+const double kSweepWork = 5e6;  // placements posed, over all samples
 bool SceneBox(const Scene& scene, double frame, bool sweep, float low[3],
               float high[3]);
 

@@ -17,6 +17,12 @@ void BoxCorner(const SceneMesh& mesh, int corner, float* p) {
     p[k] = corner & (1 << k) ? mesh.high[k] : mesh.low[k];
 }
 
+size_t DrawnFaces(const SceneMesh& mesh) {
+  size_t faces = 0;
+  for (const FaceGroup& group : mesh.groups) faces += group.corners.size() / 3;
+  return faces;
+}
+
 bool HasMaps(const SceneMaterial& m) {
   return !m.texture.image.empty() || !m.specularmap.image.empty() ||
          !m.opacitymap.image.empty();

@@ -45,7 +45,11 @@ struct SceneMesh {
   Matrix inverse = Identity();
   float low[3] = {0, 0, 0}, high[3] = {0, 0, 0};  // its finite vertices
   bool bounded = false;
+  double area = 0;  // of the faces it draws, in its own coordinates
 };
+
+// The faces of the mesh that its groups draw.
+size_t DrawnFaces(const SceneMesh& mesh);
 
 // One mesh drawn at one place: by a keyframer object node (its world matrix
 // at a frame, times T(-pivot) M^-1), or as stored (node -1).
@@ -54,10 +58,11 @@ struct Placement {
   int node = -1;
 };
 
-// The most vertices that all placements together may draw: far more than
-// any real file, and a bound on what a crafted one can ask for. A placement
-// counts as that many more vertices for what drawing it costs besides them.
-const unsigned long long kMaxDrawnVertices = 20000000;
+// The most vertices and faces that all placements together may draw: far
+// more than any real file, and a bound on what a crafted one can ask for
+// (four vertices can carry 65 535 faces). A placement counts as that many
+// more for what drawing it costs besides them.
+const unsigned long long kMaxDrawnVerticesAndFaces = 20000000;
 const unsigned long long kPlacementCost = 32;
 
 struct Scene {
