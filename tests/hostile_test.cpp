@@ -207,6 +207,34 @@ std::vector<HostileCase> HostileCases() {
        .args = {"m.3ds"}, .seconds = 10, .env = Signal("TERM")},
       {.what = "SIGINT with the window open", .write = model,
        .args = {"m.3ds"}, .seconds = 10, .env = Signal("INT")},
+      {.what = "SIGHUP with the window open", .write = model,
+       .args = {"m.3ds"}, .seconds = 10, .env = Signal("HUP")},
+      // A write that fails ends the run with its reason, not a signal.
+      {.what = "a picture past the file-size limit",
+       .write = Command("echo 'ulimit -f 4; exec \"$@\"' > limit.sh", model),
+       .status = 1, .err = "cannot write the screenshot s.png: File too large",
+       .env = "VIEWER_WRAPPER='sh limit.sh'", .absent = "s.png"},
+      // The picture is noise, so that it takes a while to write, and the
+      // folder is moved as soon as its new file is there.
+      {.what = "a folder renamed away while a picture is written",
+       .write = Command(
+           "convert -size 256x256 xc:gray +noise Random t.bmp && echo '(for "
+           "i in $(seq 4000); do ls -a out 2>/dev/null | grep -q "
+           "^.modelviewer- && exec mv out gone; sleep 0.005; done) & exec "
+           "\"$@\"' > rename.sh",
+           Textured("t.bmp")),
+       .args = {"--thumbnail", "1024", "--screenshot", "out/", "m.3ds",
+                "m.3ds", "m.3ds", "m.3ds", "m.3ds", "m.3ds", "m.3ds", "m.3ds"},
+       .status = 1,
+       .err = "cannot write pictures into out/: No such file or directory",
+       .seconds = 30, .env = "VIEWER_WRAPPER='sh rename.sh'"},
+      // What thumbnails are asked for is drawn, or refused.
+      {.what = "a thumbnail through a camera the file does not have",
+       .write = WriteQuadWithCamera,
+       .args = {"--thumbnail", "64", "--camera", "2", "--screenshot", "t.png",
+                "quad.3ds"},
+       .status = 1, .err = "quad.3ds: --camera 2: the file has 1 camera",
+       .absent = "t.png"},
       {.what = "no display for a window", .write = model, .args = {"m.3ds"},
        .status = 1,
        .err = "no display (DISPLAY is not set); --screenshot draws without "
@@ -378,10 +406,19 @@ std::vector<HostileCase> HostileCases() {
       {.what = "SIGTERM while --info=json is written",
        .write = Model([] { return hostile::SharedNames(600, 900); }),
        .args = {"--info=json", "m.3ds"}, .status = 1,
-       .err = "stopped by a signal", .seconds = 3.5, .env = Stop(1)},
+       .err = "stopped by a signal: the output on standard output is "
+              "incomplete",
+       .seconds = 3.5, .env = Stop(1)},
       // A stop is seen while the GL draws, not only between its calls: 3 s
       // from the signal to the exit at most (1 s is promised), and 1 s for
       // the X server that the run starts first.
+      {.what = "SIGTERM while a 2048 thumbnail for standard output is drawn",
+       .write = Model([] { return hostile::StackedFaces(65535, 300); }),
+       .args = {"--thumbnail", "2048", "--screenshot", "-", "m.3ds"},
+       .status = 1,
+       .err = "stopped by a signal: the output on standard output is "
+              "incomplete",
+       .seconds = 5, .env = Stop(1)},
       {.what = "SIGTERM while a 4096 x 4096 screenshot is drawn",
        .write = Model([] { return hostile::StackedFaces(65535, 300); }),
        .args = {"--size", "4096x4096", "--screenshot", "s.png", "m.3ds"},

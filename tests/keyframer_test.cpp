@@ -134,6 +134,7 @@ TEST(Keyframer, NodesPlaceInstancesHierarchiesAndCraftedSections) {
     size_t placements, shown;
     float lowx, highx;  // the scene's box along x
     size_t warnings;
+    const char* warning = "";  // part of the first warning
   } cases[] = {
       {"no keyframer: as stored", file3ds(cube), 0, 1, 1, 0, 1, 0},
       {"four instances, two units apart",
@@ -175,7 +176,10 @@ TEST(Keyframer, NodesPlaceInstancesHierarchiesAndCraftedSections) {
       {"a parent that names no node, and a loop",
        file3ds(cube, {objectNode(0, "box", 99, {Moved(1, 0, 0)}),
                       objectNode(1, "box", 2), objectNode(2, "box", 1)}),
-       0, 3, 3, 0, 2, 2},
+       0, 3, 3, 0, 2, 2, "parents that do not exist"},
+      {"a node that names itself as its parent",
+       file3ds(cube, {objectNode(5, "box", 5, {Moved(1, 0, 0)})}), 0, 1, 1, 1,
+       2, 1, "name themselves as their parent, a loop"},
       {"a hidden node",
        file3ds(cube, {objectNode(0, "box", 0xFFFF, {track(0xB029, {{0}})})}), 0,
        1, 0, 0, 0, 0},
@@ -195,6 +199,10 @@ TEST(Keyframer, NodesPlaceInstancesHierarchiesAndCraftedSections) {
       EXPECT_NEAR(c.highx, pose.high[0], 1e-3) << c.what;
     }
     EXPECT_EQ(c.warnings, pose.warnings.size()) << c.what;
+    if (*c.warning && !pose.warnings.empty()) {
+      EXPECT_NE(std::string::npos, pose.warnings[0].find(c.warning))
+          << c.what << ": " << pose.warnings[0];
+    }
     EXPECT_LT(
         std::chrono::duration<double>(std::chrono::steady_clock::now() - start)
             .count(),

@@ -53,6 +53,8 @@ TEST(Options, CommandLines) {
       {{"--thumbnail", "15", "--screenshot", "t.png", "a.3ds"}, Options::kUsageError, "", ""},
       {{"--thumbnail", "4097", "--screenshot", "t.png", "a.3ds"}, Options::kUsageError, "", ""},
       {{"--thumbnail", "64", "a.3ds"}, Options::kUsageError, "a.3ds", ""},
+      {{"--thumbnail", "64", "--size", "80x80", "--screenshot", "t.png", "a.3ds"}, Options::kUsageError, "a.3ds", "t.png"},
+      {{"--thumbnail", "64", "--frame", "50", "--camera", "1", "--screenshot", "t.png", "a.3ds"}, Options::kView, "a.3ds", "t.png"},
       {{"--screenshot", "out/", "a.3ds", "b.3ds"}, Options::kView, "a.3ds", "out/"},
       {{"--screenshot", "s.png", "a.3ds", "b.3ds"}, Options::kUsageError, "a.3ds", "s.png"},
       {{"a.3ds", "b.3ds"}, Options::kUsageError, "a.3ds", ""},

@@ -98,29 +98,35 @@ TEST_P(Pictures, TheBundledProgramDrawsWithoutADisplay) {
   EXPECT_GT(ColouredOf(shot).hues["g"], 5000);  // the green monster
 }
 
-// A stop request ends a folder within a second, after the file at hand: a
-// summary of how far it got, status 1, no file half made.
+// A stop request (SIGTERM, or SIGHUP when the terminal closes) ends a
+// folder within a second, after the file at hand: a summary of how far it
+// got, status 1, no file half made.
 TEST_P(Pictures, AStopEndsAFolderWithItsSummary) {
-  const std::string dir = TestDir(), work = dir + "/work";
-  CopyIn(work, {"mar_rifle.3ds", "m_rifl.bmp"});
-  std::vector<std::string> args = {"--thumbnail", "256", "--screenshot",
-                                   "out/"};
-  for (int i = 0; i < 3000; ++i) args.push_back("models/mar_rifle.3ds");
-  const auto start = std::chrono::steady_clock::now();
-  const Outcome run = Draw(
-      dir, args,
-      "VIEWER_WRAPPER='env -u DISPLAY timeout --preserve-status -s TERM 1'");
-  const double seconds =
-      std::chrono::duration<double>(std::chrono::steady_clock::now() - start)
-          .count();
-  EXPECT_EQ(1, run.status);
-  EXPECT_LT(seconds, kSanitized ? 8 : 3);
-  if (!GetParam().quiet) {
-    EXPECT_NE(std::string::npos, run.out.find("; stopped after ")) << run.out;
+  for (const char* signal : {"TERM", "HUP"}) {
+    const std::string dir = TestDir(), work = dir + "/work";
+    CopyIn(work, {"mar_rifle.3ds", "m_rifl.bmp"});
+    std::vector<std::string> args = {"--thumbnail", "256", "--screenshot",
+                                     "out/"};
+    for (int i = 0; i < 3000; ++i) args.push_back("models/mar_rifle.3ds");
+    const auto start = std::chrono::steady_clock::now();
+    const Outcome run = Draw(dir, args,
+                             std::string("VIEWER_WRAPPER='env -u DISPLAY "
+                                         "timeout --preserve-status -s ") +
+                                 signal + " 1'");
+    const double seconds =
+        std::chrono::duration<double>(std::chrono::steady_clock::now() - start)
+            .count();
+    EXPECT_EQ(1, run.status) << signal;
+    EXPECT_LT(seconds, kSanitized ? 8 : 3) << signal;
+    if (!GetParam().quiet) {
+      EXPECT_NE(std::string::npos, run.out.find("; stopped after "))
+          << signal << ": " << run.out;
+    }
+    EXPECT_NE(0,
+              std::system(
+                  ("ls -a '" + work + "/out' | grep -q modelviewer-").c_str()))
+        << signal << ": a temporary file is left";
   }
-  EXPECT_NE(0, std::system(
-                   ("ls -a '" + work + "/out' | grep -q modelviewer-").c_str()))
-      << "a temporary file is left";
 }
 
 // A square PNG with an alpha channel: nothing around the model, its edges

@@ -137,3 +137,9 @@ bool FileNames::FindImage(const std::string& stored, std::string& path) {
   path = bare;
   return true;
 }
+
+bool FindMap(FileNames& names, const std::string& stored, std::string& path,
+             FileId& id, std::string& why) {
+  names.FindImage(stored, path);
+  return ReadableFile(path, id, why);
+}

@@ -8,6 +8,8 @@
 #include <utility>
 #include <vector>
 
+#include "base/input_files.h"
+
 // The folder part of `path`: "" for a bare name, "/" for a file at the root.
 std::string FolderOf(const std::string& path);
 
@@ -42,5 +44,12 @@ class FileNames {
   std::map<std::pair<unsigned long long, unsigned long long>, Listing>
       listings_;
 };
+
+// Where a material's map `stored` is found, the one rule of the renderer,
+// --info and the folder runs that must protect it: found by FindImage, and
+// only where the viewer would load it, a regular file that it may read.
+// Its path, and its identity in `id`; false, with the reason, otherwise.
+bool FindMap(FileNames& names, const std::string& stored, std::string& path,
+             FileId& id, std::string& why);
 
 #endif

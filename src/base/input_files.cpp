@@ -198,11 +198,11 @@ bool OpenModelFile(const std::string& path, Loader3DS& loader, FileId& id,
 
 bool ModelFileShrank() { return shrank != 0; }
 
-bool ReadableFile(const std::string& path) {
+bool ReadableFile(const std::string& path, FileId& id, std::string& why) {
   struct stat info;
-  std::string why;
   const int fd = OpenRegular(path, info, why);
   if (fd < 0) return false;
+  id = IdOf(info);
   close(fd);
   return true;
 }
@@ -214,16 +214,23 @@ bool IdentifyFile(const std::string& path, FileId& id) {
   return true;
 }
 
+bool InputFiles::Holds(const std::string& path, std::string& input) const {
+  struct stat info;
+  if (stat(path.c_str(), &info) != 0) return false;
+  const auto found = inputs_.find(IdOf(info));
+  if (found == inputs_.end()) return false;
+  input = found->second;
+  return true;
+}
+
 bool InputFiles::SafeTarget(const std::string& path, std::string& why) const {
   if (path == "-") return true;
   struct stat info;
   if (stat(path.c_str(), &info) != 0) return true;  // nothing there yet
   why = NotRegular(info.st_mode);
   if (!why.empty()) return false;
-  for (const Input& input : inputs_)
-    if (input.id == IdOf(info)) {
-      why = "it is " + input.path + ", which this run reads";
-      return false;
-    }
-  return true;
+  std::string input;
+  if (!Holds(path, input)) return true;
+  why = "it is " + input + ", which this run reads";
+  return false;
 }

@@ -4,6 +4,7 @@
 #ifndef MODELVIEWER_INPUT_FILES_H
 #define MODELVIEWER_INPUT_FILES_H
 
+#include <map>
 #include <string>
 #include <vector>
 
@@ -45,8 +46,8 @@ const unsigned long long kMappedModelBytes = 16ull << 20;
 bool ModelFileShrank();
 
 // Whether `path` is a regular file that the program may read, as it would
-// open it.
-bool ReadableFile(const std::string& path);
+// open it: its identity in `id`; false, with the reason, otherwise.
+bool ReadableFile(const std::string& path, FileId& id, std::string& why);
 
 // The identity of the file at `path` (links followed); false when there is
 // none.
@@ -55,24 +56,24 @@ bool IdentifyFile(const std::string& path, FileId& id);
 // The largest image file read.
 const unsigned long long kMaxImageFileBytes = 1ull << 30;
 
-// The files a run has read, by identity, which nothing it writes may
-// replace.
+// The files a run reads, by identity, which nothing it writes may replace:
+// those it has read, and those it is going to read.
 class InputFiles {
  public:
+  // The first path noted for a file is the one that messages name.
   void Note(const std::string& path, const FileId& id) {
-    inputs_.push_back({id, path});
+    inputs_.emplace(id, path);
   }
+  // Whether the file at `path` (links followed) is one of the inputs; its
+  // path as noted in `input`.
+  bool Holds(const std::string& path, std::string& input) const;
   // Where a screenshot may go: "-" (standard output), a path where nothing
   // is, or a regular file that is none of the inputs. False, with the
   // reason, otherwise.
   bool SafeTarget(const std::string& path, std::string& why) const;
 
  private:
-  struct Input {
-    FileId id;
-    std::string path;
-  };
-  std::vector<Input> inputs_;
+  std::map<FileId, std::string> inputs_;
 };
 
 #endif

@@ -19,6 +19,14 @@ std::string Printable(const std::string& text, const char* also) {
   return clean;
 }
 
+std::string CutToWidth(const std::string& line, size_t head, size_t columns) {
+  static const std::string kCut = "...";
+  if (columns == 0 || line.size() <= columns) return line;
+  if (columns < head + kCut.size() + 1) return line.substr(0, columns);
+  const size_t tail = columns - head - kCut.size();
+  return line.substr(0, head) + kCut + line.substr(line.size() - tail);
+}
+
 std::string Latin1ToUtf8(const std::string& bytes) {
   std::string text;
   for (unsigned char c : bytes) {
@@ -73,14 +81,30 @@ std::string FaceNamesMissingVertex(size_t face, unsigned int vertex,
          std::to_string(vertex) + " of " + std::to_string(vertices);
 }
 
+namespace {
+
+// Back to the start of the terminal's line, cleared.
+const char kClearLine[] = "\r\033[K";
+
+}  // namespace
+
 void Messages::Warn(const std::string& message) const {
-  if (diagnostics_)
-    std::cerr << "modelviewer: " << Printable(message) << std::endl;
+  if (!diagnostics_) return;
+  if (!status_.empty()) std::cerr << kClearLine;
+  std::cerr << "modelviewer: " << Printable(message) << std::endl;
+  if (!status_.empty()) std::cerr << status_ << std::flush;
 }
 
 void Messages::Fail(const std::string& reason) const {
+  Status("");
   Warn(reason);
   std::exit(1);
+}
+
+void Messages::Status(const std::string& line) const {
+  if (!diagnostics_ || (line.empty() && status_.empty())) return;
+  status_ = line;
+  std::cerr << kClearLine << status_ << std::flush;
 }
 
 void Messages::CountLine(int models) const {

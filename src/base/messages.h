@@ -12,6 +12,11 @@
 // as a control sequence.
 std::string Printable(const std::string& text, const char* also = "");
 
+// A line of printable characters (as Printable makes them) cut to
+// `columns` (0: as it is), keeping its first `head` characters and the end
+// of the rest, with "..." where it is cut.
+std::string CutToWidth(const std::string& line, size_t head, size_t columns);
+
 // Bytes of the file's code page, taken as Latin-1, in UTF-8: valid whatever
 // the bytes.
 std::string Latin1ToUtf8(const std::string& bytes);
@@ -34,16 +39,22 @@ class Messages {
   // error instead.
   void PictureOnStandardOutput() { picture_on_stdout_ = true; }
 
-  // One line on standard error: "modelviewer: " and the printable message.
+  // One line on standard error: "modelviewer: " and the printable message,
+  // above the status line where one is shown.
   void Warn(const std::string& message) const;
   // Warn, then end with status 1, running the exit handlers.
   [[noreturn]] void Fail(const std::string& reason) const;
   // The file's model count, alone on its line.
   void CountLine(int models) const;
+  // A line of printable characters that stands last on the terminal (on
+  // standard error) until another replaces it, or "" clears it; warnings
+  // meanwhile go above it. Only where standard error is a terminal.
+  void Status(const std::string& line) const;
 
  private:
   bool diagnostics_;
   bool picture_on_stdout_ = false;
+  mutable std::string status_;  // shown last on the terminal
 };
 
 #endif

@@ -140,6 +140,8 @@ void CheckTogether(Options& options) {
            "--info takes no --screenshot, --size, --camera or --thumbnail");
   else if (options.thumbnail && options.screenshot.empty())
     Refuse(options, "--thumbnail needs --screenshot");
+  else if (options.thumbnail && options.sized)
+    Refuse(options, "--thumbnail takes no --size: the picture is N x N");
   else if (options.files.size() > 1 && !info && !options.folder)
     Refuse(options,
            "one FILE at most without --screenshot DIR or --info "
@@ -169,8 +171,8 @@ std::string UsageLines(const std::string& program) {
   return "usage: " + program +
          " [--screenshot OUT.png] [--frame N] [--size WxH] [--camera N]\n" +
          indent + "[FILE.3ds]\n" + "       " + program +
-         " --screenshot DIR [--thumbnail N] [--frame N] [--size WxH]\n" +
-         indent + "FILE.3ds...\n" + "       " + program +
+         " --screenshot DIR [--thumbnail N | --size WxH] [--frame N]\n" +
+         indent + "[--camera N] FILE.3ds...\n" + "       " + program +
          " --info[=json] [--frame N] FILE.3ds...\n" + "       " + program +
          " --help | --version\n";
 }
@@ -194,15 +196,19 @@ std::string HelpText(const std::string& program) {
          "                      display needed\n"
          "  --screenshot DIR    with one FILE or more: DIR/NAME.png for each,\n"
          "                      in one run, and a summary line; DIR is a\n"
-         "                      folder, or a name ending in /\n"
+         "                      folder, or a name ending in /. A picture\n"
+         "                      never replaces a FILE or an image one uses:\n"
+         "                      it takes another name, and says so\n"
          "  --thumbnail N       the picture N x N (16 to 4096), three-quarter\n"
          "                      view, the model filling it, transparent\n"
-         "                      around it; with --screenshot\n"
+         "                      around it; with --screenshot, without --size\n"
          "  --frame N           start the file's animation at frame N (30\n"
-         "                      frames a second); the screenshot shows it\n"
+         "                      frames a second); the screenshot or thumbnail\n"
+         "                      shows it\n"
          "  --size WxH          the window's and the screenshot's size, each\n"
          "                      side from 64 to 8192 (default 800x600)\n"
-         "  --camera N          start looking through the file's N-th camera\n"
+         "  --camera N          start looking through the file's N-th camera;\n"
+         "                      a thumbnail is the square through it\n"
          "  --info[=json]       write what was read from each FILE (meshes as\n"
          "                      placed, materials, maps found, cameras,\n"
          "                      lights, background and fog) as text or as\n"
@@ -226,6 +232,7 @@ std::string HelpText(const std::string& program) {
          "The window can be resized. Dragging or turning stops the spin.\n"
          "\n"
          "Exit status: 0 shown or written, 1 refused or failed (in a folder\n"
-         "of pictures: any file refused), 2 wrong usage. SIGINT and SIGTERM\n"
-         "end a run that writes with 1, and nothing half made is left.\n";
+         "of pictures: any file refused), 2 wrong usage. SIGINT, SIGTERM and\n"
+         "SIGHUP end a run that writes with 1, and no file half made is left;\n"
+         "a picture or --info on standard output is left incomplete.\n";
 }

@@ -38,9 +38,9 @@ struct Options {
 // `--info[=json] FILE...` and `--help`, `--version`. "--" ends the options.
 // OUT names a folder when it is one or ends in "/". An empty FILE, a second
 // --screenshot, several FILEs without a folder or --info, a --thumbnail
-// without --screenshot or outside 16 to 4096, or --info, --size, --camera
-// or --thumbnail without a FILE is a usage error. The first of --help,
-// --version or an error decides the action.
+// without --screenshot, with --size or outside 16 to 4096, or --info,
+// --size, --camera or --thumbnail without a FILE is a usage error. The
+// first of --help, --version or an error decides the action.
 Options ParseOptions(int argc, char* argv[]);
 
 // The usage lines of `program`, and the --help text that adds what each

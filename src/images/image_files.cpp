@@ -14,6 +14,7 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <ctime>
 
 #include "base/file_names.h"
 #include "base/stop.h"
@@ -594,16 +595,39 @@ std::string FinalTarget(std::string path) {
   return path;
 }
 
-// A new file beside `target`, with the permissions (and, where the process
-// may set them, the owner and group) of the file it will replace, or those
-// of a file made with fopen.
-std::FILE* CreateBeside(const std::string& target, std::string& temporary) {
-  const std::string folder = FolderOf(target);
-  std::string name = (folder.empty() ? "." : folder) + "/.modelviewer-XXXXXX";
-  const int fd = mkstemp(&name[0]);
+// Makes a file of a new name, ".modelviewer-" and six letters or digits, in
+// the open folder `dir`, as mkstemp does but relative to the folder's
+// descriptor. Its descriptor, or -1 with errno.
+int CreateTemporary(int dir, std::string& name) {
+  static const char kLetters[] =
+      "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789";
+  static unsigned long long state = 0;
+  timespec now;
+  clock_gettime(CLOCK_REALTIME, &now);
+  state ^=
+      static_cast<unsigned long long>(now.tv_nsec) * 0x9E3779B97F4A7C15ull ^
+      static_cast<unsigned long long>(getpid()) << 32 ^ now.tv_sec;
+  for (int attempt = 0; attempt < 100; ++attempt) {
+    state = state * 6364136223846793005ull + 1442695040888963407ull;
+    unsigned long long bits = state >> 20;
+    name = ".modelviewer-";
+    for (int k = 0; k < 6; ++k, bits /= 62) name += kLetters[bits % 62];
+    const int fd =
+        openat(dir, name.c_str(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
+    if (fd >= 0 || errno != EEXIST) return fd;
+  }
+  return -1;  // errno is EEXIST
+}
+
+// A new file in the open folder `dir`, with the permissions (and, where the
+// process may set them, the owner and group) of the file `name` there that
+// it will replace, or those of a file made with fopen.
+std::FILE* CreateBeside(int dir, const std::string& name,
+                        std::string& temporary) {
+  const int fd = CreateTemporary(dir, temporary);
   if (fd < 0) return nullptr;
   struct stat old;
-  if (stat(target.c_str(), &old) == 0) {
+  if (fstatat(dir, name.c_str(), &old, 0) == 0) {
     fchmod(fd, old.st_mode & 07777);
     if (fchown(fd, old.st_uid, old.st_gid) != 0) {
       // Another owner takes privileges the run does not have.
@@ -615,11 +639,11 @@ std::FILE* CreateBeside(const std::string& target, std::string& temporary) {
   }
   std::FILE* out = fdopen(fd, "wb");
   if (!out) {
+    const int error = errno;
     close(fd);
-    unlink(name.c_str());
-    return nullptr;
+    unlinkat(dir, temporary.c_str(), 0);
+    errno = error;
   }
-  temporary = name;
   return out;
 }
 
@@ -634,12 +658,22 @@ bool WritePng(const std::string& path, int width, int height,
   int& failed = error ? *error : ignored;
   failed = 0;
   const bool console = path == "-";
+  // The folder is held open: the new file is made, renamed and removed in
+  // it even if it is renamed meanwhile, and nothing is left behind.
   const std::string target = console ? path : FinalTarget(path);
+  const std::string name = target.substr(target.rfind('/') + 1);
+  const std::string folder = FolderOf(target);
+  const int dir = console ? -1
+                          : open(folder.empty() ? "." : folder.c_str(),
+                                 O_PATH | O_DIRECTORY | O_CLOEXEC);
   std::string temporary;
-  std::FILE* out = console ? stdout : CreateBeside(target, temporary);
+  std::FILE* out = console    ? stdout
+                   : dir >= 0 ? CreateBeside(dir, name, temporary)
+                              : nullptr;
   if (!out) {
     failed = errno;
     why = Reason(failed);
+    if (dir >= 0) close(dir);
     return false;
   }
   const size_t row = (alpha ? 4 : 3) * static_cast<size_t>(width);
@@ -652,10 +686,12 @@ bool WritePng(const std::string& path, int width, int height,
   why = failure.message;
   failed = failure.error;
   if (written && closed != 0) written = false, failed = errno;
-  if (written && !console && std::rename(temporary.c_str(), target.c_str()))
+  if (written && !console &&
+      renameat(dir, temporary.c_str(), dir, name.c_str()) != 0)
     written = false, failed = errno;
   if (!written && failed) why = Reason(failed);
-  if (!written && !console) unlink(temporary.c_str());  // only what it made
+  if (!written && !console) unlinkat(dir, temporary.c_str(), 0);  // its own
+  if (dir >= 0) close(dir);
   if (failure.stopped) StopPoint();
   return written;
 }

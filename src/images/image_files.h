@@ -72,10 +72,11 @@ std::vector<unsigned char> ShrinkBy(const std::vector<unsigned char>& pixels,
 // PNG, top row first, to `path` or, for "-", to standard output. The
 // picture goes to a new file in the folder of the file that `path` names
 // (through any links), which it then replaces with the permissions it had;
-// a failed write leaves it as it was. A stop request removes the new file
-// and throws. False, with the reason, when it cannot be written; then
-// `error`, where given, is the errno of the system call that failed (0 when
-// none did).
+// a failed write leaves it as it was. The folder is held open meanwhile, so
+// that the new file is renamed or removed there even when the folder has
+// been moved. A stop request removes the new file and throws. False, with the
+// reason, when it cannot be written; then `error`, where given, is the errno of
+// the system call that failed (0 when none did).
 bool WritePng(const std::string& path, int width, int height,
               const unsigned char* pixels, bool alpha, std::string& why,
               int* error = nullptr);

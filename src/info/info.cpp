@@ -567,9 +567,9 @@ bool WriteFileInfo(const Options& options, const std::string& file,
   if (!LoadScene(file, false, messages, inputs, scene, why)) return false;
   FileNames names(FolderOf(file));
   const ImageFinder find = [&](const std::string& stored) {
-    std::string path;
-    return names.FindImage(stored, path) && ReadableFile(path) ? path
-                                                               : std::string();
+    std::string path, why;
+    FileId id;
+    return FindMap(names, stored, path, id, why) ? path : std::string();
   };
   std::vector<std::string> warnings;
   if (options.info == Options::kInfoJson)

@@ -1,5 +1,6 @@
 #include "modes/picture_mode.h"
 
+#include <sys/ioctl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -16,6 +17,7 @@
 #include "images/image_files.h"
 #include "modes/shown_file.h"
 #include "platform/surface.h"
+#include "scene/import.h"
 
 namespace {
 
@@ -58,16 +60,17 @@ void Unpremultiply(std::vector<unsigned char>& rgba) {
   }
 }
 
-// Reads the file and frames its first frame, or its thumbnail; false, with
-// the reason, when it is refused.
+// Reads the file and frames the frame asked for, or its thumbnail (through
+// the camera asked for, the square that it sees); false, with the reason,
+// when it is refused.
 bool Prepare(const Options& options, const std::string& file, ShownFile& shown,
              bool countline, std::string& why) {
   // No thumbnail of a file cut short: a file manager then keeps its own
   // icon for a file that is broken.
   if (!shown.Load(file, countline, why, options.thumbnail > 0)) return false;
-  if (!options.thumbnail)
+  if (!options.thumbnail || options.camera)
     return shown.Start(options.frame, options.camera, why);
-  shown.StartThumbnail();
+  shown.StartThumbnail(options.frame);
   return true;
 }
 
@@ -115,13 +118,14 @@ bool DrawAndWrite(ShownFile& shown, DrawingSurface& surface,
 }
 
 // Whether a write that failed with `error` would fail for any picture in
-// the same folder: the disk is full or read-only, or the folder is gone or
-// closed to the run.
+// the same folder: the disk is full or read-only, the folder is gone or
+// closed to the run, or the pictures pass the run's file-size limit.
 bool NoPictureFits(int error) {
   switch (error) {
     case ENOSPC:
     case EDQUOT:
     case EROFS:
+    case EFBIG:
     case EIO:
     case EACCES:
     case EPERM:
@@ -140,10 +144,17 @@ void NamesOf(const std::string& file, std::string& name, std::string& bare) {
   bare = dot == std::string::npos || dot == 0 ? name : name.substr(0, dot);
 }
 
+// The width of the terminal on standard error, in columns; 0 when unknown.
+size_t TerminalWidth() {
+  winsize size;
+  return ioctl(2, TIOCGWINSZ, &size) == 0 ? size.ws_col : 0;
+}
+
 // A folder of pictures: DIR/NAME.png for each FILE, in one process with one
 // GL context, each file imported, drawn and freed before the next. Each
 // picture is written while the GL draws the next file's, so that neither
-// waits for the other.
+// waits for the other. No picture replaces a FILE, or an image that one of
+// them uses: all of them are known before the first picture is written.
 class Folder {
  public:
   Folder(const Options& options, const TextureLayout& layout,
@@ -161,6 +172,10 @@ class Folder {
       messages_.Fail(why);
     start_ = std::chrono::steady_clock::now();
     try {
+      for (const std::string& file : options_.files) {
+        StopPoint();
+        NoteFilesRead(file, inputs_);
+      }
       for (size_t i = 0; i < options_.files.size() && !shut_; ++i) One(i);
       WritePending();
     } catch (const StopRequest&) {
@@ -185,16 +200,29 @@ class Folder {
     return false;
   }
 
-  // Where file i's picture goes: NAME.png, or where an earlier file took
-  // that, the name with its extension.
+  // Where file i's picture goes: NAME.png, or where an earlier picture or
+  // an input of the run takes that, the name with its extension, then with
+  // -2, -3 and so on. Once an input takes the name, one line says so.
   std::string TargetOf(size_t i) {
     std::string name, bare;
     NamesOf(options_.files[i], name, bare);
-    std::string picture = bare + ".png";
-    for (int n = 2; !taken_.insert(picture).second; ++n)
-      picture = name + (n == 2 ? "" : "-" + std::to_string(n - 1)) + ".png";
     const std::string& dir = options_.screenshot;
-    return dir + (dir.back() == '/' ? "" : "/") + picture;
+    const std::string folder = dir + (dir.back() == '/' ? "" : "/");
+    std::string path, input, first;
+    for (int n = 1;; ++n) {
+      const std::string picture =
+          n == 1 ? bare + ".png"
+                 : name + (n == 2 ? "" : "-" + std::to_string(n - 1)) + ".png";
+      if (!taken_.insert(picture).second) continue;
+      path = folder + picture;
+      if (!inputs_.Holds(path, input)) break;
+      if (first.empty())
+        first = path + (input == path ? "" : " (as " + input + ")");
+    }
+    if (!first.empty())
+      messages_.Warn("the picture of " + options_.files[i] + " is " + path +
+                     ": this run reads " + first);
+    return path;
   }
 
   void One(size_t i) {
@@ -234,7 +262,6 @@ class Folder {
   }
 
   void Refuse(const std::string& why) {
-    ClearProgress();
     messages_.Warn(why);
     ++refused_;
   }
@@ -247,15 +274,18 @@ class Folder {
             .count();
     const double rate = i > 0 && seconds > 0 ? i / seconds : 0;
     const size_t total = options_.files.size();
-    char line[160];
-    std::snprintf(line, sizeof line, "%zu of %zu, %.1f a second, %.0f s left",
+    char head[160];
+    std::snprintf(head, sizeof head, "%zu of %zu, %.1f a second, %.0f s left",
                   i, total, rate, rate > 0 ? (total - i) / rate : 0.0);
-    std::cerr << "\r\033[K" << line << ": " << Printable(file) << std::flush;
+    // Within the terminal's width, short of its last column: a line that
+    // wraps would leave a row behind for each file.
+    const size_t width = TerminalWidth();
+    const std::string line = std::string(head) + ": " + Printable(file);
+    messages_.Status(
+        CutToWidth(line, std::strlen(head) + 2, width ? width - 1 : 0));
   }
 
-  void ClearProgress() {
-    if (progress_) std::cerr << "\r\033[K" << std::flush;
-  }
+  void ClearProgress() { messages_.Status(""); }
 
   void Summary() {
     ClearProgress();

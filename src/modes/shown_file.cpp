@@ -41,11 +41,11 @@ bool ShownFile::Start(long frame, int camera, std::string& why) {
   return true;
 }
 
-void ShownFile::StartThumbnail() {
+void ShownFile::StartThumbnail(long frame) {
   const Keyframer& kf = scene_.keyframer;
-  startframe_ = kf.start;
-  const std::vector<float> points =
-      DrawnPoints(scene_, startframe_, kMostAimingPoints);
+  startframe_ = frame >= 0 ? frame : kf.start;
+  const std::vector<float> points = DrawnPoints(
+      scene_, AnimationFrame(kf, startframe_, 0), kMostAimingPoints);
   float low[3] = {0, 0, 0}, high[3] = {0, 0, 0};
   bool bounded = false;
   for (size_t i = 0; i + 2 < points.size(); i += 3)

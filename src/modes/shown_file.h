@@ -34,9 +34,10 @@ class ShownFile {
   // of the segment), or looking through camera `camera` (from 1; 0: none).
   // False, with the reason, when the file has no such camera.
   bool Start(long frame, int camera, std::string& why);
-  // The three-quarter view of a thumbnail at the animation's first frame,
-  // the model filling the square picture.
-  void StartThumbnail();
+  // The three-quarter view of a thumbnail at `frame` (-1: the start of the
+  // segment; past its end, the frame that the picture shows), the model
+  // filling the square picture.
+  void StartThumbnail(long frame);
   // Into the GL context now current: the renderer's state and the textures;
   // their warnings where `warn` asks.
   void SetUpGl(bool warn);

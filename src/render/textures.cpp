@@ -197,17 +197,16 @@ void SceneTextures::Find(const std::string& stored, const std::string& file,
   if (byname_.count(stored)) return;
   StopPoint();
   std::string path, why;
-  names_->FindImage(stored, path);
   std::vector<unsigned char> bytes;
   FileId id;
   ImageSize size;
   int& image = byname_[stored] = -1;
-  if (!ReadRegularFile(path, kMaxImageFileBytes, bytes, id, why)) {
-    // nothing to decode
+  if (!FindMap(*names_, stored, path, id, why)) {
+    // nothing to read
   } else if (byfile_.count(id)) {
     image = byfile_[id];
     return;  // any warning went under the name that first led to it
-  } else {
+  } else if (ReadRegularFile(path, kMaxImageFileBytes, bytes, id, why)) {
     inputs.Note(path, id);
     byfile_[id] = -1;
     if (ImageSizeIsSafe(bytes, why, &size)) {

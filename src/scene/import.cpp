@@ -2,8 +2,10 @@
 
 #include <cmath>
 #include <map>
+#include <set>
 #include <unordered_map>
 
+#include "base/file_names.h"
 #include "base/messages.h"
 #include "base/stop.h"
 #include "scene/chunk_cursor.h"
@@ -523,4 +525,32 @@ bool LoadScene(const std::string& path, bool countline,
     messages.Warn(path + ": " + warning);
   if (!drawable) why = path + ": " + why;
   return drawable;
+}
+
+void NoteFilesRead(const std::string& path, InputFiles& inputs) {
+  FileId id;
+  if (IdentifyFile(path, id)) inputs.Note(path, id);
+  Loader3DS loader;
+  std::string why;
+  chunk_header main, editor;
+  if (!OpenModelFile(path, loader, id, why) ||
+      loader.ReadMainHeader(&main) != CHUNK_MAIN ||
+      !FirstWithin(loader, main, CHUNK_EDITOR, editor))
+    return;
+  // The materials as the import finds them: among the editor's children.
+  FileNames names(FolderOf(path));
+  std::set<std::string> looked;
+  for (const chunk_header& c : Within(loader, editor)) {
+    if (c.id != CHUNK_MATERIAL) continue;
+    const SceneMaterial m = ReadMaterial(loader, c);
+    // Every map the material names, those the renderer does not draw too.
+    for (const TextureMap* map : {&m.texture, &m.specularmap, &m.opacitymap,
+                                  &m.bumpmap, &m.reflectionmap}) {
+      if (map->image.empty() || !looked.insert(map->image).second) continue;
+      std::string found;
+      FileId image;
+      if (FindMap(names, map->image, found, image, why))
+        inputs.Note(found, image);
+    }
+  }
 }

@@ -26,4 +26,11 @@ bool LoadScene(const std::string& path, bool countline,
                const Messages& messages, InputFiles& inputs, Scene& scene,
                std::string& why, bool whole = false);
 
+// Notes in `inputs` the files that showing `path` reads, before any is
+// read for drawing: the file itself, whatever it holds (one that is refused
+// too), and the image files that its materials name as maps, found as the
+// viewer would load them (FindMap). Says nothing: the import says what is
+// wrong with the file. Reads the file, but decodes only its materials.
+void NoteFilesRead(const std::string& path, InputFiles& inputs);
+
 #endif

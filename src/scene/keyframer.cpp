@@ -262,21 +262,25 @@ std::vector<int> ParentsFirst(std::vector<KeyframeNode>& nodes, bool& looped) {
 }
 
 // Each node's parent, by the id its header names, among the nodes of every
-// kind (the first of an id); an id that no other node has makes a root,
-// with a warning. The ids are looked up in a sorted table: 8 bytes a node.
+// kind (the first of an id); an id that no other node has, or the node's
+// own, makes a root, with a warning. The ids are looked up in a sorted
+// table: 8 bytes a node.
 void LinkParents(Keyframer& kf, const std::vector<int>& parentids) {
   std::vector<std::pair<int, int>> byid;  // id, node
   for (size_t n = 0; n < kf.nodes.size(); ++n)
     byid.emplace_back(kf.nodes[n].id, static_cast<int>(n));
   std::sort(byid.begin(), byid.end());
-  bool orphans = false, looped = false;
+  bool orphans = false, looped = false, ownparent = false;
   for (size_t n = 0; n < kf.nodes.size(); ++n) {
     if (parentids[n] == kNoParent) continue;
     auto parent = std::lower_bound(byid.begin(), byid.end(),
                                    std::make_pair(parentids[n], -1));
-    if (parent == byid.end() || parent->first != parentids[n] ||
-        parent->second == static_cast<int>(n)) {
+    if (parent == byid.end() || parent->first != parentids[n]) {
       orphans = true;
+      continue;
+    }
+    if (parent->second == static_cast<int>(n)) {
+      ownparent = true;
       continue;
     }
     kf.nodes[n].parent = parent->second;
@@ -284,6 +288,10 @@ void LinkParents(Keyframer& kf, const std::vector<int>& parentids) {
   kf.order = ParentsFirst(kf.nodes, looped);
   if (orphans)
     kf.warnings.push_back("keyframer nodes name parents that do not exist");
+  if (ownparent)
+    kf.warnings.push_back(
+        "keyframer nodes name themselves as their parent, a loop; taken as "
+        "roots");
   if (looped)
     kf.warnings.push_back(
         "the keyframer's hierarchy loops; cut where it closes");

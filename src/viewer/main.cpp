@@ -336,8 +336,9 @@ extern "C" int SDL_main(int argc, char* argv[]) {
   ActOnCommandLine(options, messages);
   CatchStopSignals();
   // Allocations that fail end the run as any other failure does. A stop
-  // request ends a run that was to write something as failed (nothing was
-  // written), and an open window as a person's quit.
+  // request ends a run that was to write something as failed, and an open
+  // window as a person's quit. A file is not made; what went to standard
+  // output cannot be taken back.
   try {
     return Run(options, messages);
   } catch (const std::bad_alloc&) {
@@ -345,7 +346,11 @@ extern "C" int SDL_main(int argc, char* argv[]) {
   } catch (const StopRequest&) {
     if (options.screenshot.empty() && options.info == Options::kNoInfo)
       return 0;
-    messages.Warn("stopped by a signal: the output is not made");
+    const bool console =
+        options.screenshot == "-" || options.info != Options::kNoInfo;
+    messages.Warn(console ? "stopped by a signal: the output on standard "
+                            "output is incomplete"
+                          : "stopped by a signal: the output is not made");
     return 1;
   }
 }
