@@ -9,7 +9,8 @@
 # script's own, and end once their first frame is shown.
 #   bash bench/hostile.sh [PROGRAM...]
 # HOSTILE_LIMIT: the seconds a run may take before it is stopped (120), and
-# killed 5 s later where the stop is not taken.
+# killed 5 s later where the stop is not taken. HOSTILE_FILES: the names of
+# the files to measure (maps-16 sparse, say); all of them unless given.
 set -uo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 programs=("$@")
@@ -38,6 +39,9 @@ for p in "${programs[@]}"; do
 done
 printf '\n'
 for file in "$dir"/*.3ds; do
+  name=$(basename "$file" .3ds)
+  [ -z "${HOSTILE_FILES:-}" ] || [[ " $HOSTILE_FILES " == *" $name "* ]] ||
+    continue
   size=$(stat -c %s "$file")
   bound=$((size * 10 / 1000000 + 200))
   for mode in --info --info=json thumbnail-256 screenshot thumbnail-2048 \
@@ -51,7 +55,7 @@ for file in "$dir"/*.3ds; do
         preload=("LD_PRELOAD=$dir/swapcount.so") quit=(SWAPCOUNT_QUIT=1) ;;
       *) args=("$mode" "$file") ;;
     esac
-    printf '%-24s %-15s %8s' "$(basename "$file" .3ds)" "$mode" $bound
+    printf '%-24s %-15s %8s' "$name" "$mode" $bound
     for program in "${programs[@]}"; do
       env DISPLAY="$display" SDL_VIDEODRIVER=x11 "${quit[@]}" "${preload[@]}" \
         /usr/bin/time -f '%e %U %S %M' -o "$dir/time" \
