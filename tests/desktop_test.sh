@@ -118,7 +118,7 @@ entry)
   XWINDOW=$build/tests/xwindow \
     VIEWER_STEPS='xdotool key --window $window Escape' \
     bash "$root/tests/run_viewer.sh" "$usr/bin/modelviewer" "$work" \
-    "$work/run" steps 0.5 ${args//%f/mar_rifle.3ds} >/dev/null
+    "$work/run" steps 0.5 ${args//%[fF]/mar_rifle.3ds} >/dev/null
   [ "$(cat "$work/run/status")" = 0 ] || fail "status $(cat "$work/run/status")"
   ! grep -q . "$work/run/stderr" || fail "said: $(cat "$work/run/stderr")"
   ;;

@@ -57,7 +57,12 @@ TEST(Options, CommandLines) {
       {{"--thumbnail", "64", "--frame", "50", "--camera", "1", "--screenshot", "t.png", "a.3ds"}, Options::kView, "a.3ds", "t.png"},
       {{"--screenshot", "out/", "a.3ds", "b.3ds"}, Options::kView, "a.3ds", "out/"},
       {{"--screenshot", "s.png", "a.3ds", "b.3ds"}, Options::kUsageError, "a.3ds", "s.png"},
-      {{"a.3ds", "b.3ds"}, Options::kUsageError, "a.3ds", ""},
+      // Several files, or a folder, in the window; --watch there only.
+      {{"a.3ds", "b.3ds"}, Options::kView, "a.3ds", ""},
+      {{"--watch", "a.3ds", "dir"}, Options::kView, "a.3ds", ""},
+      {{"--watch"}, Options::kUsageError, "", ""},
+      {{"--watch", "--info", "a.3ds"}, Options::kUsageError, "a.3ds", ""},
+      {{"--watch", "--screenshot", "s.png", "a.3ds"}, Options::kUsageError, "a.3ds", "s.png"},
       // clang-format on
   };
   for (const auto& c : cases) {

@@ -102,6 +102,8 @@ bool Take(Options& options, char* argv[], int argc, int& i, bool& literal) {
     options.info = Options::kInfoText;
   } else if (!literal && arg == "--info=json") {
     options.info = Options::kInfoJson;
+  } else if (!literal && arg == "--watch") {
+    options.watch = true;
   } else if (!literal && Valued("--frame", arg, argv, argc, i, value)) {
     return TakeFrame(options, value);
   } else if (!literal && Valued("--size", arg, argv, argc, i, value)) {
@@ -142,14 +144,15 @@ void CheckTogether(Options& options) {
     Refuse(options, "--thumbnail needs --screenshot");
   else if (options.thumbnail && options.sized)
     Refuse(options, "--thumbnail takes no --size: the picture is N x N");
-  else if (options.files.size() > 1 && !info && !options.folder)
-    Refuse(options,
-           "one FILE at most without --screenshot DIR or --info "
-           "(also given: " +
-               options.files[1] + ")");
+  else if (options.files.size() > 1 && !options.screenshot.empty() && !info &&
+           !options.folder)
+    Refuse(options, "one FILE at most with --screenshot OUT.png (also given: " +
+                        options.files[1] + ")");
+  else if (options.watch && (info || !options.screenshot.empty()))
+    Refuse(options, "--watch is for the window: no --screenshot or --info");
   // The bundled program's window and view are fixed.
-  else if (options.file.empty() && info)
-    Refuse(options, "--info needs a FILE");
+  else if (options.file.empty() && (info || options.watch))
+    Refuse(options, std::string(info ? "--info" : "--watch") + " needs a FILE");
   else if (options.file.empty() &&
            (options.sized || options.camera || options.thumbnail))
     Refuse(options, "--size, --camera and --thumbnail need a FILE");
@@ -169,7 +172,9 @@ Options ParseOptions(int argc, char* argv[]) {
 std::string UsageLines(const std::string& program) {
   const std::string indent(program.size() + 8, ' ');
   return "usage: " + program +
-         " [--screenshot OUT.png] [--frame N] [--size WxH] [--camera N]\n" +
+         " [--watch] [--frame N] [--size WxH] [--camera N]\n" + indent +
+         "[FILE.3ds... | DIR...]\n" + "       " + program +
+         " --screenshot OUT.png [--frame N] [--size WxH] [--camera N]\n" +
          indent + "[FILE.3ds]\n" + "       " + program +
          " --screenshot DIR [--thumbnail N | --size WxH] [--frame N]\n" +
          indent + "[--camera N] FILE.3ds...\n" + "       " + program +
@@ -188,6 +193,13 @@ std::string HelpText(const std::string& program) {
          "                      beside it. Without FILE: monster.3ds in the\n"
          "                      working directory, shown as the bundled\n"
          "                      sample is, until any key is pressed\n"
+         "  FILE.3ds... | DIR   several files, one at a time in the window,\n"
+         "                      in the order given; a folder stands for the\n"
+         "                      3DS files in it (by content), in the order\n"
+         "                      of their names, numbers by value\n"
+         "  --watch             show the file again when it changes on disk,\n"
+         "                      keeping the view; a file half written keeps\n"
+         "                      the picture shown\n"
          "  --screenshot OUT.png  write the first frame as a PNG and end; -\n"
          "                      writes it to standard output. OUT is replaced\n"
          "                      only once the picture is whole, and never\n"
@@ -228,6 +240,12 @@ std::string HelpText(const std::string& program) {
          "  C                   the file's cameras in turn, then the "
          "turntable\n"
          "  W                   wireframe on and off\n"
+         "  Page Down or N, Page Up or P  the next or the previous file,\n"
+         "                      round from the last to the first\n"
+         "  Home, End           the first file, the last file\n"
+         "  F12 or S            write the picture in the window as\n"
+         "                      NAME-1.png, NAME-2.png... in the working\n"
+         "                      directory, never over a file\n"
          "  Esc or Q            end\n"
          "The window can be resized. Dragging or turning stops the spin.\n"
          "\n"

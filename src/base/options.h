@@ -29,18 +29,20 @@ struct Options {
   Info info = kNoInfo;  // --info[=json]: describe FILE, open no window
   int width = 800, height = 600;  // --size WxH: the window and screenshot
   bool sized = false;             // --size was given
-  int camera = 0;     // --camera N: start looking through the N-th; 0: none
-  std::string error;  // what is wrong with the command line
+  int camera = 0;      // --camera N: start looking through the N-th; 0: none
+  bool watch = false;  // --watch: the file shown again when it changes
+  std::string error;   // what is wrong with the command line
 };
 
-// Reads `modelviewer [--screenshot OUT.png] [--frame N] [--size WxH]
-// [--camera N] [FILE]`, `--screenshot DIR [--thumbnail N] FILE...`,
-// `--info[=json] FILE...` and `--help`, `--version`. "--" ends the options.
-// OUT names a folder when it is one or ends in "/". An empty FILE, a second
-// --screenshot, several FILEs without a folder or --info, a --thumbnail
-// without --screenshot, with --size or outside 16 to 4096, or --info,
-// --size, --camera or --thumbnail without a FILE is a usage error. The
-// first of --help, --version or an error decides the action.
+// Reads `modelviewer [--watch] [--frame N] [--size WxH] [--camera N]
+// [FILE...]`, `--screenshot OUT.png [...] [FILE]`, `--screenshot DIR
+// [--thumbnail N] FILE...`, `--info[=json] FILE...` and `--help`,
+// `--version`. "--" ends the options. OUT names a folder when it is one or
+// ends in "/". An empty FILE, a second --screenshot, several FILEs with
+// --screenshot OUT.png, a --thumbnail without --screenshot, with --size or
+// outside 16 to 4096, --watch with --screenshot or --info, or --info,
+// --watch, --size, --camera or --thumbnail without a FILE is a usage error.
+// The first of --help, --version or an error decides the action.
 Options ParseOptions(int argc, char* argv[]);
 
 // The usage lines of `program`, and the --help text that adds what each

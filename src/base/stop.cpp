@@ -1,12 +1,16 @@
 #include "base/stop.h"
 
+#include <atomic>
 #include <csignal>
 #include <cstring>
 
 namespace {
 
-// A signal handler can reach nothing but a flag of static storage.
-volatile std::sig_atomic_t stop_requested = 0;
+// A signal handler can reach nothing but a flag of static storage; a
+// lock-free atomic one, since the window's loading thread reads it too.
+std::atomic<int> stop_requested{0};
+static_assert(std::atomic<int>::is_always_lock_free,
+              "the stop flag is set from a signal handler");
 
 void OnStopSignal(int) { stop_requested = 1; }
 
@@ -23,6 +27,8 @@ void CatchStopSignals() {
   std::signal(SIGPIPE, SIG_IGN);
   std::signal(SIGXFSZ, SIG_IGN);
 }
+
+void RequestStop() { stop_requested = 1; }
 
 bool StopRequested() { return stop_requested != 0; }
 

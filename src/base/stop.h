@@ -14,6 +14,9 @@ struct StopRequest {};
 // a file-size limit, fails (EPIPE, EFBIG) as any other failed write does,
 // with the run's one line, instead of killing it.
 void CatchStopSignals();
+// Asks the run to end, as the signals do, so that work under way on
+// another thread ends at its next stop point.
+void RequestStop();
 // Whether the run has been asked to end.
 bool StopRequested();
 // Throws StopRequest when the run has been asked to end. Cheap: one load.

@@ -4,20 +4,19 @@
 #include <string>
 
 #include "base/stop.h"
-#include "modes/shown_file.h"
+#include "modes/window_files.h"
 #include "platform/events.h"
 #include "platform/platform.h"
 
 namespace {
 
-// The window of one file, as a person handles it.
+// The window of the files, one at a time, as a person handles it.
 class ViewingWindow {
  public:
   ViewingWindow(const Options& options, GLenum opaquetextures,
-                const Messages& messages, InputFiles& inputs)
-      : options_(options),
-        messages_(messages),
-        shown_(ViewingLayout(opaquetextures), messages, inputs) {
+                const Messages& messages)
+      : messages_(messages),
+        files_(options, ViewingLayout(opaquetextures), messages) {
     window_.width = options.width;
     window_.height = options.height;
     window_.depthbits = 24;  // people come close to large models
@@ -26,11 +25,8 @@ class ViewingWindow {
 
   int Run() {
     std::string why;
-    if (!shown_.Load(options_.file, true, why) ||
-        !shown_.Start(options_.frame, options_.camera, why) ||
-        !OpenGlWindow(window_, why))
-      messages_.Fail(why);
-    shown_.SetUpGl(true);
+    if (!files_.Open(why) || !OpenGlWindow(window_, why)) messages_.Fail(why);
+    files_.SetUpGl();
     Loop();
     CloseGlWindow();
     return 0;
@@ -38,9 +34,10 @@ class ViewingWindow {
 
  private:
   void Follow(const FrameInput& in) {
-    Controls& controls = shown_.controls();
     for (const Step& step : in.steps) {
-      if (step.kind == Step::kCommand) Apply(controls, step.command);
+      Controls& controls = files_.controls();
+      if (step.kind == Step::kCommand && !files_.Act(step.command))
+        Apply(controls, step.command);
       if (step.kind == Step::kWheel) Wheel(controls, step.notches);
       if (step.kind == Step::kTurn || step.kind == Step::kPan)
         Drag(controls, step.dx, step.dy, step.kind == Step::kPan, window_.width,
@@ -56,7 +53,7 @@ class ViewingWindow {
     bool fresh = false;
     std::string why;
     if (!ResizeGlWindow(window_, fresh, why)) messages_.Fail(why);
-    if (fresh) shown_.SetUpGl(false);
+    if (fresh) files_.SetUpGl(true);
   }
 
   // Frames while something moves or a person acts, at most about 60 a
@@ -65,8 +62,6 @@ class ViewingWindow {
   // a long frame: the events that come while the GL draws are looked at
   // between its slices of work, and followed once the frame is done.
   void Loop() {
-    Controls& controls = shown_.controls();
-    const bool animated = shown_.Animated();
     WindowEvents events;
     FrameInput during;  // taken while a frame was drawn
     bool redraw = true;
@@ -75,38 +70,44 @@ class ViewingWindow {
       events.Take(during);
       return during.Quits();
     };
-    while (!controls.quit && !StopRequested()) {
+    while (!files_.controls().quit && !StopRequested()) {
       const unsigned int start = Ticks();
-      Advance(controls, start - last);
+      Advance(files_.controls(), start - last);
       last = start;
       FrameInput in = std::move(during);
       during = FrameInput();
       events.Take(in);
       Follow(in);
       if (in.resized) Resize(in.width, in.height);
-      if (controls.quit || StopRequested()) break;
-      if (redraw || in.redraw || Moving(controls, animated)) {
-        if (shown_.Draw(window_.width, window_.height, false, quits)) {
+      if (files_.controls().quit || StopRequested()) break;
+      if (files_.Update(start)) redraw = true;
+      // While the next file is read, the picture before it stands still
+      // (but for a new size): its frames would only delay the next one's.
+      const bool stepping = files_.Stepping() && !in.resized;
+      if (redraw || (!stepping && (in.redraw || Moving(files_.controls(),
+                                                       files_.Animated())))) {
+        if (files_.Draw(window_.width, window_.height, quits)) {
           ShowFrame();
           redraw = false;
         }
         PaceFrame(start);
       } else {
-        events.WaitForEvents(StopRequested);
+        events.WaitForEvents(
+            [this] { return StopRequested() || files_.Waiting(Ticks()); });
       }
     }
   }
 
-  const Options& options_;
   const Messages& messages_;
   WindowFormat window_;
-  ShownFile shown_;
+  WindowFiles files_;
 };
 
 }  // namespace
 
+// Each file shown notes the files it reads in inputs of its own.
 int RunViewingMode(const Options& options, GLenum opaquetextures,
-                   Messages& messages, InputFiles& inputs) {
-  ViewingWindow window(options, opaquetextures, messages, inputs);
+                   Messages& messages, InputFiles&) {
+  ViewingWindow window(options, opaquetextures, messages);
   return window.Run();
 }

@@ -41,6 +41,19 @@ Command CommandOf(SDLKey key, bool repeat) {
       return Command::kNextCamera;
     case SDLK_w:
       return Command::kWireframe;
+    case SDLK_PAGEDOWN:
+    case SDLK_n:
+      return Command::kNextFile;
+    case SDLK_PAGEUP:
+    case SDLK_p:
+      return Command::kPreviousFile;
+    case SDLK_HOME:
+      return Command::kFirstFile;
+    case SDLK_END:
+      return Command::kLastFile;
+    case SDLK_F12:
+    case SDLK_s:
+      return Command::kScreenshot;
     default:
       return Command::kNone;
   }

@@ -49,6 +49,9 @@ bool ResizeGlWindow(const WindowFormat& format, bool& fresh, std::string& why);
 // Closes the window and SDL's video.
 void CloseGlWindow();
 
+// The window's title, in UTF-8.
+void SetWindowTitle(const std::string& title);
+
 // Shows the frame just drawn.
 void ShowFrame();
 

@@ -145,6 +145,10 @@ void PaceFrame(unsigned int start) {
 
 void CloseGlWindow() { SDL_Quit(); }
 
+void SetWindowTitle(const std::string& title) {
+  SDL_WM_SetCaption(title.c_str(), title.c_str());
+}
+
 void ShowFrame() { SDL_GL_SwapBuffers(); }
 
 unsigned int Ticks() { return SDL_GetTicks(); }

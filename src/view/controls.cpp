@@ -36,6 +36,11 @@ Controls StartControls(const View& turntable, int cameras, int startcamera) {
 void Apply(Controls& c, Command command) {
   switch (command) {
     case Command::kNone:
+    case Command::kNextFile:  // the viewing mode's, not the view's
+    case Command::kPreviousFile:
+    case Command::kFirstFile:
+    case Command::kLastFile:
+    case Command::kScreenshot:
       break;
     case Command::kQuit:
       c.quit = true;

@@ -20,6 +20,12 @@ enum class Command {
   kTurnRight,
   kTurnUp,
   kTurnDown,
+  // The viewing mode's own: the file shown, and the picture kept.
+  kNextFile,
+  kPreviousFile,
+  kFirstFile,
+  kLastFile,
+  kScreenshot,
 };
 
 struct Controls {
