@@ -79,19 +79,25 @@ std::string TooLarge(unsigned long long limit) {
   return "is larger than " + std::to_string(limit) + " bytes";
 }
 
-// The model file mapped now, if any, and whether it has become shorter. A
-// read of a mapped page that the file no longer holds raises SIGBUS; the
-// handler puts zero pages in its place, from there to the mapping's end, and
-// the read goes on.
-std::atomic<unsigned char*> mapped{nullptr};
-std::atomic<size_t> mappedlength{0};
-volatile sig_atomic_t shrank = 0;
+// The model files mapped now (one a thread that imports, at most
+// kMappings), and whether the one this thread imports has become shorter. A
+// read of a mapped page that the file no longer holds raises SIGBUS in the
+// thread that reads; the handler puts zero pages in its place, from there
+// to the mapping's end, and the read goes on.
+const int kMappings = 8;
+struct Mapping {
+  std::atomic<unsigned char*> start{nullptr};
+  std::atomic<size_t> length{0};
+};
+Mapping mappings[kMappings];
+thread_local volatile sig_atomic_t shrank = 0;
 
 void OnBusError(int, siginfo_t* info, void*) {
-  unsigned char* start = mapped.load();
   unsigned char* at = static_cast<unsigned char*>(info->si_addr);
-  const size_t length = mappedlength.load();
-  if (start && at >= start && at < start + length) {
+  for (Mapping& mapping : mappings) {
+    unsigned char* start = mapping.start.load();
+    const size_t length = mapping.length.load();
+    if (!start || at < start || at >= start + length) continue;
     const size_t page = static_cast<size_t>(sysconf(_SC_PAGESIZE));
     unsigned char* from =
         start + (static_cast<size_t>(at - start) & ~(page - 1));
@@ -101,13 +107,16 @@ void OnBusError(int, siginfo_t* info, void*) {
       return;
     }
   }
-  // Not the model's: the fault comes again, and ends the program as ever.
+  // Not a model's: the fault comes again, and ends the program as ever.
   signal(SIGBUS, SIG_DFL);
 }
 
 void Unmap(unsigned char* bytes, unsigned int size) {
-  mapped = nullptr;
-  mappedlength = 0;
+  for (Mapping& mapping : mappings)
+    if (mapping.start.load() == bytes) {
+      mapping.length = 0;
+      mapping.start = nullptr;
+    }
   munmap(bytes, size);
 }
 
@@ -125,11 +134,16 @@ bool MapInto(int fd, unsigned long long size, Loader3DS& loader) {
   if (!handled) return false;
   void* bytes = mmap(nullptr, size, PROT_READ, MAP_PRIVATE, fd, 0);
   if (bytes == MAP_FAILED) return false;
-  mappedlength = size;
-  mapped = static_cast<unsigned char*>(bytes);
-  loader.TakeMappedBytes(static_cast<unsigned char*>(bytes),
-                         static_cast<unsigned int>(size), Unmap);
-  return true;
+  unsigned char* start = static_cast<unsigned char*>(bytes);
+  for (Mapping& mapping : mappings) {
+    unsigned char* free = nullptr;
+    if (!mapping.start.compare_exchange_strong(free, start)) continue;
+    mapping.length = size;  // before a byte of it is read
+    loader.TakeMappedBytes(start, static_cast<unsigned int>(size), Unmap);
+    return true;
+  }
+  munmap(bytes, size);  // read instead
+  return false;
 }
 
 }  // namespace

@@ -41,8 +41,8 @@ bool OpenModelFile(const std::string& path, Loader3DS& loader, FileId& id,
                    std::string& why);
 const unsigned long long kMappedModelBytes = 16ull << 20;
 
-// Whether the file that OpenModelFile mapped last has become shorter while
-// it was mapped.
+// Whether the file that OpenModelFile mapped last on this thread has become
+// shorter while it was mapped.
 bool ModelFileShrank();
 
 // Whether `path` is a regular file that the program may read, as it would
