@@ -3,6 +3,9 @@
 //   make_mesh knot FILE [FACES]      a shiny gold (2, 3) torus knot of 31460
 //                                    faces (or about FACES) in one
 //                                    smoothing group
+//   make_mesh lit FILE               that knot on a grey floor, lit by
+//                                    three lights of its own, under its
+//                                    own ambient light and background
 //   make_mesh FACES VERTICES FILE    the benchmarks' scattered mesh
 #include <algorithm>
 #include <cmath>
@@ -41,7 +44,44 @@ static w3ds::Bytes Sphere() {
           .add(w3ds::modelObject("globe", mesh, "m")));
 }
 
+// The knot on a floor 12 x 12 beneath it, lit by a warm spot from the
+// front right and above, a blue omni light behind it on the left whose
+// light is gone 14 away, and a faint red one low on the left in front;
+// a faint ambient light, and a gradient from dark blue above to dark grey
+// below behind it.
+static w3ds::Bytes LitKnot() {
+  using namespace w3ds;
+  Mesh floor = {
+      {{-6, -6, -1.6f}, {6, -6, -1.6f}, {6, 6, -1.6f}, {-6, 6, -1.6f}},
+      {{0, 1, 2, 0}, {0, 2, 3, 0}},
+      {{0, 0}, {1, 0}, {1, 1}, {0, 1}}};
+  return file3ds(
+      editor()
+          .add(GoldMaterial())
+          .add(KnotObject(286, 55))
+          .add(materialChunk("floor", {0, 0, 0}, {150, 150, 150}))
+          .add(modelObject("floor", floor, "floor"))
+          .add(lightObject(
+              "key", {6, -6, 8},
+              {floatColour({1, 0.9f, 0.7f}), spotlight({0, 0, 0}, 25, 45),
+               Chunk(0x465B).f32(1.2f)}))
+          .add(lightObject("rim", {-5, 5, 3},
+                           {floatColour({0.3f, 0.5f, 1}), Chunk(0x4625),
+                            Chunk(0x4659).f32(4), Chunk(0x465A).f32(14)}))
+          .add(lightObject("fill", {-6, -5, 1},
+                           {floatColour({0.5f, 0.15f, 0.1f})}))
+          .add(Chunk(0x2100).add(floatColour({0.08f, 0.08f, 0.1f})))
+          .add(Chunk(0x1300)
+                   .f32(0.5f)
+                   .add(floatColour({0.05f, 0.05f, 0.2f}))
+                   .add(floatColour({0.2f, 0.2f, 0.3f}))
+                   .add(floatColour({0.1f, 0.1f, 0.1f})))
+          .add(Chunk(0x1301)));
+}
+
 int main(int argc, char* argv[]) {
+  if (argc == 3 && std::string(argv[1]) == "lit")
+    return w3ds::writeFile(argv[2], LitKnot()) ? 0 : 1;
   if (argc == 3 && std::string(argv[1]) == "sphere")
     return w3ds::writeFile(argv[2], Sphere()) ? 0 : 1;
   if ((argc == 3 || argc == 4) && std::string(argv[1]) == "knot") {

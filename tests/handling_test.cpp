@@ -1,6 +1,6 @@
 // A person handling a model in the viewing mode: turning it, zooming,
-// resizing the window and looking through the file's camera, against
-// pictures the program writes itself.
+// resizing the window, looking through the file's camera and at the file's
+// look, against pictures the program writes itself.
 #include <gtest/gtest.h>
 
 #include <cstdlib>
@@ -124,6 +124,18 @@ std::vector<ActionCase> ActionCases() {
          EXPECT_LT(Differing(p.shots.at("after"), p.reference), 1000 * 5);
          EXPECT_NEAR(before.aspect(), after.aspect(), 0.03 * before.aspect());
          EXPECT_GE(after.hues.count("r") + after.hues.count("b"), 2u);
+       }},
+      {.what = "L shows the file's look, and again the studio's",
+       .write = [](const std::string& w) { WriteIn(w, "spot.3ds", SpotOnPlane()); },
+       .args = {"spot.3ds"},
+       .steps = STILL "shot still; xdotool key l; sleep 0.7; shot after; "
+                "xdotool key l; sleep 0.7; shot reset; xdotool key Escape",
+       .check = [](const Pictures& p) {
+         const Image& lit = p.shots.at("after");
+         EXPECT_GT(Differing(lit, p.shots.at("still")), 5000);
+         EXPECT_EQ("r", Hue(lit.at(400, 300)));  // the red spot
+         EXPECT_EQ("", Hue(p.shots.at("still").at(400, 300)));
+         EXPECT_LT(Differing(p.shots.at("reset"), p.shots.at("still")), 800 * 6);
        }},
       {.what = "--camera 1 looks through the file's camera",
        .args = {"--camera", "1", "quad.3ds"}, .reference = {"quad.3ds"},

@@ -192,6 +192,45 @@ inline void WriteQuadWithCamera(const std::string& work) {
                   .add(cameraObject("front", {0, -10, 0}, {0, 0, 0}, 0, 90))));
 }
 
+// An upright plane `size` x `size` about the origin, facing -y as
+// UprightQuad does, in `cells` x `cells` squares, so that lights at the
+// vertices show too.
+inline w3ds::Mesh UprightGrid(float size, int cells) {
+  w3ds::Mesh grid;
+  for (int row = 0; row <= cells; ++row)
+    for (int column = 0; column <= cells; ++column) {
+      const float u = float(column) / cells, v = float(row) / cells;
+      grid.vertices.push_back({size * (u - 0.5f), 0, size * (v - 0.5f)});
+      grid.coords.push_back({u, v});
+    }
+  for (int row = 0; row < cells; ++row)
+    for (int column = 0; column < cells; ++column) {
+      const auto at = [&](int r, int c) {
+        return static_cast<std::uint16_t>(r * (cells + 1) + c);
+      };
+      grid.faces.push_back(
+          {at(row, column), at(row, column + 1), at(row + 1, column + 1), 0});
+      grid.faces.push_back(
+          {at(row, column), at(row + 1, column + 1), at(row + 1, column), 0});
+    }
+  return grid;
+}
+
+// A white plane 10 x 10 about the origin, facing -y, and a red spot 10 in
+// front of it pointing at its middle with a hotspot of 20 and a falloff of
+// 30 degrees: its full light falls within 1.76 of the middle, and none
+// beyond 2.68.
+inline w3ds::Bytes SpotOnPlane() {
+  using namespace w3ds;
+  const Mesh plane = UprightGrid(10, 20);
+  return file3ds(editor()
+                     .add(materialChunk("white", {0, 0, 0}, {255, 255, 255}))
+                     .add(modelObject("plane", plane, "white"))
+                     .add(lightObject("spot", {0, -10, 0},
+                                      {floatColour({1, 0, 0}),
+                                       spotlight({0, 0, 0}, 20, 30)})));
+}
+
 // ---- Images -----------------------------------------------------------------
 
 struct RGBColour {

@@ -406,6 +406,16 @@ std::vector<LightingCase> LightingCases() {
                       {"bottom", {0, 0, 1}},
                       {"midpoint", 0.25}}},
                     {"use", "gradient"}}},
+      {.what = "a solid background and a bitmap one, the bitmap used last",
+       .file = WithCube(editor()
+                            .add(Chunk(0x1200).add(floatColour({0, 0, 1})))
+                            .add(Chunk(0x1201))
+                            .add(Chunk(0x1100).str("sky.png"))
+                            .add(Chunk(0x1101))),
+       .path = "/background",
+       .expected = {{"solid", {0, 0, 1}},
+                    {"gradient", nullptr},
+                    {"use", "none"}}},
       {.what = "fog over the background, used",
        .file = WithCube(editor()
                             .add(Chunk(0x2200)

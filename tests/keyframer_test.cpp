@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "scene/import.h"
+#include "scene/lighting.h"
 #include "scene/pose.h"
 #include "testfile.h"
 #include "writer3ds.h"
@@ -208,5 +209,40 @@ TEST(Keyframer, NodesPlaceInstancesHierarchiesAndCraftedSections) {
             .count(),
         5.0)
         << c.what;
+  }
+}
+
+// The file's look takes the lights that are on at the frame, and of more
+// than it draws, the brightest: here 10 lights, ever brighter, the
+// brightest off and the faintest moved to the top by its node.
+TEST(Keyframer, TheFilesLookTakesTheBrightestLightsThatAreOn) {
+  Chunk ed = editor().add(Cube("box"));
+  for (int i = 0; i < 10; ++i) {
+    std::vector<Chunk> parts = {floatColour({0.1f * i, 0.1f * i, 0.1f * i})};
+    if (i == 9) parts.push_back(Chunk(0x4620));
+    ed.add(lightObject("l" + std::to_string(i), {0, 0, float(i)}, parts));
+  }
+  // The faintest, twice as bright at frame 10 as the sixth ever is.
+  const Bytes file = file3ds(
+      ed, {Chunk(0xB008).u32(0).u32(10),
+           keyframerNode(0xB005, "l0",
+                         {track(0xB025, {{0, 0, 0, 0}, {10, 1, 1, 1}})})});
+  Loader3DS loader;
+  Open(loader, file);
+  Scene scene;
+  std::string why;
+  ASSERT_TRUE(ImportScene(loader, scene, why)) << why;
+  const struct {
+    double frame;
+    std::vector<std::string> drawn;
+  } cases[] = {{0, {"l1", "l2", "l3", "l4", "l5", "l6", "l7", "l8"}},
+               {10, {"l0", "l2", "l3", "l4", "l5", "l6", "l7", "l8"}}};
+  for (const auto& c : cases) {
+    const ScenePose pose(scene, c.frame);
+    const FrameLighting lighting = LightingAt(pose, c.frame);
+    EXPECT_EQ(9u, lighting.on);
+    std::vector<std::string> drawn;
+    for (const SceneLight& l : lighting.lights) drawn.push_back(l.name);
+    EXPECT_EQ(c.drawn, drawn) << "frame " << c.frame;
   }
 }

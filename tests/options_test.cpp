@@ -63,6 +63,12 @@ TEST(Options, CommandLines) {
       {{"--watch"}, Options::kUsageError, "", ""},
       {{"--watch", "--info", "a.3ds"}, Options::kUsageError, "a.3ds", ""},
       {{"--watch", "--screenshot", "s.png", "a.3ds"}, Options::kUsageError, "a.3ds", "s.png"},
+      // The look: studio or file, for a FILE that is shown.
+      {{"--look", "file", "a.3ds"}, Options::kView, "a.3ds", ""},
+      {{"--look=studio", "--screenshot", "out/", "a.3ds"}, Options::kView, "a.3ds", "out/"},
+      {{"--look", "files", "a.3ds"}, Options::kUsageError, "", ""},
+      {{"--look", "file"}, Options::kUsageError, "", ""},
+      {{"--info", "--look", "file", "a.3ds"}, Options::kUsageError, "a.3ds", ""},
       // clang-format on
   };
   for (const auto& c : cases) {
@@ -78,4 +84,6 @@ TEST(Options, CommandLines) {
   EXPECT_EQ(64, sized.width);
   EXPECT_EQ(8192, sized.height);
   EXPECT_EQ(3, sized.camera);
+  EXPECT_EQ(Options::kStudioLook, sized.look);
+  EXPECT_EQ(Options::kFileLook, Parse({"--look", "file", "a.3ds"}).look);
 }

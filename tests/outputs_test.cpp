@@ -145,6 +145,48 @@ std::vector<OutputCase> OutputCases() {
              EXPECT_TRUE(S_ISLNK(ModeOf(w + "/link.png")));
              EXPECT_GT(ReadText(w + "/pictures/s.png").size(), 100u);
            }},
+      // The GL's own lines stay off standard error: here Mesa's, where its
+      // shader cache cannot be made.
+      {.what = "a read-only cache folder: nothing but our lines",
+       .write =
+           [](const std::string& w) {
+             WriteIn(w, "m.3ds",
+                     file3ds(editor().add(modelObject("t", Triangle(), "m"))));
+           },
+       .args = {"--thumbnail", "64", "--screenshot", "s.png", "m.3ds"},
+       .env = "XDG_CACHE_HOME=/proc/self",
+       .check =
+           [](const std::string& w, const Outcome& run, bool) {
+             EXPECT_EQ("", run.err);
+             EXPECT_GT(ReadText(w + "/s.png").size(), 100u);
+           }},
+      // A thumbnail shows the first frame at which something shows: here
+      // the triangle, which hide keys hide at frame 0 and show at 50.
+      {.what = "a model hidden at the first frame: a thumbnail of a later one",
+       .write =
+           [](const std::string& w) {
+             Chunk segment(0xB008);
+             Chunk matrix(0x4160);  // the mesh's own, which its node undoes
+             for (float v : {1, 0, 0, 0, 1, 0, 0, 0, 1, 0, 0, 0}) matrix.f32(v);
+             Chunk object = modelObject("t", Triangle(), "m");
+             object.kids[0].add(matrix);
+             WriteIn(w, "m.3ds",
+                     file3ds(editor().add(object),
+                             {segment.u32(0).u32(100),
+                              objectNode(0, "t", 0xFFFF,
+                                         {track(0xB029, {{0}, {50}})})}));
+           },
+       .args = {"--thumbnail", "64", "--screenshot", "s.png", "m.3ds"},
+       .check =
+           [](const std::string& w, const Outcome& run, bool) {
+             EXPECT_EQ("", run.err);
+             Shell("convert '" + w +
+                   "/s.png' -alpha extract -depth 8 'gray:" + w + "/alpha'");
+             const std::string alpha = ReadText(w + "/alpha");
+             ASSERT_EQ(64u * 64, alpha.size());
+             EXPECT_GT(64 * 64 - std::count(alpha.begin(), alpha.end(), 0),
+                       500);
+           }},
       {.what = "a texture that is a device is not found",
        .write = Model,
        .args = {"--info=json", "m.3ds"},

@@ -131,7 +131,8 @@ TEST_P(Pictures, AStopEndsAFolderWithItsSummary) {
 
 // A square PNG with an alpha channel: nothing around the model, its edges
 // smoothed, the model filling it without touching its borders; a texture
-// that is not there is no error, and no count line is written.
+// that is not there is no error, and no count line is written. Drawn in
+// tiles, as large pictures are, it is the same picture, with no seams.
 TEST_P(Pictures, ThumbnailsFillATransparentSquare) {
   for (const char* file : {"mar_rifle.3ds", "cube_with_diffuse_texture.3DS"}) {
     const std::string dir = TestDir();
@@ -155,6 +156,23 @@ TEST_P(Pictures, ThumbnailsFillATransparentSquare) {
     EXPECT_GT(partial, 20) << file << ": edges smoothed";
     EXPECT_GE(std::max(right - left, bottom - top) + 1, 0.85 * 128) << file;
     EXPECT_TRUE(left > 0 && top > 0 && right < 127 && bottom < 127) << file;
+    // Tiles of 100 x 100 of the 256 x 256 drawn, the last ones narrower:
+    // rasterisers may round a colour differently in a pixel or two.
+    ASSERT_EQ(0, Draw(dir,
+                      {"--thumbnail", "128", "--screenshot", "tiled.png",
+                       std::string("models/") + file},
+                      std::string(kNoDisplay) + " MODELVIEWER_TILE_SIDE=100")
+                     .status);
+    const Rgba tiled = ReadRgba(dir + "/work/tiled.png", 128);
+    ASSERT_EQ(t.bytes.size(), tiled.bytes.size()) << file;
+    int differ = 0, most = 0;
+    for (size_t i = 0; i < t.bytes.size(); ++i) {
+      const int d = std::abs(t.bytes[i] - tiled.bytes[i]);
+      differ += d > 0;
+      most = std::max(most, d);
+    }
+    EXPECT_LT(differ, 128 * 128 / 100) << file;
+    EXPECT_LE(most, 8) << file;
   }
 }
 
@@ -215,9 +233,9 @@ TEST_P(Pictures, APictureTooLargeToHoldIsRefused) {
   const Outcome run = Draw(
       dir,
       {"--size", "8192x8192", "--screenshot", "s.png", "models/mar_rifle.3ds"},
-      "VIEWER_WRAPPER='env -u DISPLAY prlimit --as=1000000000'");
+      "VIEWER_WRAPPER='env -u DISPLAY prlimit --as=650000000'");
   EXPECT_EQ(1, run.status);
-  EXPECT_NE(std::string::npos, run.err.find(GetParam().quiet ? "" : "cannot"));
+  EXPECT_EQ(GetParam().quiet ? 0 : 1, LinesOf(run.err)) << run.err;
 }
 
 // After a thousand files, the run holds no more memory than after ten.

@@ -1,10 +1,12 @@
 // How materials are lit and mapped: each material's shading mode, specular
-// highlights per pixel, opacity maps, mirrored maps, and the fixed-function
-// lights where there are no shaders.
+// highlights per pixel, opacity maps, mirrored maps, the file's look (its
+// lights, fog and background), bump and reflection maps, and the
+// fixed-function lights where there are no shaders.
 #include <gtest/gtest.h>
 
 #include <cmath>
 #include <cstdlib>
+#include <functional>
 #include <map>
 #include <string>
 #include <vector>
@@ -167,3 +169,228 @@ TEST_P(Shading, WithoutShadersTheFixedLightsDraw) {
 
 INSTANTIATE_TEST_SUITE_P(Both, Shading, ::testing::ValuesIn(kBuilds),
                          BuildName);
+
+namespace {
+
+// A floor 10 wide and 100 long from the origin along +y, lit by an omni
+// light high above it, seen through a camera above its near end looking
+// along it; fog from 5 (none) to 60 (whole) of dark blue, and behind it a
+// gradient background from green at the top.
+Bytes FogOverFloor() {
+  Mesh floor;
+  const int rows = 50;
+  for (int r = 0; r <= rows; ++r) {
+    const float y = 100.0f * r / rows;
+    floor.vertices.insert(floor.vertices.end(), {{-5, y, 0}, {5, y, 0}});
+    floor.coords.insert(floor.coords.end(), {{0, 0}, {1, 0}});
+  }
+  for (int r = 0; r < rows; ++r) {
+    const std::uint16_t a = static_cast<std::uint16_t>(2 * r);
+    floor.faces.push_back({a, std::uint16_t(a + 1), std::uint16_t(a + 3), 0});
+    floor.faces.push_back({a, std::uint16_t(a + 3), std::uint16_t(a + 2), 0});
+  }
+  return file3ds(editor()
+                     .add(materialChunk("white", {0, 0, 0}, {255, 255, 255}))
+                     .add(modelObject("floor", floor, "white"))
+                     .add(lightObject("sun", {0, 50, 200}))
+                     .add(cameraObject("eye", {0, -5, 3}, {0, 40, 0}, 0, 35))
+                     .add(Chunk(0x2200).f32(5).f32(0).f32(60).f32(100).add(
+                         floatColour({0.1f, 0.1f, 0.5f})))
+                     .add(Chunk(0x2201))
+                     .add(Chunk(0x1300)
+                              .f32(0.5f)
+                              .add(floatColour({0, 0.6f, 0}))
+                              .add(floatColour({0, 0, 0}))
+                              .add(floatColour({0, 0, 0})))
+                     .add(Chunk(0x1301)));
+}
+
+// A map chunk of `id` naming `image`, at `percent`.
+Chunk MapAt(std::uint16_t id, const std::string& image, std::uint16_t percent) {
+  return Chunk(id)
+      .add(Chunk(0x0030).u16(percent))
+      .add(Chunk(0xA300).str(image));
+}
+
+// A grey plane whose bump map, stripes.png, stands in 8 stripes across it;
+// no light of its own.
+Bytes BumpedPlane() {
+  return file3ds(editor()
+                     .add(materialChunk("m", {0, 0, 0}, {160, 160, 160})
+                              .add(MapAt(0xA230, "stripes.png", 100)))
+                     .add(modelObject("plane", UprightGrid(10, 1), "m")));
+}
+
+// A smooth black ball of radius 1 whose reflection map is sky.png.
+Bytes ReflectingBall() {
+  Mesh ball;
+  const int rings = 16, segments = 32;
+  const float pi = 3.14159265f;
+  for (int r = 0; r <= rings; ++r)
+    for (int s = 0; s <= segments; ++s) {
+      const float a = pi * r / rings, b = 2 * pi * s / segments;
+      ball.vertices.push_back(
+          {std::sin(a) * std::cos(b), std::sin(a) * std::sin(b), std::cos(a)});
+      ball.coords.push_back({float(s) / segments, float(r) / rings});
+    }
+  const auto at = [&](int r, int s) {
+    return static_cast<std::uint16_t>(r * (segments + 1) + s);
+  };
+  for (int r = 0; r < rings; ++r)
+    for (int s = 0; s < segments; ++s) {
+      ball.faces.push_back({at(r, s), at(r + 1, s), at(r + 1, s + 1), 0});
+      ball.faces.push_back({at(r, s), at(r + 1, s + 1), at(r, s + 1), 0});
+    }
+  Chunk model = modelObject("ball", ball, "m");
+  model.kids[0].kids[2].add(
+      smoothingGroup(std::vector<std::uint32_t>(ball.faces.size(), 1)));
+  return file3ds(editor()
+                     .add(materialChunk("m").add(MapAt(0xA220, "sky.png", 100)))
+                     .add(model));
+}
+
+void WriteLookFiles(const std::string& work) {
+  WriteIn(work, "spot.3ds", SpotOnPlane());
+  WriteIn(work, "fog.3ds", FogOverFloor());
+  WriteIn(work, "bump.3ds", BumpedPlane());
+  WriteIn(work, "ball.3ds", ReflectingBall());
+  Convert(work, "stripes.png",
+          "-size 4x16 xc:white xc:black xc:white xc:black xc:white xc:black "
+          "xc:white xc:black +append");
+  Convert(work, "sky.png", kQuadrantImage);
+  Shell("cp '" TEST_DATA_DIR "/spot_on_plane_studio.png' '" + work +
+        "/before.png'");
+}
+
+// Within `tolerance` of `r`, `g`, `b` in every channel.
+bool Near(const RGBColour& c, int r, int g, int b, int tolerance) {
+  return std::abs(c.r - r) <= tolerance && std::abs(c.g - g) <= tolerance &&
+         std::abs(c.b - b) <= tolerance;
+}
+
+int Brightness(const RGBColour& c) { return std::max({c.r, c.g, c.b}); }
+
+// Runs of lit pixels along the middle row, on black: a plane lit all over
+// is one.
+int StripesAlong(const Image& shot) {
+  int runs = 0;
+  bool lit = false;
+  for (int x = 0; x < shot.w; ++x) {
+    const bool now = Brightness(shot.at(x, shot.h / 2)) > 40;
+    runs += now && !lit;
+    lit = now;
+  }
+  return runs;
+}
+
+// A 300 x 300 picture of a file that WriteLookFiles writes, and what it
+// must show; its standard error, a line each, holding `err`.
+struct LookCase {
+  std::string what;
+  std::vector<std::string> args;
+  std::vector<std::string> err = {};
+  std::function<void(const Image&, const std::string& work)> check;
+  std::string env = "";
+};
+void PrintTo(const LookCase& c, std::ostream* out) { *out << c.what; }
+
+// In the 300 x 300 picture of the plane, 20 pixels are about 1 across it.
+const int kSpotX = 150, kSpotY = 147;
+
+std::vector<LookCase> LookCases() {
+  return {
+      {.what = "a red spot lights the white plane red inside its cone only",
+       .args = {"--look", "file", "spot.3ds"},
+       .check =
+           [](const Image& shot, const std::string&) {
+             EXPECT_TRUE(Near(shot.at(kSpotX, kSpotY), 255, 0, 0, 40));
+             EXPECT_TRUE(Near(shot.at(kSpotX - 25, kSpotY), 255, 0, 0, 40));
+             // 4 from the middle: on the plane, past the falloff.
+             EXPECT_LT(Brightness(shot.at(kSpotX - 80, kSpotY)), 16);
+             EXPECT_LT(Brightness(shot.at(kSpotX + 80, kSpotY)), 16);
+           }},
+      {.what = "the studio look of the same file is as it was",
+       .args = {"spot.3ds"},
+       .check =
+           [](const Image& shot, const std::string& work) {
+             const Image before = ReadPng(work + "/before.png");
+             ASSERT_EQ(300, before.w);
+             EXPECT_TRUE(before.rgb == shot.rgb);
+           }},
+      {.what = "without shaders the spot lights the plane at its vertices",
+       .args = {"--look", "file", "spot.3ds"},
+       .err = {"lit per vertex"},
+       .check =
+           [](const Image& shot, const std::string&) {
+             EXPECT_EQ("r", Hue(shot.at(kSpotX, kSpotY)));
+             EXPECT_LT(Brightness(shot.at(kSpotX - 80, kSpotY)), 16);
+           },
+       .env = "MODELVIEWER_NO_SHADERS=1"},
+      {.what = "fog darkens the far end of a long floor to its colour",
+       .args = {"--look", "file", "--camera", "1", "fog.3ds"},
+       .check =
+           [](const Image& shot, const std::string&) {
+             EXPECT_GT(Brightness(shot.at(150, 295)), 200);          // 5.6 away
+             EXPECT_TRUE(Near(shot.at(150, 141), 26, 26, 128, 16));  // 100
+             const RGBColour between = shot.at(150, 160);
+             EXPECT_GT(between.b, between.r + 40);
+             // Above the horizon, the gradient's top colour.
+             EXPECT_TRUE(Near(shot.at(150, 2), 0, 153, 0, 8));
+           }},
+      {.what = "a bump map of stripes shows stripes of light on a flat plane",
+       .args = {"--look", "file", "bump.3ds"},
+       .err = {"no light of the file's is on"},
+       .check =
+           [](const Image& shot, const std::string&) {
+             // 8 stripes, of which the 4 edges from white to black lean
+             // away from the light.
+             EXPECT_GE(StripesAlong(shot), 4);
+           }},
+      {.what = "a reflection map shows its image on a ball",
+       .args = {"ball.3ds"},
+       .check =
+           [](const Image& shot, const std::string&) {
+             Coloured c = ColouredOf(shot);
+             EXPECT_GT(c.upper["r"], 1000);
+             EXPECT_GT(c.upper["g"], 1000);
+             EXPECT_GT(c.lower["b"], 1000);
+           }},
+      {.what = "without shaders reflection maps are left out, with a warning",
+       .args = {"ball.3ds"},
+       .err = {"lit per vertex", "bump and reflection maps are not drawn"},
+       .check =
+           [](const Image& shot, const std::string&) {
+             EXPECT_EQ(0, ColouredOf(shot).count);
+           },
+       .env = "MODELVIEWER_NO_SHADERS=1"},
+  };
+}
+
+class Looks : public ::testing::TestWithParam<std::tuple<Build, LookCase>> {};
+
+}  // namespace
+
+TEST_P(Looks, ThePictureShowsIt) {
+  const auto& [build, c] = GetParam();
+  const std::string dir = TestDir();
+  WriteLookFiles(dir + "/work");
+  std::vector<std::string> args = {"--size", "300x300", "--screenshot",
+                                   "s.png"};
+  args.insert(args.end(), c.args.begin(), c.args.end());
+  const Outcome run = RunViewer(
+      build, dir, "none", "VIEWER_WRAPPER='env -u DISPLAY' " + c.env, 0, args);
+  ASSERT_EQ(0, run.status) << run.err;
+  if (!build.quiet) {
+    EXPECT_EQ(int(c.err.size()), LinesOf(run.err)) << run.err;
+    for (const std::string& said : c.err)
+      EXPECT_NE(std::string::npos, run.err.find(said)) << run.err;
+  }
+  const Image shot = ReadPng(dir + "/work/s.png");
+  ASSERT_EQ(300, shot.w);
+  c.check(shot, dir + "/work");
+}
+
+INSTANTIATE_TEST_SUITE_P(Cases, Looks,
+                         ::testing::Combine(::testing::ValuesIn(kBuilds),
+                                            ::testing::ValuesIn(LookCases())),
+                         CaseName<LookCase>);

@@ -9,9 +9,10 @@
 
 #include "writer3ds.h"
 
-// A shiny gold tube `along` steps along a (2, 3) torus knot and `around`
-// steps around it, in one smoothing group: 2 x along x around faces.
-inline w3ds::Bytes TorusKnot(int along, int around) {
+// A tube `along` steps along a (2, 3) torus knot about the origin (within
+// 3.4 across and 1.4 up and down) and `around` steps around it, in one
+// smoothing group, of the material "gold": 2 x along x around faces.
+inline w3ds::Chunk KnotObject(int along, int around) {
   const float pi = 3.14159265f;
   auto curve = [&](float t, float* p) {
     const float r = 2 + std::cos(3 * t);
@@ -52,11 +53,18 @@ inline w3ds::Bytes TorusKnot(int along, int around) {
   w3ds::Chunk model = w3ds::modelObject("knot", mesh, "gold");
   model.kids[0].kids[2].add(
       w3ds::smoothingGroup(std::vector<std::uint32_t>(mesh.faces.size(), 1)));
+  return model;
+}
+
+inline w3ds::Chunk GoldMaterial() {
+  return w3ds::materialChunk("gold", {60, 45, 10}, {220, 170, 40},
+                             {255, 240, 200}, 60, 100, 0);
+}
+
+// The knot alone, shiny gold.
+inline w3ds::Bytes TorusKnot(int along, int around) {
   return w3ds::file3ds(
-      w3ds::editor()
-          .add(w3ds::materialChunk("gold", {60, 45, 10}, {220, 170, 40},
-                                   {255, 240, 200}, 60, 100, 0))
-          .add(model));
+      w3ds::editor().add(GoldMaterial()).add(KnotObject(along, around)));
 }
 
 #endif

@@ -61,6 +61,14 @@ bool TakeCamera(Options& options, const std::string& value) {
   return true;
 }
 
+bool TakeLook(Options& options, const std::string& value) {
+  if (value != "studio" && value != "file")
+    return Refuse(options, "--look needs studio or file");
+  options.look = value == "file" ? Options::kFileLook : Options::kStudioLook;
+  options.looked = true;
+  return true;
+}
+
 // `--name VALUE` or `--name=VALUE`: the value, when `arg` is that option.
 bool Valued(const std::string& name, const std::string& arg, char* argv[],
             int argc, int& i, std::string& value) {
@@ -110,6 +118,8 @@ bool Take(Options& options, char* argv[], int argc, int& i, bool& literal) {
     return TakeSize(options, value);
   } else if (!literal && Valued("--camera", arg, argv, argc, i, value)) {
     return TakeCamera(options, value);
+  } else if (!literal && Valued("--look", arg, argv, argc, i, value)) {
+    return TakeLook(options, value);
   } else if (!literal && Valued("--thumbnail", arg, argv, argc, i, value)) {
     return TakeThumbnail(options, value);
   } else if (!literal && arg.size() > 1 && arg[0] == '-') {
@@ -137,9 +147,10 @@ void CheckTogether(Options& options) {
       !options.screenshot.empty() && !info && NamesFolder(options.screenshot);
   // --info opens no window and writes no picture.
   if (info && (!options.screenshot.empty() || options.sized || options.camera ||
-               options.thumbnail))
+               options.thumbnail || options.looked))
     Refuse(options,
-           "--info takes no --screenshot, --size, --camera or --thumbnail");
+           "--info takes no --screenshot, --size, --camera, --look or "
+           "--thumbnail");
   else if (options.thumbnail && options.screenshot.empty())
     Refuse(options, "--thumbnail needs --screenshot");
   else if (options.thumbnail && options.sized)
@@ -153,9 +164,9 @@ void CheckTogether(Options& options) {
   // The bundled program's window and view are fixed.
   else if (options.file.empty() && (info || options.watch))
     Refuse(options, std::string(info ? "--info" : "--watch") + " needs a FILE");
-  else if (options.file.empty() &&
-           (options.sized || options.camera || options.thumbnail))
-    Refuse(options, "--size, --camera and --thumbnail need a FILE");
+  else if (options.file.empty() && (options.sized || options.camera ||
+                                    options.thumbnail || options.looked))
+    Refuse(options, "--size, --camera, --look and --thumbnail need a FILE");
 }
 
 }  // namespace
@@ -173,13 +184,13 @@ std::string UsageLines(const std::string& program) {
   const std::string indent(program.size() + 8, ' ');
   return "usage: " + program +
          " [--watch] [--frame N] [--size WxH] [--camera N]\n" + indent +
-         "[FILE.3ds... | DIR...]\n" + "       " + program +
+         "[--look studio|file] [FILE.3ds... | DIR...]\n" + "       " + program +
          " --screenshot OUT.png [--frame N] [--size WxH] [--camera N]\n" +
-         indent + "[FILE.3ds]\n" + "       " + program +
+         indent + "[--look studio|file] [FILE.3ds]\n" + "       " + program +
          " --screenshot DIR [--thumbnail N | --size WxH] [--frame N]\n" +
-         indent + "[--camera N] FILE.3ds...\n" + "       " + program +
-         " --info[=json] [--frame N] FILE.3ds...\n" + "       " + program +
-         " --help | --version\n";
+         indent + "[--camera N] [--look studio|file] FILE.3ds...\n" +
+         "       " + program + " --info[=json] [--frame N] FILE.3ds...\n" +
+         "       " + program + " --help | --version\n";
 }
 
 std::string HelpText(const std::string& program) {
@@ -221,6 +232,11 @@ std::string HelpText(const std::string& program) {
          "                      side from 64 to 8192 (default 800x600)\n"
          "  --camera N          start looking through the file's N-th camera;\n"
          "                      a thumbnail is the square through it\n"
+         "  --look studio|file  studio (the default): two lights fixed to the\n"
+         "                      eye and a dark grey background, alike for\n"
+         "                      every file; file: the file's own lights,\n"
+         "                      ambient light, background and fog, at the\n"
+         "                      frame shown (L switches in the window)\n"
          "  --info[=json]       write what was read from each FILE (meshes as\n"
          "                      placed, materials, maps found, cameras,\n"
          "                      lights, background and fog) as text or as\n"
@@ -240,6 +256,7 @@ std::string HelpText(const std::string& program) {
          "  C                   the file's cameras in turn, then the "
          "turntable\n"
          "  W                   wireframe on and off\n"
+         "  L                   the file's look on and off (see --look)\n"
          "  Page Down or N, Page Up or P  the next or the previous file,\n"
          "                      round from the last to the first\n"
          "  Home, End           the first file, the last file\n"

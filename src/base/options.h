@@ -31,17 +31,23 @@ struct Options {
   bool sized = false;             // --size was given
   int camera = 0;      // --camera N: start looking through the N-th; 0: none
   bool watch = false;  // --watch: the file shown again when it changes
-  std::string error;   // what is wrong with the command line
+  // --look studio (two lights fixed to the eye, dark grey behind) or --look
+  // file (the file's own lights, ambient light, background and fog).
+  enum Look { kStudioLook, kFileLook };
+  Look look = kStudioLook;
+  bool looked = false;  // --look was given
+  std::string error;    // what is wrong with the command line
 };
 
 // Reads `modelviewer [--watch] [--frame N] [--size WxH] [--camera N]
-// [FILE...]`, `--screenshot OUT.png [...] [FILE]`, `--screenshot DIR
-// [--thumbnail N] FILE...`, `--info[=json] FILE...` and `--help`,
-// `--version`. "--" ends the options. OUT names a folder when it is one or
-// ends in "/". An empty FILE, a second --screenshot, several FILEs with
-// --screenshot OUT.png, a --thumbnail without --screenshot, with --size or
-// outside 16 to 4096, --watch with --screenshot or --info, or --info,
-// --watch, --size, --camera or --thumbnail without a FILE is a usage error.
+// [--look studio|file] [FILE...]`, `--screenshot OUT.png [...] [FILE]`,
+// `--screenshot DIR [--thumbnail N] FILE...`, `--info[=json] FILE...` and
+// `--help`, `--version`. "--" ends the options. OUT names a folder when it
+// is one or ends in "/". An empty FILE, a second --screenshot, several FILEs
+// with --screenshot OUT.png, a --thumbnail without --screenshot, with
+// --size or outside 16 to 4096, --watch with --screenshot or --info, a
+// --look other than studio or file, --info with --look, or --info, --watch,
+// --size, --camera, --look or --thumbnail without a FILE is a usage error.
 // The first of --help, --version or an error decides the action.
 Options ParseOptions(int argc, char* argv[]);
 

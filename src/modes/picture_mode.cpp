@@ -4,10 +4,13 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <chrono>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
+#include <functional>
 #include <iostream>
 #include <set>
 #include <string>
@@ -21,32 +24,87 @@
 
 namespace {
 
-// A thumbnail's edges are smoothed: drawn this many times larger and
-// scaled down, which costs no more than multisampling; past the sizes where
-// that would take too much memory, multisampled.
-int ScaleOf(int side) { return side <= 2048 ? 2 : 1; }
-const int kThumbnailSamples = 4;
+// A thumbnail's edges are smoothed: drawn twice as large each way and
+// scaled down.
+const int kThumbnailScale = 2;
+// The most pixels a side that the GL draws at once. A picture drawn larger
+// is drawn a tile at a time, so that the GL's buffers stay this size
+// whatever the picture's.
+const int kTileSide = 2048;
 
-// A picture as it is drawn (`drawn`), and how many times smaller it is
-// written.
+// The side of a tile: kTileSide, or less where MODELVIEWER_TILE_SIDE asks
+// (from 16), to set a tiled picture beside one drawn whole; a multiple of
+// `scale`.
+int TileSide(int scale) {
+  int side = kTileSide;
+  const char* asked = std::getenv("MODELVIEWER_TILE_SIDE");
+  if (asked && *asked) {
+    char* end = nullptr;
+    const long n = std::strtol(asked, &end, 10);
+    if (*end == '\0' && n >= 16 && n < kTileSide) side = static_cast<int>(n);
+  }
+  return side - side % scale;
+}
+
+// A picture as it is drawn, and how many times smaller it is written.
 struct PictureSize {
-  SurfaceFormat drawn;
+  int width = 0, height = 0;
+  bool alpha = false;
   int scale = 1;
+  int tile = kTileSide;  // the side of a tile, a multiple of the scale
+
+  int written_width() const { return width / scale; }
+  int written_height() const { return height / scale; }
+  int channels() const { return alpha ? 4 : 3; }
 };
 
 PictureSize SizeOf(const Options& options) {
   PictureSize size;
-  SurfaceFormat& format = size.drawn;
-  format.alpha = options.thumbnail > 0;
-  if (!options.thumbnail) {
-    format.width = options.width;
-    format.height = options.height;
-    return size;
+  size.alpha = options.thumbnail > 0;
+  if (options.thumbnail) {
+    size.scale = kThumbnailScale;
+    size.width = size.height = kThumbnailScale * options.thumbnail;
+  } else {
+    size.width = options.width;
+    size.height = options.height;
   }
-  size.scale = ScaleOf(options.thumbnail);
-  format.width = format.height = size.scale * options.thumbnail;
-  format.samples = size.scale == 1 ? kThumbnailSamples : 0;
+  size.tile = TileSide(size.scale);
   return size;
+}
+
+// The surface that every tile is drawn on.
+SurfaceFormat SurfaceOf(const PictureSize& size) {
+  SurfaceFormat format;
+  format.width = std::min(size.width, size.tile);
+  format.height = std::min(size.height, size.tile);
+  format.alpha = size.alpha;
+  return format;
+}
+
+// The part of the picture with its bottom left pixel at (x, y), as drawn.
+struct Tile {
+  int x, y, width, height;
+};
+
+std::vector<Tile> TilesOf(const PictureSize& size) {
+  std::vector<Tile> tiles;
+  for (int y = 0; y < size.height; y += size.tile)
+    for (int x = 0; x < size.width; x += size.tile)
+      tiles.push_back({x, y, std::min(size.tile, size.width - x),
+                       std::min(size.tile, size.height - y)});
+  return tiles;
+}
+
+// A tile is the whole picture shifted under the surface, so the GL must
+// take a viewport of the whole picture. False, with the reason, where not.
+bool ViewportHolds(const PictureSize& size, std::string& why) {
+  GLint most[2] = {0, 0};
+  glGetIntegerv(GL_MAX_VIEWPORT_DIMS, most);
+  if (size.width <= most[0] && size.height <= most[1]) return true;
+  why = "OpenGL cannot draw a " + std::to_string(size.width) + " x " +
+        std::to_string(size.height) + " picture: it draws at most " +
+        std::to_string(most[0]) + " x " + std::to_string(most[1]);
+  return false;
 }
 
 // Colours as PNG keeps them: not premultiplied by their alpha.
@@ -60,6 +118,13 @@ void Unpremultiply(std::vector<unsigned char>& rgba) {
   }
 }
 
+// Whether a transparent picture shows nothing at all.
+bool NothingDrawn(const std::vector<unsigned char>& rgba) {
+  for (size_t p = 3; p < rgba.size(); p += 4)
+    if (rgba[p]) return false;
+  return true;
+}
+
 // Reads the file and frames the frame asked for, or its thumbnail (through
 // the camera asked for, the square that it sees); false, with the reason,
 // when it is refused.
@@ -68,53 +133,82 @@ bool Prepare(const Options& options, const std::string& file, ShownFile& shown,
   // No thumbnail of a file cut short: a file manager then keeps its own
   // icon for a file that is broken.
   if (!shown.Load(file, countline, why, options.thumbnail > 0)) return false;
+  bool started = true;
   if (!options.thumbnail || options.camera)
-    return shown.Start(options.frame, options.camera, why);
-  shown.StartThumbnail(options.frame);
-  return true;
+    started = shown.Start(options.frame, options.camera, why);
+  else
+    shown.StartThumbnail(options.frame);
+  shown.controls().filelook = options.look == Options::kFileLook;
+  return started;
 }
 
-// A picture read back from the surface, as it was drawn.
+// A picture read back from the surface, at the size it is written.
 struct DrawnPicture {
+  std::string file;  // what it shows
   std::string path;  // where it is to be written
   std::vector<unsigned char> pixels;
 };
 
-// Draws the file into the surface. The GL may still be drawing when this
-// returns.
-void DrawPicture(ShownFile& shown, const PictureSize& size) {
-  const SurfaceFormat& format = size.drawn;
-  shown.SetUpGl(true);
-  shown.Draw(format.width, format.height, format.alpha);
+// Draws one tile of the file's picture into the surface. The GL may still be
+// drawing when this returns.
+void DrawTile(ShownFile& shown, const PictureSize& size, const Tile& tile) {
+  shown.Draw(size.width, size.height, size.alpha, {}, tile.x, tile.y);
   glFlush();
 }
 
-// Scales the picture down to its size and writes it; false, with the
-// reason, when it cannot be written.
-bool WritePicture(const DrawnPicture& picture, const PictureSize& size,
+// Reads the tile just drawn into its place in the picture, scaled down.
+void ReadTile(DrawingSurface& surface, const PictureSize& size,
+              const Tile& tile, std::vector<unsigned char>& picture) {
+  const int channels = size.channels(), scale = size.scale;
+  std::vector<unsigned char> pixels = surface.Read(tile.width, tile.height);
+  if (scale > 1)
+    pixels = ShrinkBy(pixels, tile.width, tile.height, channels, scale);
+  if (tile.width == size.width && tile.height == size.height) {
+    picture = std::move(pixels);
+    return;
+  }
+  const size_t width = size.written_width();
+  picture.resize(channels * width * size.written_height());
+  const size_t row = static_cast<size_t>(channels) * (tile.width / scale);
+  for (int y = 0; y < tile.height / scale; ++y)
+    std::memcpy(
+        &picture[channels * ((tile.y / scale + y) * width + tile.x / scale)],
+        &pixels[y * row], row);
+}
+
+// Draws the file's whole picture, tile by tile, and reads it back; before
+// the last tile is read, `meanwhile` runs while the GL draws it.
+void DrawWhole(ShownFile& shown, DrawingSurface& surface,
+               const PictureSize& size, DrawnPicture& picture,
+               const std::function<void()>& meanwhile = {}) {
+  shown.SetUpGl(true);
+  const std::vector<Tile> tiles = TilesOf(size);
+  for (size_t t = 0; t < tiles.size(); ++t) {
+    StopPoint();
+    DrawTile(shown, size, tiles[t]);
+    if (t + 1 == tiles.size() && meanwhile) meanwhile();
+    ReadTile(surface, size, tiles[t], picture.pixels);
+  }
+}
+
+// Writes the picture; false, with the reason, when it cannot be written,
+// or when a thumbnail would show nothing.
+bool WritePicture(DrawnPicture& picture, const PictureSize& size,
                   InputFiles& inputs, std::string& why, int* error = nullptr) {
-  const SurfaceFormat& format = size.drawn;
-  const int channels = format.alpha ? 4 : 3;
-  std::vector<unsigned char> pixels =
-      size.scale > 1 ? ShrinkBy(picture.pixels, format.width, format.height,
-                                channels, size.scale)
-                     : picture.pixels;
-  if (format.alpha) Unpremultiply(pixels);
-  if (WriteScreenshot(picture.path, format.width / size.scale,
-                      format.height / size.scale, pixels, format.alpha, inputs,
-                      why, error))
+  if (error) *error = 0;
+  // A file manager would show an empty square: it keeps its own icon.
+  if (size.alpha && NothingDrawn(picture.pixels)) {
+    why = picture.file +
+          ": no thumbnail: nothing in the file shows (its faces are hidden "
+          "throughout, fully transparent, or too large to draw)";
+    return false;
+  }
+  if (size.alpha) Unpremultiply(picture.pixels);
+  if (WriteScreenshot(picture.path, size.written_width(), size.written_height(),
+                      picture.pixels, size.alpha, inputs, why, error))
     return true;
   why = "cannot write the screenshot " + picture.path + ": " + why;
   return false;
-}
-
-bool DrawAndWrite(ShownFile& shown, DrawingSurface& surface,
-                  const PictureSize& size, const std::string& path,
-                  InputFiles& inputs, std::string& why) {
-  DrawPicture(shown, size);
-  const DrawnPicture picture{path, surface.Read()};
-  StopPoint();
-  return WritePicture(picture, size, inputs, why);
 }
 
 // Whether a write that failed with `error` would fail for any picture in
@@ -168,7 +262,8 @@ class Folder {
 
   int Run() {
     std::string why;
-    if (!MakeFolder(why) || !surface_.Open(size_.drawn, why))
+    if (!MakeFolder(why) || !surface_.Open(SurfaceOf(size_), why) ||
+        !ViewportHolds(size_, why))
       messages_.Fail(why);
     start_ = std::chrono::steady_clock::now();
     try {
@@ -235,21 +330,24 @@ class Folder {
       Refuse(why);
       return;
     }
-    DrawPicture(shown, size_);
-    WritePending();
+    // A picture of several tiles is drawn with no other in memory.
+    if (TilesOf(size_).size() > 1) WritePending();
     if (shut_) return;
-    pending_.path = TargetOf(i);
-    pending_.pixels = surface_.Read();
+    DrawnPicture next{file, TargetOf(i), {}};
+    DrawWhole(shown, surface_, size_, next, [this] { WritePending(); });
+    if (shut_) return;
+    pending_ = std::move(next);
   }
 
   // The picture drawn last, written; none is left pending. A folder that
   // takes no more pictures ends the run.
   void WritePending() {
     if (pending_.path.empty()) return;
+    DrawnPicture picture = std::move(pending_);
+    pending_ = DrawnPicture();
     std::string why;
     int error = 0;
-    const bool written = WritePicture(pending_, size_, inputs_, why, &error);
-    pending_.path.clear();
+    const bool written = WritePicture(picture, size_, inputs_, why, &error);
     if (written) {
       ++written_;
     } else if (NoPictureFits(error)) {
@@ -321,7 +419,7 @@ int RunPictures(const Options& options, GLenum opaquetextures,
   const PictureSize size = SizeOf(options);
   TextureLayout layout = ViewingLayout(opaquetextures);
   // A thumbnail shows no map at more than its own size.
-  if (options.thumbnail) layout.mostside = size.drawn.width;
+  if (options.thumbnail) layout.mostside = size.width;
   if (options.folder) return Folder(options, layout, messages, inputs).Run();
   DrawingSurface surface;
   ShownFile shown(layout, messages, inputs);
@@ -332,8 +430,11 @@ int RunPictures(const Options& options, GLenum opaquetextures,
   if (!inputs.SafeTarget(options.screenshot, why))
     messages.Fail("cannot write the screenshot " + options.screenshot + ": " +
                   why);
-  if (!surface.Open(size.drawn, why) ||
-      !DrawAndWrite(shown, surface, size, options.screenshot, inputs, why))
+  if (!surface.Open(SurfaceOf(size), why) || !ViewportHolds(size, why))
     messages.Fail(why);
+  DrawnPicture picture{options.file, options.screenshot, {}};
+  DrawWhole(shown, surface, size, picture);
+  StopPoint();
+  if (!WritePicture(picture, size, inputs, why)) messages.Fail(why);
   return 0;
 }

@@ -43,7 +43,9 @@ bool ShownFile::Start(long frame, int camera, std::string& why) {
 
 void ShownFile::StartThumbnail(long frame) {
   const Keyframer& kf = scene_.keyframer;
-  startframe_ = frame >= 0 ? frame : kf.start;
+  // Without a frame asked for, a model hidden at the segment's start shows
+  // where it first appears.
+  startframe_ = frame >= 0 ? frame : FirstShownFrame(scene_);
   const std::vector<float> points = DrawnPoints(
       scene_, AnimationFrame(kf, startframe_, 0), kMostAimingPoints);
   float low[3] = {0, 0, 0}, high[3] = {0, 0, 0};
@@ -63,6 +65,8 @@ void ShownFile::SetUpGl(bool warn) {
   std::vector<std::string> warnings;
   if (!renderer_->ShaderWarning().empty())
     warnings.push_back(renderer_->ShaderWarning());
+  if (!renderer_->MapsWarning().empty())
+    warnings.push_back(file_ + ": " + renderer_->MapsWarning());
   renderer_->textures().Load(scene_, file_, layout_, inputs_, warnings);
   if (warn)
     for (const std::string& warning : warnings) messages_.Warn(warning);
@@ -88,6 +92,7 @@ FrameView ShownFile::Frame(int width, int height) {
   view.width = width;
   view.height = height;
   view.pose = pose_.get();
+  view.frame = frame;
   view.view = ViewMatrix(controls_.view);
   Projection& p = view.projection;
   p.aspect = static_cast<double>(width) / height;
@@ -95,14 +100,18 @@ FrameView ShownFile::Frame(int width, int height) {
   ClipPlanes(controls_.view, framing_.centre, framing_.radius, p.nearplane,
              p.farplane);
   view.wireframe = controls_.wireframe;
+  view.filelook = controls_.filelook;
   return view;
 }
 
 bool ShownFile::Draw(int width, int height, bool transparent,
-                     const std::function<bool()>& giveup) {
+                     const std::function<bool()>& giveup, int left,
+                     int bottom) {
   FrameView view = Frame(width, height);
   view.transparent = transparent;
   view.giveup = giveup;
+  view.left = left;
+  view.bottom = bottom;
   const bool whole = renderer_->Draw(view);
   if (renderer_->LeftOutForArea() > 0 && !saidarea_) {
     saidarea_ = true;
@@ -112,5 +121,7 @@ bool ShownFile::Draw(int width, int height, bool transparent,
                    std::to_string(static_cast<int>(kMaxOverdraw)) +
                    " times its pixels");
   }
+  for (const std::string& warning : renderer_->TakeLookWarnings())
+    messages_.Warn(file_ + ": " + warning);
   return whole;
 }

@@ -34,19 +34,22 @@ class ShownFile {
   // of the segment), or looking through camera `camera` (from 1; 0: none).
   // False, with the reason, when the file has no such camera.
   bool Start(long frame, int camera, std::string& why);
-  // The three-quarter view of a thumbnail at `frame` (-1: the start of the
-  // segment; past its end, the frame that the picture shows), the model
-  // filling the square picture.
+  // The three-quarter view of a thumbnail at `frame` (-1: the first frame
+  // of the segment that shows something; past its end, the frame that the
+  // picture shows), the model filling the square picture.
   void StartThumbnail(long frame);
   // Into the GL context now current: the renderer's state and the textures;
   // their warnings where `warn` asks.
   void SetUpGl(bool warn);
   // Draws the frame that the controls' clock is at into a `width` x
-  // `height` picture; says once a file that placements are left out of a
-  // frame for the area they would cover. `giveup`, asked between slices of
-  // the GL's work, gives the frame up where it says so: then false.
+  // `height` picture (of a picture larger than the surface, the part whose
+  // bottom left pixel is (`left`, `bottom`)); says once a file that
+  // placements are left out of a frame for the area they would cover.
+  // `giveup`, asked between slices of the GL's work, gives the frame up
+  // where it says so: then false.
   bool Draw(int width, int height, bool transparent = false,
-            const std::function<bool()>& giveup = {});
+            const std::function<bool()>& giveup = {}, int left = 0,
+            int bottom = 0);
 
   Controls& controls() { return controls_; }
   const Scene& scene() const { return scene_; }

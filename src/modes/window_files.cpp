@@ -71,6 +71,7 @@ WindowFiles::WindowFiles(const Options& options, const TextureLayout& layout,
       settings_(SettingsOf(options, layout, messages, &shading_)),
       loader_(settings_) {
   spare_.spinning = false;  // an empty window stands still
+  spare_.filelook = options.look == Options::kFileLook;
 }
 
 WindowFiles::~WindowFiles() = default;
@@ -94,6 +95,7 @@ bool WindowFiles::Open(std::string& why) {
     if (result.file) {
       shown_ = std::move(result.file);
       shownat_ = i;
+      shown_->shown.controls().filelook = spare_.filelook;
       return true;
     }
     if (i + 1 == collection_.size()) {
@@ -190,7 +192,7 @@ bool WindowFiles::ReloadDue(unsigned int now) {
 // The file loaded takes the place of the one shown, which is freed first
 // (its textures and GL objects with it). A file read again keeps the
 // person's view; a new file starts from its own, with the person's
-// wireframe and pause.
+// wireframe, pause and look.
 void WindowFiles::Show(LoadResult& result) {
   Controls& fresh = result.file->shown.controls();
   if (result.order.reload && shown_ && shownat_ == result.order.position) {
@@ -205,6 +207,7 @@ void WindowFiles::Show(LoadResult& result) {
   } else {
     fresh.wireframe = controls().wireframe;
     fresh.paused = controls().paused;
+    fresh.filelook = controls().filelook;
   }
   shown_.reset();
   shown_ = std::move(result.file);
@@ -221,6 +224,7 @@ void WindowFiles::Refuse(const LoadResult& result) {
   if (!(result.order.reload && shown_ && shownat_ == result.order.position)) {
     spare_.wireframe = controls().wireframe;
     spare_.paused = controls().paused;
+    spare_.filelook = controls().filelook;
     shown_.reset();
   }
   SetTitle(result.why);

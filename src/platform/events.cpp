@@ -41,6 +41,8 @@ Command CommandOf(SDLKey key, bool repeat) {
       return Command::kNextCamera;
     case SDLK_w:
       return Command::kWireframe;
+    case SDLK_l:
+      return Command::kLook;
     case SDLK_PAGEDOWN:
     case SDLK_n:
       return Command::kNextFile;

@@ -184,7 +184,9 @@ bool Offscreen::Size(int width, int height, int depthbits, int samples,
   return true;
 }
 
-std::vector<unsigned char> Offscreen::Read(bool alpha) {
+std::vector<unsigned char> Offscreen::Read(bool alpha, int width, int height) {
+  if (width <= 0 || width > width_) width = width_;
+  if (height <= 0 || height > height_) height = height_;
   FramebufferCalls& gl = *gl_;
   if (resolved_) {
     gl.BindFramebuffer(GL_READ_FRAMEBUFFER, framebuffer_);
@@ -194,12 +196,12 @@ std::vector<unsigned char> Offscreen::Read(bool alpha) {
     gl.BindFramebuffer(GL_READ_FRAMEBUFFER, resolved_);
   }
   const int channels = alpha ? 4 : 3;
-  std::vector<unsigned char> pixels(static_cast<size_t>(channels) * width_ *
-                                    height_);
+  std::vector<unsigned char> pixels(static_cast<size_t>(channels) * width *
+                                    height);
   glPixelStorei(GL_PACK_ALIGNMENT, 1);
   glReadBuffer(GL_COLOR_ATTACHMENT0);
-  glReadPixels(0, 0, width_, height_, alpha ? GL_RGBA : GL_RGB,
-               GL_UNSIGNED_BYTE, pixels.data());
+  glReadPixels(0, 0, width, height, alpha ? GL_RGBA : GL_RGB, GL_UNSIGNED_BYTE,
+               pixels.data());
   gl.BindFramebuffer(GL_FRAMEBUFFER, framebuffer_);
   return pixels;
 }

@@ -27,8 +27,9 @@ class Offscreen {
   // refuses them.
   bool Size(int width, int height, int depthbits, int samples,
             std::string& why);
-  // The picture drawn: red, green, blue (and alpha) bytes, bottom row first.
-  std::vector<unsigned char> Read(bool alpha);
+  // The picture drawn: red, green, blue (and alpha) bytes, bottom row first;
+  // of its bottom left `width` x `height` where given.
+  std::vector<unsigned char> Read(bool alpha, int width = 0, int height = 0);
 
  private:
   void Release();

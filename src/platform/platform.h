@@ -1,8 +1,9 @@
 // The platform room: the one room that knows SDL's video and events. It
 // opens the OpenGL window, turns its events into the viewing mode's steps,
 // shows frames, catches stop signals, and holds the console and the process
-// entry. Its files may use SDL, OpenGL for the window's context, and the
-// scene library.
+// entry, and speaks for the libraries under them (libraries.h). Its files
+// may use SDL, Xlib, OpenGL for the window's context, and the scene
+// library.
 //
 // This header: the OpenGL window.
 #ifndef MODELVIEWER_PLATFORM_H

@@ -5,6 +5,7 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "platform/libraries.h"
 #include "platform/platform.h"
 
 namespace {
@@ -20,9 +21,14 @@ bool DrawingSurface::Open(const SurfaceFormat& format, std::string& why) {
   format_ = format;
   if (!RoomForGlContext(why)) return false;
   std::string eglwhy = "EGL is turned off (MODELVIEWER_NO_EGL=1)";
+  QuietenTheGl();
   if (!EglRefused()) {
     std::unique_ptr<Offscreen> offscreen(new Offscreen());
-    if (offscreen->Start(eglwhy)) {
+    CaughtErrors caught;
+    const bool started = offscreen->Start(eglwhy);
+    const std::string said = caught.Lines();
+    if (!started && !said.empty()) eglwhy += " (" + said + ")";
+    if (started) {
       // A picture the GL cannot hold fails here, not in a window.
       if (!offscreen->Size(format.width, format.height, format.depthbits,
                            format.samples, why))
@@ -49,16 +55,17 @@ bool DrawingSurface::Open(const SurfaceFormat& format, std::string& why) {
   return true;
 }
 
-std::vector<unsigned char> DrawingSurface::Read() {
-  if (offscreen_) return offscreen_->Read(format_.alpha);
+std::vector<unsigned char> DrawingSurface::Read(int width, int height) {
+  if (offscreen_) return offscreen_->Read(format_.alpha, width, height);
+  if (width <= 0 || width > format_.width) width = format_.width;
+  if (height <= 0 || height > format_.height) height = format_.height;
   const int channels = format_.alpha ? 4 : 3;
-  std::vector<unsigned char> pixels(static_cast<size_t>(channels) *
-                                    format_.width * format_.height);
+  std::vector<unsigned char> pixels(static_cast<size_t>(channels) * width *
+                                    height);
   glPixelStorei(GL_PACK_ALIGNMENT, 1);
   glReadBuffer(GL_BACK);
-  glReadPixels(0, 0, format_.width, format_.height,
-               format_.alpha ? GL_RGBA : GL_RGB, GL_UNSIGNED_BYTE,
-               pixels.data());
+  glReadPixels(0, 0, width, height, format_.alpha ? GL_RGBA : GL_RGB,
+               GL_UNSIGNED_BYTE, pixels.data());
   return pixels;
 }
 

@@ -28,8 +28,9 @@ class DrawingSurface {
   // EGL).
   bool Open(const SurfaceFormat& format, std::string& why);
   // The picture just drawn: red, green, blue (and alpha, where the format
-  // asks for it) bytes, bottom row first.
-  std::vector<unsigned char> Read();
+  // asks for it) bytes, bottom row first; of its bottom left `width` x
+  // `height` where given.
+  std::vector<unsigned char> Read(int width = 0, int height = 0);
   bool offscreen() const { return offscreen_ != nullptr; }
   // Ends the context (and the window).
   void Close();

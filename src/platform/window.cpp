@@ -9,6 +9,7 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "platform/libraries.h"
 #include "platform/platform.h"
 
 namespace {
@@ -85,25 +86,8 @@ bool ChooseVideoDriver(bool forpicture, std::string& why) {
   return true;
 }
 
-}  // namespace
-
-bool RoomForGlContext(std::string& why) {
-  struct rlimit limit;
-  if (getrlimit(RLIMIT_AS, &limit) != 0 || limit.rlim_cur == RLIM_INFINITY)
-    return true;
-  const unsigned long long allowed = limit.rlim_cur, used = MappedBytes();
-  const unsigned long long needed = GlContextBytes();
-  if (used < allowed && allowed - used >= needed) return true;
-  why = "not enough address space for OpenGL: " + Megabytes(allowed) +
-        " may be mapped (ulimit -v), " + Megabytes(used) +
-        " of it is, and an OpenGL context takes about " + Megabytes(needed) +
-        " more";
-  return false;
-}
-
-SDL_Surface* OpenGlWindow(const WindowFormat& format, std::string& why) {
-  if (!ChooseVideoDriver(format.forpicture, why) || !RoomForGlContext(why))
-    return nullptr;
+// SDL's video and the window, as OpenGlWindow says.
+SDL_Surface* StartGlWindow(const WindowFormat& format, std::string& why) {
   if (SDL_Init(SDL_INIT_VIDEO) < 0) {
     why = std::string("cannot initialise video: ") + SDL_GetError();
     return nullptr;
@@ -125,6 +109,40 @@ SDL_Surface* OpenGlWindow(const WindowFormat& format, std::string& why) {
   if (!surface)
     why = std::string("cannot open the OpenGL window: ") + SDL_GetError();
   return surface;
+}
+
+}  // namespace
+
+bool RoomForGlContext(std::string& why) {
+  struct rlimit limit;
+  if (getrlimit(RLIMIT_AS, &limit) != 0 || limit.rlim_cur == RLIM_INFINITY)
+    return true;
+  const unsigned long long allowed = limit.rlim_cur, used = MappedBytes();
+  const unsigned long long needed = GlContextBytes();
+  if (used < allowed && allowed - used >= needed) return true;
+  why = "not enough address space for OpenGL: " + Megabytes(allowed) +
+        " may be mapped (ulimit -v), " + Megabytes(used) +
+        " of it is, and an OpenGL context takes about " + Megabytes(needed) +
+        " more";
+  return false;
+}
+
+SDL_Surface* OpenGlWindow(const WindowFormat& format, std::string& why) {
+  if (!ChooseVideoDriver(format.forpicture, why) || !RoomForGlContext(why))
+    return nullptr;
+  QuietenTheGl();
+  // A window that the X server refuses, or that the GL cannot draw in, is
+  // one reason, with what they said of it, not their lines.
+  DisplayRefusals refusals;
+  CaughtErrors caught;
+  SDL_Surface* surface = StartGlWindow(format, why);
+  const std::string said = caught.Lines();
+  if (surface && refusals.first().empty()) return surface;
+  if (!refusals.first().empty())
+    why = "cannot open the OpenGL window: " + refusals.first();
+  if (!said.empty()) why += " (" + said + ")";
+  CloseGlWindow();
+  return nullptr;
 }
 
 bool ResizeGlWindow(const WindowFormat& format, bool& fresh, std::string& why) {

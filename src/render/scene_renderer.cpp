@@ -21,27 +21,9 @@ const double kSliceFaces = 150000;
 const double kCallFaces = 32;
 const double kSlicePixels = 4e6;
 
-// Given under the identity, so they stay put in eye space; directional, so
-// they light a model of any size alike. A key light from above and a
-// little to the right, a faint fill from the left, and some ambient light
-// (with OpenGL's own 0.2): a box shows its top brightest, then its front,
-// then its sides, and nothing is washed out.
-void SetUpLights() {
-  glMatrixMode(GL_MODELVIEW);
-  glLoadIdentity();
-  static const GLfloat key[4] = {0.3f, 0.5f, 0.8f, 0.0f};
-  static const GLfloat fill[4] = {-0.8f, -0.1f, 0.4f, 0.0f};
-  static const GLfloat keycolour[4] = {0.7f, 0.7f, 0.7f, 1.0f};
-  static const GLfloat fillcolour[4] = {0.25f, 0.25f, 0.25f, 1.0f};
-  static const GLfloat ambient[4] = {0.05f, 0.05f, 0.05f, 1.0f};
-  glLightfv(GL_LIGHT0, GL_POSITION, key);
-  glLightfv(GL_LIGHT0, GL_DIFFUSE, keycolour);
-  glLightfv(GL_LIGHT1, GL_POSITION, fill);
-  glLightfv(GL_LIGHT1, GL_DIFFUSE, fillcolour);
-  glLightfv(GL_LIGHT1, GL_AMBIENT, ambient);
-  for (GLenum light : {GL_LIGHT0, GL_LIGHT1})
-    glLightf(light, GL_LINEAR_ATTENUATION, 0.0f);
-}
+// How steep a bump map's bumps are at 100 %: a slope of 4 for a change of
+// the map's brightness from black to white over one of its texels.
+const float kBumpSlope = 4.0f;
 
 // The texture matrix of a map's tiling: scaled, turned about the image's
 // centre, then offset; the image repeats beyond its edges.
@@ -75,9 +57,7 @@ void SceneRenderer::SetUpState() {
   glEnable(GL_LINE_SMOOTH);
   glHint(GL_POLYGON_SMOOTH_HINT, GL_NICEST);
   glEnable(GL_LIGHTING);
-  glEnable(GL_LIGHT0);
-  glEnable(GL_LIGHT1);
-  SetUpLights();
+  look_.SetUpStudio(shading_);
   // Faces seen from behind (open meshes, faces wound either way) are lit
   // as well as those seen from the front.
   glLightModeli(GL_LIGHT_MODEL_TWO_SIDE, GL_TRUE);
@@ -95,6 +75,9 @@ void SceneRenderer::SetUpState() {
   shaderwarning_.clear();
   if (!shading_.Tried() && !shading_.Build(shaderwarning_))
     shaderwarning_ = "lit per vertex: " + shaderwarning_;
+  mapswarning_.clear();
+  if (!shading_.Ready() && HasDrawnBumpsOrReflections(scene_))
+    mapswarning_ = "bump and reflection maps are not drawn: lit per vertex";
 }
 
 // Cut out: an opacity map of only black and white (or of alpha only 0
@@ -157,6 +140,7 @@ void SceneRenderer::UseMaterial(int material, bool hascoords, bool wireframe) {
   if (look.textured) BindMap(0, t.texture, m.texture);
   if (look.specularmapped) BindMap(1, t.specular, m.specularmap);
   if (look.opacitymapped) BindMap(2, t.opacity, m.opacitymap);
+  if (shading_.Ready()) UseBumpsAndReflections(material, hascoords, look);
   SetColours(m, look.textured);
   if (shading_.Ready()) {
     shading_.Use(look, m.shininess > 0 && m.strength > 0);
@@ -169,6 +153,28 @@ void SceneRenderer::UseMaterial(int material, bool hascoords, bool wireframe) {
   }
   const bool lines = wireframe || look.shading == Shading::kWire;
   glPolygonMode(GL_FRONT_AND_BACK, lines ? GL_LINE : GL_FILL);
+}
+
+// A bump map where the faces have mapping coordinates; a reflection map,
+// sphere-mapped, on any face.
+void SceneRenderer::UseBumpsAndReflections(int material, bool hascoords,
+                                           Look& look) {
+  if (material < 0) return;
+  const SceneMaterial& m = scene_.materials[material];
+  const MaterialTextures& t = textures_.Of(material);
+  if (hascoords && t.bump.name && t.bump.width > 0 && t.bump.height > 0) {
+    look.bumpmapped = true;
+    look.bumpuntiled = m.bumpmap.Untiled();
+    look.bumptexel[0] = 1.0f / t.bump.width;
+    look.bumptexel[1] = 1.0f / t.bump.height;
+    look.bump = kBumpSlope * m.bumpmap.amount;
+    BindMap(3, t.bump, m.bumpmap);
+  }
+  if (t.reflection.name) {
+    look.reflectionmapped = true;
+    look.reflection = m.reflectionmap.amount;
+    BindMap(4, t.reflection, m.reflectionmap);
+  }
 }
 
 void SceneRenderer::SetColours(const SceneMaterial& m, bool textured) {
@@ -322,18 +328,19 @@ bool SceneRenderer::Draw(const FrameView& frame) {
   GLint samples = 0;
   glGetIntegerv(GL_SAMPLES, &samples);
   samples_ = std::max(1, samples);
-  glViewport(0, 0, frame.width, frame.height);
+  // A tile is the whole picture shifted by whole pixels, so that tiles
+  // meet as the picture drawn whole would.
+  glViewport(-frame.left, -frame.bottom, frame.width, frame.height);
   if (frame.transparent) {
-    glClearColor(0.0f, 0.0f, 0.0f, 0.0f);
     // What is behind a transparent face keeps its own share of the alpha.
     glBlendFuncSeparate(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA, GL_ONE,
                         GL_ONE_MINUS_SRC_ALPHA);
   } else {
-    glClearColor(kBackground, kBackground, kBackground, 1.0f);
     glBlendFunc(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA);
   }
-  glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+  look_.Clear(frame.filelook, frame.transparent);
   UseProjection(frame.projection, frame.view);
+  look_.Light(frame.filelook, *frame.pose, frame.frame, shading_);
   const FramePlan plan = PlanFrame(
       *frame.pose, {frame.width, frame.height, frame.view, frame.projection},
       BlendedMeshes());

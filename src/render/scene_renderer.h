@@ -1,10 +1,10 @@
 // Draws a posed scene (scene.h, pose.h) the way the viewing mode shows it:
 // each material group of each placed mesh in one call with vertex arrays,
-// lit by two lights fixed to the eye, the transparent groups last; the
-// placements that a frame draws bounded by the area they cover
-// (coverage.h). A software GL does its work when it is waited for, so the
-// renderer waits for it in slices of bounded work, and between them looks
-// whether the run is to stop or the frame to be given up.
+// in the studio look or the file's own (file_look.h), the transparent
+// groups last; the placements that a frame draws bounded by the area they
+// cover (coverage.h). A software GL does its work when it is waited for, so
+// the renderer waits for it in slices of bounded work, and between them
+// looks whether the run is to stop or the frame to be given up.
 #ifndef MODELVIEWER_SCENE_RENDERER_H
 #define MODELVIEWER_SCENE_RENDERER_H
 
@@ -12,6 +12,7 @@
 #include <string>
 #include <vector>
 
+#include "render/file_look.h"
 #include "render/render.h"
 #include "render/shading.h"
 #include "render/textures.h"
@@ -19,17 +20,19 @@
 #include "scene/scene.h"
 #include "view/coverage.h"
 
-// A dark neutral grey, against which both black and white materials show.
-const GLfloat kBackground = 0.2f;
-
 // One frame's pose and view: where each placement is and whether it is
 // shown, and the matrix from the file's coordinates to the eye's.
 struct FrameView {
   int width, height;  // of the picture, in pixels
+  // The picture's pixel at the surface's bottom left corner: past 0 where
+  // the surface holds one tile of a larger picture.
+  int left = 0, bottom = 0;
   const ScenePose* pose;
+  double frame = 0;  // the frame that `pose` is at
   Matrix view;
   Projection projection;
   bool wireframe;
+  bool filelook = false;  // the file's lights, background and fog
   // Nothing behind the model: alpha 0 where nothing is drawn, and colours
   // premultiplied by their alpha, as blending leaves them.
   bool transparent = false;
@@ -44,23 +47,28 @@ class SceneRenderer {
   // renderer and serves every renderer in the same GL context, so that its
   // programs are made once for a folder of files.
   explicit SceneRenderer(const Scene& scene, ShadingProgram* shading = nullptr)
-      : scene_(scene), shading_(shading ? *shading : own_) {}
+      : scene_(scene), shading_(shading ? *shading : own_), look_(scene) {}
 
   SceneTextures& textures() { return textures_; }
 
-  // The GL state this renderer draws with, once in each GL context: lights
-  // that move with the eye, colours from the materials, vertex arrays, and
-  // the shading program.
+  // The GL state this renderer draws with, once in each GL context: the
+  // studio's lights, colours from the materials, vertex arrays, and the
+  // shading program.
   void SetUpState();
   // Why faces are lit per vertex by OpenGL 1.1 instead of per pixel, or ""
   // where the shading program draws.
   const std::string& ShaderWarning() const { return shaderwarning_; }
+  // That the file's bump and reflection maps are not drawn, lit per vertex;
+  // "" where they are drawn or it has none.
+  const std::string& MapsWarning() const { return mapswarning_; }
   // Clears and draws one frame; the caller shows it. False where the frame
   // was given up, unfinished. Throws StopRequest where the run is to stop.
   bool Draw(const FrameView& frame);
   // The placements that the last frame left out, or drew in part, for the
   // area they would cover.
   size_t LeftOutForArea() const { return leftout_; }
+  // What the file's look found worth a warning since last asked, once each.
+  std::vector<std::string> TakeLookWarnings() { return look_.TakeWarnings(); }
 
  private:
   struct Later {
@@ -73,6 +81,7 @@ class SceneRenderer {
   bool Cutout(int material, bool hascoords) const;
   bool Transparent(int material, bool hascoords) const;
   void UseMaterial(int material, bool hascoords, bool wireframe);
+  void UseBumpsAndReflections(int material, bool hascoords, Look& look);
   void SetColours(const SceneMaterial& m, bool textured);
   std::vector<bool> BlendedMeshes() const;
   const SceneMesh& Enter(size_t i, const Matrix& matrix);
@@ -88,7 +97,8 @@ class SceneRenderer {
   SceneTextures textures_;
   ShadingProgram own_;
   ShadingProgram& shading_;
-  std::string shaderwarning_;
+  FrameLook look_;
+  std::string shaderwarning_, mapswarning_;
   // The work given to the GL since it was last waited for.
   double queuedwork_ = 0, queuedpixels_ = 0;
   int samples_ = 1;       // of each pixel of the picture drawn

@@ -1,15 +1,60 @@
 #include "render/shading.h"
 
+#include <algorithm>
 #include <cstdlib>
 #include <cstring>
+#include <string>
 #include <vector>
 
 namespace {
 
-// The lights as the fixed-function state holds them: the global ambient,
-// and lights 0 and 1, directional, in eye space. Light 1 has no specular
-// colour, as OpenGL starts it. The viewer stands at the eye.
+// The lights as the fixed-function state holds them, and the viewer at the
+// eye. In the file's look: the global ambient (the file's ambient light),
+// and the first LIGHTS lights, each a point (or, for the default light, a
+// direction) in eye space whose colour is its diffuse and specular colour,
+// a spot's light fading from its hotspot's edge to its falloff's, and an
+// attenuated light's from its inner range to its outer one. A program for
+// each count of lights: a loop of known length, unrolled, runs at twice
+// the speed of one that counts up to a uniform.
 const char kLighting[] = R"(
+#ifdef FILELOOK
+uniform vec4 cones[LIGHTS];
+// The share of light i that reaches p, and the direction towards it.
+float Share(int i, vec3 p, out vec3 l) {
+  vec4 at = gl_LightSource[i].position;
+  l = at.xyz - p * at.w;
+  float far = length(l);
+  l /= far;
+  vec4 cone = cones[i];
+  float c = dot(-l, gl_LightSource[i].spotDirection);  // a unit vector
+  float share = c >= cone.x ? 1.0 : c <= cone.y ? 0.0
+                                  : smoothstep(cone.y, cone.x, c);
+  if (at.w != 0.0)
+    share *= clamp((cone.w - far) / max(cone.w - cone.z, 1e-6), 0.0, 1.0);
+  return share;
+}
+void Light(vec3 n, vec3 p, out vec3 lit, out vec3 highlight) {
+  vec3 v = normalize(-p);
+  lit = gl_LightModel.ambient.rgb;
+  highlight = vec3(0.0);
+  for (int i = 0; i < LIGHTS; ++i) {
+    vec3 l;
+    float share = Share(i, p, l);
+    float d = dot(n, l);
+    lit += share * max(d, 0.0) * gl_LightSource[i].diffuse.rgb;
+#ifdef SHINY
+    if (d > 0.0) {
+      float h = max(dot(n, normalize(l + v)), 0.0);
+      highlight += share * pow(h, gl_FrontMaterial.shininess) *
+                   gl_LightSource[i].specular.rgb;
+    }
+#endif
+  }
+  highlight *= gl_FrontMaterial.specular.rgb;
+}
+#else
+// In the studio look: the global ambient, and lights 0 and 1, directional,
+// in eye space. Light 1 has no specular colour, as OpenGL starts it.
 void Light(vec3 n, vec3 p, out vec3 lit, out vec3 highlight) {
   vec3 v = normalize(-p);
   lit = gl_LightModel.ambient.rgb;
@@ -29,6 +74,7 @@ void Light(vec3 n, vec3 p, out vec3 lit, out vec3 highlight) {
   }
   highlight *= gl_FrontMaterial.specular.rgb;
 }
+#endif
 )";
 
 // What the vertices pass on to the pixels, declared once for both stages.
@@ -65,6 +111,60 @@ const char kFragment[] = R"(
 uniform sampler2D colourmap, specularmap, opacitymap;
 uniform bool alphasource;
 vec2 At(int unit) { return (gl_TextureMatrix[unit] * vec4(uv, 0.0, 1.0)).st; }
+#ifdef BUMPED
+uniform sampler2D bumpmap;
+// The map's texel across and up, in its coordinates, and how far a step
+// from black to white over one texel leans the normal.
+uniform vec3 bumping;
+uniform bool bumpuntiled;
+float Height(vec2 st) {
+  return dot(texture2D(bumpmap, st).rgb, vec3(0.299, 0.587, 0.114));
+}
+vec3 Unit(vec3 v) {
+  float l = length(v);
+  return l > 0.0 ? v / l : vec3(0.0);
+}
+// The normal leant down the map's slope, bright being high. The directions
+// in which the map's s and t grow across the surface come from how the
+// position and the coordinates change from pixel to pixel, so that no
+// tangents are needed.
+vec3 Bumped(vec3 n, vec3 p) {
+  vec2 st = At(3);
+  vec3 dpx = dFdx(p), dpy = dFdy(p);
+  vec2 dstx = dFdx(st), dsty = dFdy(st);
+  vec3 across = cross(dpy, n), up = cross(n, dpx);
+  float side = sign(dot(dpx, across));
+  vec3 s = Unit(side * (across * dstx.s + up * dsty.s));
+  vec3 t = Unit(side * (across * dstx.t + up * dsty.t));
+  vec2 ds = vec2(bumping.x, 0.0), dt = vec2(0.0, bumping.y);
+  vec3 slope = 0.5 * bumping.z * ((Height(st + ds) - Height(st - ds)) * s +
+                                  (Height(st + dt) - Height(st - dt)) * t);
+  bool outside = any(lessThan(st, vec2(0.0))) ||
+                 any(greaterThan(st, vec2(1.0)));
+  return bumpuntiled && outside ? n : normalize(n - slope);
+}
+#endif
+#ifdef REFLECTING
+uniform sampler2D reflectionmap;
+uniform float reflection;  // the map's amount
+// The image sphere-mapped: where the view, reflected off the pixel, meets
+// it.
+vec3 Reflected(vec3 n, vec3 p) {
+  vec3 r = reflect(normalize(p), n);
+  r.z += 1.0;
+  vec2 st = 0.5 + 0.5 * r.xy / max(length(r), 1e-6);
+  return reflection * texture2D(reflectionmap, st).rgb;
+}
+#endif
+#ifdef FOGGY
+uniform vec4 fog;  // near plane, its density, far plane, its density
+// How thick the fog is at the pixel's depth before the eye.
+float Fogged() {
+  float depth = 1.0 / gl_FragCoord.w;
+  float along = clamp((depth - fog.x) / max(fog.z - fog.x, 1e-6), 0.0, 1.0);
+  return mix(fog.y, fog.w, along);
+}
+#endif
 void main() {
   vec3 lit, highlight;
 #ifdef GOURAUD
@@ -77,6 +177,9 @@ void main() {
 #else
   vec3 n = normalize(normal);
   if (!gl_FrontFacing) n = -n;
+#endif
+#ifdef BUMPED
+  n = Bumped(n, position);
 #endif
   Light(n, position, lit, highlight);
 #endif
@@ -94,7 +197,13 @@ void main() {
 #ifdef SPECULARMAPPED
   highlight *= texture2D(specularmap, At(1)).rgb;
 #endif
+#ifdef REFLECTING
+  highlight += Reflected(n, position);
+#endif
   c.rgb = clamp(c.rgb + highlight, 0.0, 1.0);
+#ifdef FOGGY
+  c.rgb = mix(c.rgb, gl_Fog.color.rgb, Fogged());
+#endif
 #ifdef OPACITYMAPPED
   vec4 o = texture2D(opacitymap, At(2));
   c.a *= alphasource ? o.a : dot(o.rgb, vec3(0.299, 0.587, 0.114));
@@ -155,19 +264,33 @@ GLuint Link(const std::string& defines, std::string& why) {
   glUniform1i(glGetUniformLocation(program, "colourmap"), 0);
   glUniform1i(glGetUniformLocation(program, "specularmap"), 1);
   glUniform1i(glGetUniformLocation(program, "opacitymap"), 2);
+  glUniform1i(glGetUniformLocation(program, "bumpmap"), 3);
+  glUniform1i(glGetUniformLocation(program, "reflectionmap"), 4);
   glUseProgram(0);
   return program;
 }
 
+// The bits of a program's key past the shading mode and the maps; the
+// file's look keeps its count of lights from kLightsShift on.
+const unsigned int kFileLookBit = 1 << 8, kFogBit = 1 << 9;
+const unsigned int kBumpBit = 1 << 10, kReflectionBit = 1 << 11;
+const unsigned int kLightsShift = 12;
+
 // A look's program: only the code and the values passed between stages
 // that it needs, which llvmpipe otherwise computes and carries for every
-// vertex and pixel.
+// vertex and pixel. Bump and reflection maps need the normal at each
+// pixel: Gouraud shading gives way to Phong's under them.
 unsigned int KeyOf(const Look& look, bool shiny) {
+  const bool perpixel = look.bumpmapped || look.reflectionmapped;
   const Shading shading =
-      look.shading == Shading::kWire ? Shading::kPhong : look.shading;
+      look.shading == Shading::kWire ||
+              (perpixel && look.shading == Shading::kGouraud)
+          ? Shading::kPhong
+          : look.shading;
   return static_cast<unsigned int>(shading) | look.textured << 3 |
          look.specularmapped << 4 | look.opacitymapped << 5 | look.cutout << 6 |
-         shiny << 7;
+         shiny << 7 | (look.bumpmapped ? kBumpBit : 0) |
+         (look.reflectionmapped ? kReflectionBit : 0);
 }
 
 std::string DefinesOf(unsigned int key) {
@@ -179,6 +302,12 @@ std::string DefinesOf(unsigned int key) {
   if (key & 1 << 5) defines += "#define OPACITYMAPPED\n";
   if (key & 1 << 6) defines += "#define CUTOUT\n";
   if (key & 1 << 7) defines += "#define SHINY\n";
+  if (key & kFileLookBit)
+    defines += "#define FILELOOK\n#define LIGHTS " +
+               std::to_string(key >> kLightsShift) + "\n";
+  if (key & kFogBit) defines += "#define FOGGY\n";
+  if (key & kBumpBit) defines += "#define BUMPED\n";
+  if (key & kReflectionBit) defines += "#define REFLECTING\n";
   return defines;
 }
 
@@ -186,7 +315,21 @@ std::string DefinesOf(unsigned int key) {
 
 ShadingProgram::~ShadingProgram() {
   for (const auto& program : programs_)
-    if (program.second) glDeleteProgram(program.second);
+    if (program.second.name) glDeleteProgram(program.second.name);
+}
+
+ShadingProgram::Program ShadingProgram::Made(unsigned int key,
+                                             std::string& why) const {
+  Program p;
+  p.name = Link(DefinesOf(key), why);
+  if (!p.name) return p;
+  p.alphasource = glGetUniformLocation(p.name, "alphasource");
+  p.cones = glGetUniformLocation(p.name, "cones");
+  p.fog = glGetUniformLocation(p.name, "fog");
+  p.bumping = glGetUniformLocation(p.name, "bumping");
+  p.bumpuntiled = glGetUniformLocation(p.name, "bumpuntiled");
+  p.reflection = glGetUniformLocation(p.name, "reflection");
+  return p;
 }
 
 bool ShadingProgram::Build(std::string& why) {
@@ -203,22 +346,42 @@ bool ShadingProgram::Build(std::string& why) {
   }
   // The most common program, made now, so that a GL that refuses them is
   // known at once.
-  const GLuint program = Link(DefinesOf(KeyOf(Look(), true)), why);
-  if (program) programs_[KeyOf(Look(), true)] = program;
-  return ready_ = program != 0;
+  const Program program = Made(KeyOf(Look(), true), why);
+  if (program.name) programs_[KeyOf(Look(), true)] = program;
+  return ready_ = program.name != 0;
 }
 
 void ShadingProgram::Use(const Look& look, bool shiny) {
-  const unsigned int key = KeyOf(look, shiny);
+  const unsigned int key = KeyOf(look, shiny) | lightingkey_;
   auto known = programs_.find(key);
   if (known == programs_.end()) {
     std::string why;
-    known = programs_.emplace(key, Link(DefinesOf(key), why)).first;
+    known = programs_.emplace(key, Made(key, why)).first;
   }
-  glUseProgram(known->second);
-  if (look.opacitymapped)
-    glUniform1i(glGetUniformLocation(known->second, "alphasource"),
-                look.alphasource);
+  Program& p = known->second;
+  glUseProgram(p.name);
+  if (!p.name) return;
+  if (look.opacitymapped) glUniform1i(p.alphasource, look.alphasource);
+  if (lighting_.on && p.lit != lit_) {
+    p.lit = lit_;
+    glUniform4fv(p.cones, lighting_.lights, &lighting_.cones[0][0]);
+    if (lighting_.fog) glUniform4fv(p.fog, 1, lighting_.fogplanes);
+  }
+  if (look.bumpmapped) {
+    glUniform3f(p.bumping, look.bumptexel[0], look.bumptexel[1], look.bump);
+    glUniform1i(p.bumpuntiled, look.bumpuntiled);
+  }
+  if (look.reflectionmapped) glUniform1f(p.reflection, look.reflection);
 }
 
 void ShadingProgram::Stop() { glUseProgram(0); }
+
+void ShadingProgram::SetLighting(const FileLighting& lighting) {
+  lighting_ = lighting;
+  const unsigned int lights = static_cast<unsigned int>(
+      std::min(std::max(lighting.lights, 1), static_cast<int>(kMostLights)));
+  lightingkey_ = lighting.on ? kFileLookBit | (lighting.fog ? kFogBit : 0) |
+                                   lights << kLightsShift
+                             : 0;
+  ++lit_;
+}

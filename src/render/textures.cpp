@@ -281,6 +281,9 @@ Texture SceneTextures::Decode(const MapImage& map, const TextureLayout& layout,
     glDeleteTextures(1, &texture.name);
     return Texture();
   }
+  glGetTexLevelParameteriv(GL_TEXTURE_2D, 0, GL_TEXTURE_WIDTH, &texture.width);
+  glGetTexLevelParameteriv(GL_TEXTURE_2D, 0, GL_TEXTURE_HEIGHT,
+                           &texture.height);
   return texture;
 }
 
@@ -302,7 +305,9 @@ void SceneTextures::Load(const Scene& scene, const std::string& file,
     return std::vector<std::pair<const TextureMap*, Texture*>>{
         {&material.texture, &t.texture},
         {&material.specularmap, &t.specular},
-        {&material.opacitymap, &t.opacity}};
+        {&material.opacitymap, &t.opacity},
+        {&material.bumpmap, &t.bump},
+        {&material.reflectionmap, &t.reflection}};
   };
   materials_.assign(scene.materials.size(), MaterialTextures());
   for (size_t m = 0; m < scene.materials.size(); ++m)

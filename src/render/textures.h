@@ -62,16 +62,17 @@ struct Texture {
   // Every pixel's brightness, or alpha, is 0 or 255: a cut-out, not a
   // blend, when it is an opacity map.
   bool blackandwhite = false, alphaonoff = false;
+  int width = 0, height = 0;  // as uploaded
 };
 
 // A material's maps as textures.
 struct MaterialTextures {
-  Texture texture, specular, opacity;
+  Texture texture, specular, opacity, bump, reflection;
 };
 
-// The textures of a scene's materials: their texture, specular and opacity
-// maps, each image file beside the model decoded once, however many
-// materials, maps or names lead to it, and all of them within
+// The textures of a scene's materials: their texture, specular, opacity,
+// bump and reflection maps, each image file beside the model decoded once,
+// however many materials, maps or names lead to it, and all of them within
 // kMostMapPixels.
 class SceneTextures {
  public:

@@ -221,17 +221,34 @@ std::vector<float> DrawnPoints(const Scene& scene, double frame, size_t most) {
   return points;
 }
 
+namespace {
+
+// How many frames a sweep over the segment poses: at most kSweepSamples,
+// and fewer where the scene's placements and nodes would pass kSweepWork.
+int SweepSamples(const Scene& scene) {
+  const Keyframer& kf = scene.keyframer;
+  const double work = double(scene.placements.size() + scene.posed.size());
+  int samples = kf.end > kf.start ? kSweepSamples : 1;
+  if (samples > 1 && work * samples > kSweepWork)
+    samples = std::max(2, static_cast<int>(kSweepWork / work));
+  return samples;
+}
+
+// Sample s of a sweep of `samples` frames over the segment.
+double SweepFrame(const Keyframer& kf, int s, int samples) {
+  return samples > 1 ? kf.start + (kf.end - kf.start) * s / (samples - 1)
+                     : kf.start;
+}
+
+}  // namespace
+
 bool SceneBox(const Scene& scene, double frame, bool sweep, float low[3],
               float high[3]) {
   const Keyframer& kf = scene.keyframer;
-  const double span = kf.end - kf.start;
-  const double work = double(scene.placements.size() + scene.posed.size());
-  int samples = sweep && span > 0 ? kSweepSamples : 1;
-  if (samples > 1 && work * samples > kSweepWork)
-    samples = std::max(2, static_cast<int>(kSweepWork / work));
+  const int samples = sweep ? SweepSamples(scene) : 1;
   bool bounded = false;
   for (int s = 0; s < samples; ++s) {
-    const double f = samples > 1 ? kf.start + span * s / (samples - 1) : frame;
+    const double f = samples > 1 ? SweepFrame(kf, s, samples) : frame;
     const ScenePose pose(scene, f);
     Matrix matrix;
     for (size_t i = 0; i < scene.placements.size(); ++i) {
@@ -242,6 +259,23 @@ bool SceneBox(const Scene& scene, double frame, bool sweep, float low[3],
     }
   }
   return bounded;
+}
+
+double FirstShownFrame(const Scene& scene) {
+  const Keyframer& kf = scene.keyframer;
+  const int samples = SweepSamples(scene);
+  for (int s = 0; s < samples; ++s) {
+    const double frame = SweepFrame(kf, s, samples);
+    const ScenePose pose(scene, frame);
+    Matrix matrix;
+    for (size_t i = 0; i < scene.placements.size(); ++i) {
+      if ((i & 0xFFFF) == 0) StopPoint();
+      if (scene.meshes[scene.placements[i].mesh].bounded &&
+          pose.Place(i, matrix))
+        return frame;
+    }
+  }
+  return kf.start;
 }
 
 namespace {

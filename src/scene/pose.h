@@ -63,6 +63,11 @@ const double kSweepWork = 5e6;  // placements posed, over all samples
 bool SceneBox(const Scene& scene, double frame, bool sweep, float low[3],
               float high[3]);
 
+// The first frame of the segment at which some placement is shown, sampled
+// as SceneBox samples the sweep: the segment's start where something shows
+// there, and also where nothing shows at any sample.
+double FirstShownFrame(const Scene& scene);
+
 // The camera at the pose's frame `frame`, moved by its keyframer nodes where
 // the file animates it: position and target where their nodes stand (with
 // their parents), roll, and the field of view as a lens on the film back.

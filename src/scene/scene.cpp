@@ -25,15 +25,30 @@ size_t DrawnFaces(const SceneMesh& mesh) {
 
 bool HasMaps(const SceneMaterial& m) {
   return !m.texture.image.empty() || !m.specularmap.image.empty() ||
-         !m.opacitymap.image.empty();
+         !m.opacitymap.image.empty() || !m.bumpmap.image.empty();
 }
 
 std::vector<bool> MaterialsWithTexture(const Scene& scene) {
   std::vector<bool> wanted(scene.materials.size(), false);
   for (const SceneMesh& mesh : scene.meshes)
-    if (!mesh.coords.empty())
-      for (const FaceGroup& group : mesh.groups)
-        if (group.material >= 0 && HasMaps(scene.materials[group.material]))
-          wanted[group.material] = true;
+    for (const FaceGroup& group : mesh.groups) {
+      if (group.material < 0) continue;
+      const SceneMaterial& m = scene.materials[group.material];
+      if ((!mesh.coords.empty() && HasMaps(m)) ||
+          !m.reflectionmap.image.empty())
+        wanted[group.material] = true;
+    }
   return wanted;
+}
+
+bool HasDrawnBumpsOrReflections(const Scene& scene) {
+  for (const SceneMesh& mesh : scene.meshes)
+    for (const FaceGroup& group : mesh.groups) {
+      if (group.material < 0) continue;
+      const SceneMaterial& m = scene.materials[group.material];
+      if ((!mesh.coords.empty() && !m.bumpmap.image.empty()) ||
+          !m.reflectionmap.image.empty())
+        return true;
+    }
+  return false;
 }

@@ -95,10 +95,14 @@ void GrowBox(const float* p, bool& bounded, float* low, float* high);
 // end of x, y and z.
 void BoxCorner(const SceneMesh& mesh, int corner, float* p);
 
-// Whether the material has a texture, specular or opacity map.
+// Whether the material has a texture, specular, opacity or bump map: maps
+// laid on the faces by their mapping coordinates.
 bool HasMaps(const SceneMaterial& material);
 // Materials whose maps some face can show: named by a group of a mesh with
-// mapping coordinates.
+// mapping coordinates, or with a reflection map of an image, which needs
+// none.
 std::vector<bool> MaterialsWithTexture(const Scene& scene);
+// Whether some face shows a bump map or a reflection map of an image.
+bool HasDrawnBumpsOrReflections(const Scene& scene);
 
 #endif

@@ -67,6 +67,9 @@ void Apply(Controls& c, Command command) {
     case Command::kWireframe:
       c.wireframe = !c.wireframe;
       break;
+    case Command::kLook:
+      c.filelook = !c.filelook;
+      break;
     case Command::kZoomIn:
     case Command::kZoomOut:
       Wheel(c, command == Command::kZoomIn ? 1 : -1);

@@ -1,6 +1,6 @@
 // What a person does to the viewing mode's picture, as plain state: the view,
-// the spin, the animation's clock, the camera looked through and the
-// wireframe. The window's events are turned into these calls; no window is
+// the spin, the animation's clock, the camera looked through, the wireframe
+// and the look. The window's events are turned into these calls; no window is
 // needed here.
 #ifndef MODELVIEWER_CONTROLS_H
 #define MODELVIEWER_CONTROLS_H
@@ -14,6 +14,7 @@ enum class Command {
   kReset,       // back to the starting view and the first frame
   kNextCamera,  // the next of the file's cameras, then the turntable
   kWireframe,
+  kLook,  // the file's look, or the studio's
   kZoomIn,
   kZoomOut,
   kTurnLeft,  // the model, 5 degrees the way the arrow points
@@ -38,6 +39,7 @@ struct Controls {
   bool spinning = true;  // the turntable turns while not paused
   bool paused = false;   // spin and animation both stand still
   bool wireframe = false;
+  bool filelook = false;  // the file's lights, background and fog
   bool quit = false;
   double animation = 0;  // milliseconds of animation since the first frame
 };

@@ -24,6 +24,7 @@
 #include "loader/3dsloader.h"
 #include "modes/picture_mode.h"
 #include "modes/viewing_mode.h"
+#include "platform/libraries.h"
 #include "platform/platform.h"
 #include "platform/surface.h"
 #include "render/render.h"
@@ -322,6 +323,8 @@ static int Run(const Options& options, Messages& messages) {
                   why);
   if (options.info != Options::kNoInfo)
     return RunInfo(options, messages, inputs);
+  // Every other run starts a GL: quietened while no other thread runs.
+  QuietenTheGl();
   if (!options.file.empty() && !options.screenshot.empty())
     return RunPictures(options, kTextureFormat, messages, inputs);
   if (!options.file.empty())
@@ -335,6 +338,7 @@ extern "C" int SDL_main(int argc, char* argv[]) {
   Messages messages(kDiagnostics);
   ActOnCommandLine(options, messages);
   CatchStopSignals();
+  EndOnDisplayFailure(messages);
   // Allocations that fail end the run as any other failure does. A stop
   // request ends a run that was to write something as failed, and an open
   // window as a person's quit. A file is not made; what went to standard
