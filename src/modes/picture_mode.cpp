@@ -416,9 +416,11 @@ class Folder {
 
 int RunPictures(const Options& options, GLenum opaquetextures,
                 Messages& messages, InputFiles& inputs) {
-  const TextureLayout layout = ViewingLayout(opaquetextures);
-  if (options.folder) return Folder(options, layout, messages, inputs).Run();
   const PictureSize size = SizeOf(options);
+  TextureLayout layout = ViewingLayout(opaquetextures);
+  // A thumbnail shows no map at more than its own size.
+  if (options.thumbnail) layout.mostside = size.width;
+  if (options.folder) return Folder(options, layout, messages, inputs).Run();
   DrawingSurface surface;
   ShownFile shown(layout, messages, inputs);
   std::string why;

@@ -19,6 +19,7 @@ bool EglRefused() {
 
 bool DrawingSurface::Open(const SurfaceFormat& format, std::string& why) {
   format_ = format;
+  if (!RoomForGlContext(why)) return false;
   std::string eglwhy = "EGL is turned off (MODELVIEWER_NO_EGL=1)";
   QuietenTheGl();
   if (!EglRefused()) {

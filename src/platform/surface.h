@@ -21,8 +21,9 @@ struct SurfaceFormat {
 
 class DrawingSurface {
  public:
-  // Opens the surface and makes its GL context current. Both ways tried and
-  // failed give one line with both reasons. MODELVIEWER_NO_EGL=1 in the
+  // Opens the surface and makes its GL context current, once
+  // RoomForGlContext agrees. Both ways tried and failed give one line with
+  // both reasons. MODELVIEWER_NO_EGL=1 in the
   // environment skips EGL (to compare the two, or to get around a broken
   // EGL).
   bool Open(const SurfaceFormat& format, std::string& why);

@@ -26,7 +26,20 @@ struct TextureLayout {
   bool bottomrowfirst = false;
   // Scaled down to the largest size the GL takes.
   bool fit = false;
+  // The longest side a map's image is decoded at, where more than 0: a
+  // thumbnail's own, which shows no more.
+  int mostside = 0;
 };
+
+// The most pixels that the images of one file's maps keep in all (as many
+// as 16 images of 1024 x 1024): past it, each is scaled down alike. The GL
+// holds 4 bytes a pixel.
+const long long kMostMapPixels = 16ll << 20;
+// The most pixels decoded for one file's maps (4 images of the largest
+// size, 64 of 2048 x 2048): decoding takes about 10 ms a megapixel, most of
+// it zlib's, whatever size the image is kept at. Images past it are left
+// out.
+const long long kMostMapPixelsRead = 256ll << 20;
 
 // The layout of the viewing mode, whose opaque images use `opaque`.
 TextureLayout ViewingLayout(GLenum opaque);
@@ -36,6 +49,10 @@ TextureLayout ViewingLayout(GLenum opaque);
 // with the reason, when it cannot be used or the GL refuses it; `alpha`
 // says whether it went up with its alpha channel.
 bool UploadTexture(GLuint name, const Image& image, const TextureLayout& layout,
+                   std::string& why, bool* alpha = nullptr);
+// The same, freeing the image's pixels once they are laid out for the GL,
+// before the GL makes its own copy.
+bool UploadTexture(GLuint name, Image&& image, const TextureLayout& layout,
                    std::string& why, bool* alpha = nullptr);
 
 // A texture as uploaded: its name (0: none), and what its pixels hold.
@@ -55,7 +72,8 @@ struct MaterialTextures {
 
 // The textures of a scene's materials: their texture, specular, opacity,
 // bump and reflection maps, each image file beside the model decoded once,
-// however many materials, maps or names lead to it.
+// however many materials, maps or names lead to it, and all of them within
+// kMostMapPixels.
 class SceneTextures {
  public:
   SceneTextures() = default;
@@ -65,9 +83,12 @@ class SceneTextures {
   ~SceneTextures();
 
   // Finds, decodes and uploads the maps of the materials that some face
-  // shows, noting each file read in `inputs`. An image that cannot be used
-  // gives one warning (`warnings`), and its faces keep their material's
-  // colour.
+  // shows, noting each file read in `inputs`: first every image's size from
+  // its header, then each decoded at the size that its share of the pixels
+  // gives it, one at a time. An image that cannot be used gives one warning
+  // (`warnings`), and its faces keep their material's colour; images scaled
+  // down to keep within kMostMapPixels give one warning together, and so do
+  // images left out past kMostMapPixelsRead.
   void Load(const Scene& scene, const std::string& file,
             const TextureLayout& layout, InputFiles& inputs,
             std::vector<std::string>& warnings);
@@ -79,15 +100,31 @@ class SceneTextures {
   }
 
  private:
-  Texture Upload(const std::string& stored, const std::string& file,
-                 const TextureLayout& layout, InputFiles& inputs,
-                 std::vector<std::string>& warnings);
+  // An image file that a map names: where it is, the name that first led
+  // there, its size and the size it is decoded at.
+  struct MapImage {
+    std::string path, stored;
+    FileId id;
+    ImageSize size, fit;
+  };
+
+  void Find(const std::string& stored, const std::string& file,
+            InputFiles& inputs, std::vector<std::string>& warnings);
+  void Fit(const TextureLayout& layout, const std::string& file,
+           std::vector<std::string>& warnings);
+  Texture Decode(const MapImage& image, const TextureLayout& layout,
+                 std::string& why);
 
   std::vector<MaterialTextures> materials_;
-  // Each image once: by the name stored, and by the file it leads to.
-  std::map<std::string, Texture> byname_;
-  std::map<FileId, Texture> byfile_;
+  // Each image once (its texture beside it), by the name stored and by the
+  // file it leads to: an index into images_, or -1 for none.
+  std::vector<MapImage> images_;
+  std::vector<Texture> textures_;
+  std::map<std::string, int> byname_;
+  std::map<FileId, int> byfile_;
   std::unique_ptr<FileNames> names_;
+  double read_ = 0;  // pixels of the images to decode
+  int leftout_ = 0;  // images left out past kMostMapPixelsRead
 };
 
 #endif
