@@ -57,14 +57,16 @@ for file in "$dir"/*.3ds; do
     esac
     printf '%-24s %-15s %8s' "$name" "$mode" $bound
     for program in "${programs[@]}"; do
+      # -q: the figures alone, whatever the status; none read shows "?".
+      rm -f "$dir/time"
       env DISPLAY="$display" SDL_VIDEODRIVER=x11 "${quit[@]}" "${preload[@]}" \
-        /usr/bin/time -f '%e %U %S %M' -o "$dir/time" \
+        /usr/bin/time -q -f '%e %U %S %M' -o "$dir/time" \
         timeout -k 5 "$limit" "$program" "${args[@]}" >/dev/null 2>"$dir/err"
       status=$?
-      wall=? user=0 system=0 kb=0
-      read -r wall user system kb < <(tail -n 1 "$dir/time") || true
-      printf ' | %8s %7s %7s %6s' "$(awk "BEGIN { print $user + $system }")" \
-        "$wall" $((kb / 1000)) $status
+      wall=? processor=? mb=?
+      read -r wall user system kb < "$dir/time" &&
+        processor=$(awk "BEGIN { print $user + $system }") mb=$((kb / 1000))
+      printf ' | %8s %7s %7s %6s' "$processor" "$wall" "$mb" $status
     done
     printf '\n'
   done

@@ -56,10 +56,11 @@ for i in $(seq 1 40); do
   ./build/bench/make_mesh knot "$out/files/knot$i.3ds" $((500 * i))
 done
 files=("$out/files"/*.3[dD][sS])
-timed() {  # seconds and peak MB of a command
-  /usr/bin/time -f '%e %M' -o "$out/time" "$@" >/dev/null 2>&1 || true
-  read -r seconds kb < <(tail -n 1 "$out/time")
-  echo "$seconds $((kb / 1000))"
+timed() {  # seconds and peak MB of a command; "?" where none was read
+  rm -f "$out/time"
+  /usr/bin/time -q -f '%e %M' -o "$out/time" "$@" >/dev/null 2>&1 || true
+  read -r seconds kb < "$out/time" && echo "$seconds $((kb / 1000))" ||
+    echo "? ?"
 }
 unset DISPLAY
 read -r batch peak < <(timed "$program" --thumbnail 256 \

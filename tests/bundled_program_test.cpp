@@ -253,7 +253,7 @@ TEST_P(BundledProgram, EmptySceneDrawsNothingAndIsBlack) {
   const Build build = GetParam();
   std::string dir = TestDir();
   WriteModel(dir, file3ds(editor().add(object("light").add(Chunk(0x4600)))));
-  Outcome run = RunViewer(build, dir, "key", "TRACE=1", 0.3);
+  Outcome run = RunViewer(build, dir, "key", "TRACE=1", 1);
   ASSERT_EQ(0, run.status) << run.err;
   EXPECT_EQ(build.quiet ? "" : "0\n", run.out);
   EXPECT_EQ("", run.err);
@@ -295,14 +295,11 @@ TEST_P(BundledProgram, KeyPressEndsAfterOneMoreFrame) {
   const Build build = GetParam();
   std::string dir = TestDir();
   WriteModel(dir, file3ds(editor()));
-  Outcome run = RunViewer(build, dir, "key",
-                          "TRACE=1 VIEWER_PRELOAD=" VIEWER_DIR
-                          "/tests/libturn_log.so TURN_LOG='" +
-                              dir + "/turns'");
+  Outcome run = RunViewer(build, dir, "key", "TRACE=1");
   EXPECT_EQ(0, run.status) << run.err;
   EXPECT_EQ(build.quiet ? "" : "0\n", run.out);
   EXPECT_EQ("", run.err);
-  const std::vector<std::string> calls = LinesIn(dir + "/turns");
+  const std::vector<std::string> calls = LinesIn(run.dir + "/turns");
   ASSERT_GE(calls.size(), 2u);
   ASSERT_EQ(0u, calls.size() % 2);
   for (size_t i = 0; i < calls.size(); i += 2) {
@@ -337,7 +334,7 @@ TEST_P(BundledProgram, MouseAndKeyReleaseDoNotEndTheRun) {
   // only its key press may end the program.
   Outcome run = RunViewer(build, dir, "key",
                           "VIEWER_PRE_ACTION='xdotool mousemove 10 10 click 1 "
-                          "keyup space mousemove 400 300 sleep 0.5'");
+                          "keyup space mousemove 400 300; settled'");
   EXPECT_EQ(0, run.status);
   EXPECT_EQ("1", ReadText(run.dir + "/alive_before_key"));
 }

@@ -47,8 +47,10 @@ struct ActionCase {
 void PrintTo(const ActionCase& c, std::ostream* out) { *out << c.what; }
 
 // The pointer rests inside the window, where keys go without a window
-// manager; Space then R stops the spin at its first picture.
-#define STILL "xdotool mousemove 400 300 key space r; sleep 0.7; "
+// manager; Space then R stops the spin at its first picture. The steps wait
+// on the program (run_viewer.sh): `settled` until it stands still with
+// nothing left to draw, `after` until it has drawn what a command changed.
+#define STILL "xdotool mousemove 400 300 key space r; settled; "
 // Keeps the window's title in the records' `titles`, a line each.
 #define TITLE "xdotool getwindowname $window >> $outdir/titles; "
 
@@ -83,11 +85,11 @@ long PeakKb(const std::string& record) {
   return at == std::string::npos ? -1 : std::atol(record.c_str() + at + 6);
 }
 
-// Flips to the next file `n` times, a flip every 50 ms; the peak memory.
+// Flips to the next file `n` times, a flip every 50 ms, until the last is
+// drawn (frames stop while a file is read); the peak memory.
 #define FLIPS(n) \
-  "for i in $(seq " #n "); do xdotool key Next; sleep 0.05; done; "
-#define PEAK(name) \
-  "sleep 0.5; grep VmHWM /proc/$viewer/status > $outdir/" name "; "
+  "xdotool key --delay 50 $(yes Next | head -n " #n "); drawn 2; "
+#define PEAK(name) "grep VmHWM /proc/$viewer/status > $outdir/" name "; "
 
 std::vector<ActionCase> ActionCases() {
   // clang-format off
@@ -96,8 +98,8 @@ std::vector<ActionCase> ActionCases() {
                "the first picture",
        .reference = {"quad.3ds"},
        .steps = STILL "shot still; xdotool mousedown 1 mousemove 500 340 "
-                "mouseup 1; sleep 0.7; shot dragged; xdotool key x F1 1; "
-                "sleep 0.5; alive alive; xdotool key r; sleep 0.7; "
+                "mouseup 1; settled; shot dragged; xdotool key x F1 1; "
+                "settled; alive alive; xdotool key r; settled; "
                 "shot reset; xdotool key Escape",
        .check = [](const Pictures& p) {
          EXPECT_LT(Differing(p.shots.at("still"), p.reference), 800 * 6);
@@ -106,7 +108,7 @@ std::vector<ActionCase> ActionCases() {
          EXPECT_LT(Differing(p.shots.at("reset"), p.reference), 800 * 6);
        }},
       {.what = "the wheel brings the model nearer",
-       .steps = STILL "shot before; xdotool click 4 click 4; sleep 0.7; "
+       .steps = STILL "shot before; xdotool click 4 click 4; settled; "
                 "shot after; xdotool key q",
        .check = [](const Pictures& p) {
          // Two notches: (1 / 0.85)^4 = 1.9 times the area, nearly.
@@ -116,7 +118,7 @@ std::vector<ActionCase> ActionCases() {
       {.what = "a resized window shows what --size shows, in proportion",
        .reference = {"--size", "1000x500", "quad.3ds"},
        .steps = STILL "shot before; xdotool windowsize $window 1000 500; "
-                "sleep 1; shot after 1000x500; xdotool key Escape",
+                "settled; shot after 1000x500; xdotool key Escape",
        .check = [](const Pictures& p) {
          const Coloured before = ColouredOf(p.shots.at("before"));
          const Coloured after = ColouredOf(p.shots.at("after"));
@@ -128,8 +130,8 @@ std::vector<ActionCase> ActionCases() {
       {.what = "L shows the file's look, and again the studio's",
        .write = [](const std::string& w) { WriteIn(w, "spot.3ds", SpotOnPlane()); },
        .args = {"spot.3ds"},
-       .steps = STILL "shot still; xdotool key l; sleep 0.7; shot after; "
-                "xdotool key l; sleep 0.7; shot reset; xdotool key Escape",
+       .steps = STILL "shot still; after xdotool key l; shot after; "
+                "after xdotool key l; shot reset; xdotool key Escape",
        .check = [](const Pictures& p) {
          const Image& lit = p.shots.at("after");
          EXPECT_GT(Differing(lit, p.shots.at("still")), 5000);
@@ -139,7 +141,7 @@ std::vector<ActionCase> ActionCases() {
        }},
       {.what = "--camera 1 looks through the file's camera",
        .args = {"--camera", "1", "quad.3ds"}, .reference = {"quad.3ds"},
-       .steps = "sleep 0.5; shot camera; xdotool mousemove 400 300 key Escape",
+       .steps = "settled; shot camera; xdotool mousemove 400 300 key Escape",
        .check = [](const Pictures& p) {
          const Image& shot = p.shots.at("camera");
          EXPECT_GT(Differing(shot, p.reference), 5000);
@@ -151,11 +153,11 @@ std::vector<ActionCase> ActionCases() {
       {.what = "Page Down shows the next file in the wireframe and pause chosen, "
                "a refused file says why, Home and Page Up go round to the last",
        .write = WriteColours, .args = {"red.3ds", "bad.3ds", "blue.3ds"},
-       .steps = "sleep 0.3; shot first; " TITLE "xdotool key space w Next; "
-                "sleep 1; shot refused; " TITLE "xdotool key Next; sleep 1; "
-                "shot second; sleep 0.5; shot paused; " TITLE "xdotool key w "
-                "Home; sleep 1; xdotool key Prior; sleep 1; shot last; " TITLE
-                "xdotool key Escape",
+       .steps = "drawn; shot first; " TITLE "xdotool key space w; settled; "
+                "after xdotool key Next; shot refused; " TITLE "after xdotool "
+                "key Next; shot second; settled; shot paused; " TITLE
+                "xdotool key w; settled; after xdotool key Home; after "
+                "xdotool key Prior; shot last; " TITLE "xdotool key Escape",
        .check = [](const Pictures& p) {
          const Coloured first = ColouredOf(p.shots.at("first"));
          Coloured second = ColouredOf(p.shots.at("second"));
@@ -178,8 +180,8 @@ std::vector<ActionCase> ActionCases() {
        .err = "modelviewer: bad.3ds: not a 3DS file (no main chunk 0x4D4D)\n"},
       {.what = "F12 and S write NAME-1.png, then NAME-3.png past a file there",
        .reference = {"quad.3ds"},
-       .steps = STILL "echo kept > $workdir/quad-2.png; xdotool key F12; "
-                "sleep 0.5; xdotool key s; sleep 0.5; xdotool key Escape",
+       .steps = STILL "echo kept > $workdir/quad-2.png; after xdotool key "
+                "F12; after xdotool key s; xdotool key Escape",
        .check = [](const Pictures& p) {
          EXPECT_LT(Differing(ReadPng(p.work + "/quad-1.png"), p.reference),
                    800 * 6);
@@ -196,7 +198,7 @@ std::vector<ActionCase> ActionCases() {
                  ColouredQuad({255, 0, 0}));
        },
        .args = {std::string(250, 'n') + ".3ds"},
-       .steps = "xdotool key F12; sleep 0.5; alive alive; xdotool key Escape",
+       .steps = "xdotool key F12; drawn 2; alive alive; xdotool key Escape",
        .check = [](const Pictures& p) { EXPECT_EQ("1", p.out); },
        .err = "modelviewer: cannot write a screenshot: File name too long\n"},
       {.what = "memory stays flat over 200 files flipped through",
@@ -230,7 +232,8 @@ std::vector<ActionCase> ActionCases() {
          WriteIn(w, "large.3ds", hostile::ManyObjects(300000));
        },
        .args = {"quad.3ds", "large.3ds"},
-       .steps = "xdotool key Next; sleep 0.3; " TITLE "t0=$(date +%s%N); "
+       .steps = "xdotool key Next; titled large.3ds; " TITLE
+                "t0=$(date +%s%N); "
                 "kill -TERM $viewer; while kill -0 $viewer 2>/dev/null; do "
                 "sleep 0.02; done; echo $((($(date +%s%N) - t0) / 1000000)) "
                 "> $outdir/stopms",
@@ -254,11 +257,12 @@ std::vector<ActionCase> ActionCases() {
        },
        .args = {"--watch", "shown.3ds"},
        .steps = STILL "xdotool mousedown 1 mousemove 460 300 mouseup 1; "
-                "sleep 0.5; shot turned; cp $workdir/blue.3ds $workdir/new; "
-                "mv $workdir/new $workdir/shown.3ds; sleep 1; shot renamed; "
-                "head -c 40 $workdir/red.3ds > $workdir/shown.3ds; sleep 1; "
-                "shot half; " TITLE "cat $workdir/red.3ds > $workdir/shown.3ds; "
-                "sleep 1; shot whole; " TITLE "xdotool key Escape",
+                "settled; shot turned; cp $workdir/blue.3ds $workdir/new; "
+                "after mv $workdir/new $workdir/shown.3ds; shot renamed; "
+                "head -c 40 $workdir/red.3ds > $workdir/shown.3ds; titled "
+                "\"cut short\"; settled; shot half; " TITLE "after cp "
+                "$workdir/red.3ds $workdir/shown.3ds; shot whole; " TITLE
+                "xdotool key Escape",
        .check = [](const Pictures& p) {
          const Coloured turned = ColouredOf(p.shots.at("turned"));
          const Coloured renamed = ColouredOf(p.shots.at("renamed"));
@@ -301,7 +305,7 @@ TEST_P(Handling, ThePictureFollowsThePerson) {
   }
   Outcome run =
       RunViewer(build, dir, "steps",
-                std::string("VIEWER_STEPS='") + c.steps + "'", 0.5, c.args);
+                std::string("VIEWER_STEPS='") + c.steps + "'", 0, c.args);
   EXPECT_EQ(0, run.status) << run.err;
   if (c.out != "?") {
     EXPECT_EQ(build.quiet ? "" : c.out, run.out);

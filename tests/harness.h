@@ -96,19 +96,25 @@ inline std::string TestDir() {
 struct Outcome {
   int status = -1;
   std::string out, err, dir;
+  // With VIEWER_USAGE=1: the peak memory and the processor's seconds, -1
+  // where no figure was read. With VIEWER_STOP: the seconds from the signal
+  // to the end, -1 where none was measured.
+  long kilobytes = -1;
+  double processor = -1, stopped = -1;
   std::string screenshot() const { return dir + "/screen.ppm"; }
   std::string trace() const { return dir + "/trace"; }
 };
 
-// Runs `build` in `dir`/work with `args`. action: key, close, steps or none.
+// Runs `build` in `dir`/work with `args`. action: key, close, steps or none;
+// `frames`: how many frames it draws before the screenshot and the action.
 inline Outcome RunViewer(const Build& build, const std::string& dir,
                          const std::string& action, const std::string& env = "",
-                         double seconds = 0,
+                         int frames = 0,
                          const std::vector<std::string>& args = {}) {
   std::ostringstream cmd;
   cmd << env << " bash " << TESTS_DIR << "/run_viewer.sh " << VIEWER_DIR << "/"
       << build.program << " '" << dir << "/work' '" << dir << "/out' " << action
-      << " " << seconds;
+      << " " << frames;
   for (const std::string& arg : args) cmd << " '" << arg << "'";
   // The run's own status is in its folder; none there fails below.
   if (std::system(cmd.str().c_str()) == -1) ADD_FAILURE() << "no shell";
@@ -121,6 +127,15 @@ inline Outcome RunViewer(const Build& build, const std::string& dir,
                   << ReadText(run.dir + "/harness_error");
   else
     run.status = std::atoi(status.c_str());
+  long kilobytes;
+  double user, system, stopped;
+  if (std::istringstream(ReadText(run.dir + "/usage")) >> kilobytes >> user >>
+      system) {
+    run.kilobytes = kilobytes;
+    run.processor = user + system;
+  }
+  if (std::istringstream(ReadText(run.dir + "/stopped")) >> stopped)
+    run.stopped = stopped;
   run.out = ReadText(run.dir + "/stdout");
   // Leave out what the GL tracer itself says.
   for (const std::string& line : LinesIn(run.dir + "/stderr"))

@@ -41,7 +41,7 @@ TEST(SceneImport, FacesTakeTheMaterialThatTheFileNamesFirst) {
                            .add(FourFaces("m"))));
   Scene scene;
   std::string why;
-  ASSERT_TRUE(ImportScene(loader, scene, why)) << why;
+  ASSERT_TRUE(CheckedImport(loader, scene, why)) << why;
   ASSERT_EQ(3u, scene.materials.size());
   EXPECT_EQ("MAPS\\RED.PNG", scene.materials[0].texture.image);
   EXPECT_EQ(1.0f, scene.materials[0].diffuse[0]);
@@ -106,7 +106,7 @@ TEST(SceneImport, LeavesOutWhatCannotBeDrawnAndRefusesAFileWithNothing) {
     Open(loader, c.file);
     Scene scene;
     std::string why;
-    EXPECT_EQ(c.drawable, ImportScene(loader, scene, why)) << c.what;
+    EXPECT_EQ(c.drawable, CheckedImport(loader, scene, why)) << c.what;
     EXPECT_EQ(c.why, why) << c.what;
     EXPECT_EQ(c.warnings, scene.warnings) << c.what;
     if (c.drawable) {
@@ -163,7 +163,7 @@ TEST(SceneImport, SmoothingGroupsKeepTheEdgesBetweenThemSharp) {
                      trimesh().add(vertexList(corners)).add(facelist)))));
     Scene scene;
     std::string why;
-    ASSERT_TRUE(ImportScene(loader, scene, why)) << c.what;
+    ASSERT_TRUE(CheckedImport(loader, scene, why)) << c.what;
     const SceneMesh& mesh = scene.meshes[0];
     EXPECT_EQ(3 * c.vertices, mesh.vertices.size()) << c.what;
     ASSERT_EQ(mesh.vertices.size(), mesh.normals.size()) << c.what;
@@ -214,7 +214,7 @@ TEST(SceneImport, FlatFacesStayFlatPast65536SplitVertices) {
                    trimesh().add(vertexList(vertices)).add(facelist)))));
   Scene scene;
   std::string why;
-  ASSERT_TRUE(ImportScene(loader, scene, why));
+  ASSERT_TRUE(CheckedImport(loader, scene, why));
   const SceneMesh& mesh = scene.meshes[0];
   ASSERT_EQ(9 * faces.size(), mesh.vertices.size());
   const std::vector<unsigned int>& drawn = mesh.groups[0].corners;

@@ -9,6 +9,7 @@
 #include <string>
 
 #include "scene/import.h"
+#include "scene/pose.h"
 #include "scene_check.h"
 #include "testfile.h"
 
@@ -28,7 +29,7 @@ TEST(Info, JsonListsEveryPlacementWithItsBoxInTheFilesCoordinates) {
                     objectNode(2, "box", 0, {Moved(0, 3, 0)})}));
   Scene scene;
   std::string why;
-  ASSERT_TRUE(ImportScene(loader, scene, why));
+  ASSERT_TRUE(CheckedImport(loader, scene, why));
   const nlohmann::json info = nlohmann::json::parse(InfoJson(
       scene, "f.3ds", -1, [](const std::string&) { return std::string(); }));
   for (const char* key : {"file", "models", "frame", "frames", "box", "nodes",
@@ -47,6 +48,99 @@ TEST(Info, JsonListsEveryPlacementWithItsBoxInTheFilesCoordinates) {
   EXPECT_EQ("m\xc3\xa9tal", info["materials"][0]["name"]);
   EXPECT_TRUE(info["materials"][0]["texture"]["file"].is_null());
   EXPECT_EQ(2, info["materials"][0]["texture"]["scale"].size());
+}
+
+// One small file in both forms, field by field: a prism whose own box is
+// twice its area, turned 45 degrees about z, so that its box as drawn is
+// the square of +-sqrt(1/2) about the origin, where the corners of its own
+// box turn to +-sqrt(2); a material with two maps, and a camera. The JSON's
+// keys come in the order that a dump by key gives.
+TEST(Info, BothFormsTellEveryFieldOfASmallFile) {
+  std::vector<Vec3> prism;
+  for (float z : {0.0f, 1.0f})
+    for (Vec3 v : {Vec3{1, 0, z}, {0, 1, z}, {-1, 0, z}, {0, -1, z}})
+      prism.push_back(v);
+  Chunk matrix(0x4160);
+  for (float m : {1, 0, 0, 0, 1, 0, 0, 0, 1, 0, 0, 0}) matrix.f32(m);
+  Chunk material = materialChunk("m", {}, {255, 0, 0}, {255, 255, 255}, 50, 100)
+                       .add(Chunk(0xA081))
+                       .add(textureMap("t.png"))
+                       .add(Chunk(0xA204).add(Chunk(0xA300).str("s.png")));
+  const float eighth = static_cast<float>(std::acos(-1.0) / 4);
+  Loader3DS loader;
+  Open(loader,
+       file3ds(editor()
+                   .add(material)
+                   .add(object("gem").add(
+                       trimesh()
+                           .add(vertexList(prism))
+                           .add(matrix)
+                           .add(faceList({{0, 1, 2, 0},
+                                          {0, 2, 3, 0},
+                                          {4, 5, 6, 0},
+                                          {4, 6, 7, 0}})
+                                    .add(materialRef("m", {0, 1, 2, 3})))))
+                   .add(cameraObject("cam", {0, -10, 0}, {0, 0, 0}, 0, 50)),
+               {objectNode(0, "gem", 0xFFFF,
+                           {Chunk(0xB011).str("a"),
+                            track(0xB021, {{0, eighth, 0, 0, 1}})})}));
+  Scene scene;
+  std::string why;
+  ASSERT_TRUE(CheckedImport(loader, scene, why)) << why;
+  const ImageFinder find = [](const std::string& stored) {
+    return stored == "t.png" ? std::string("maps/t.png") : std::string();
+  };
+  const char* const box =
+      "box (-0.707107 -0.707107 0) to (0.707107 0.707107 1)";
+  EXPECT_EQ(std::string("f.3ds: 1 models, 1 drawn, frame 0 of 0 to 0, ") + box +
+                ", boxes from the vertices\n"
+                "  mesh \"gem\" (instance \"a\"): 8 vertices, 4 faces, " +
+                box +
+                "\n"
+                "  material \"m\": diffuse 1 0 0, specular 1 1 1, shininess "
+                "0.5, transparency 0, two-sided, phong, texture \"t.png\" "
+                "found as maps/t.png, specular map \"s.png\" missing\n"
+                "  camera \"cam\": at 0 -10 0, looking at 0 0 0, roll 0, lens "
+                "50 mm\n",
+            InfoText(scene, "f.3ds", -1, find));
+  const auto json =
+      nlohmann::ordered_json::parse(InfoJson(scene, "f.3ds", -1, find));
+  auto keys = [](const nlohmann::ordered_json& object) {
+    std::string names;
+    for (auto it = object.begin(); it != object.end(); ++it)
+      names += (names.empty() ? "" : " ") + it.key();
+    return names;
+  };
+  EXPECT_EQ(
+      "ambient background box box_from cameras file fog frame frames lights "
+      "materials models nodes warnings",
+      keys(json));
+  EXPECT_EQ("vertices", json["box_from"]);
+  EXPECT_EQ("high low", keys(json["box"]));
+  EXPECT_EQ("box faces instance mesh name vertices", keys(json["nodes"][0]));
+  EXPECT_EQ(
+      "bump_map diffuse name opacity_map reflection_map shading shininess "
+      "specular specular_map texture transparency two_sided",
+      keys(json["materials"][0]));
+  EXPECT_EQ("amount file mirrored offset rotation scale stored tiled",
+            keys(json["materials"][0]["texture"]));
+  EXPECT_EQ("lens name position roll target", keys(json["cameras"][0]));
+  EXPECT_EQ("gradient solid use", keys(json["background"]));
+  for (int k = 0; k < 2; ++k) {
+    EXPECT_NEAR(-std::sqrt(0.5), json["box"]["low"][k].get<double>(), 1e-6);
+    EXPECT_NEAR(std::sqrt(0.5), json["box"]["high"][k].get<double>(), 1e-6);
+  }
+  // Past the budget, the corners of the prism's own box stand for it.
+  const std::vector<float> corners = DrawnPoints(scene, 0, 7);
+  ASSERT_EQ(24u, corners.size());
+  float low[3], high[3];
+  bool bounded = false;
+  for (size_t p = 0; p < corners.size(); p += 3)
+    GrowBox(&corners[p], bounded, low, high);
+  for (int k = 0; k < 2; ++k) {
+    EXPECT_NEAR(-std::sqrt(2.0), low[k], 1e-6);
+    EXPECT_NEAR(std::sqrt(2.0), high[k], 1e-6);
+  }
 }
 
 TEST(Info, CamerasMoveWithTheirNodesAndBrokenOnesArePassedOver) {
@@ -73,7 +167,7 @@ TEST(Info, CamerasMoveWithTheirNodesAndBrokenOnesArePassedOver) {
                     node(0xB004, "cam", {track(0xB020, {{0, 1, 0, 0}})})}));
   Scene scene;
   std::string why;
-  ASSERT_TRUE(ImportScene(loader, scene, why));
+  ASSERT_TRUE(CheckedImport(loader, scene, why));
   const nlohmann::json info = nlohmann::json::parse(InfoJson(
       scene, "f.3ds", 0, [](const std::string&) { return std::string(); }));
   ASSERT_EQ(1u, info["cameras"].size());
@@ -100,7 +194,7 @@ nlohmann::json InfoOf(const Bytes& bytes, long frame = -1,
   loader.TakeBytes(copy, static_cast<unsigned int>(bytes.size()));
   Scene scene;
   std::string why;
-  if (!ImportScene(loader, scene, why)) return why;
+  if (!CheckedImport(loader, scene, why)) return why;
   return nlohmann::json::parse(InfoJson(
       scene, file, frame, [](const std::string&) { return std::string(); }));
 }

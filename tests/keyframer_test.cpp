@@ -2,8 +2,9 @@
 // sections of the file are repaired into.
 #include <gtest/gtest.h>
 
-#include <chrono>
 #include <cmath>
+#include <ctime>
+#include <functional>
 #include <limits>
 #include <string>
 #include <vector>
@@ -31,7 +32,7 @@ Pose PoseOf(const Bytes& file, double frame) {
   Open(loader, file);
   Scene scene;
   std::string why;
-  pose.imported = ImportScene(loader, scene, why);
+  pose.imported = CheckedImport(loader, scene, why);
   if (!pose.imported) return pose;
   std::vector<Matrix> matrices;
   std::vector<bool> shown;
@@ -50,7 +51,7 @@ TEST(Keyframer, RotatingCubeReturnsToItsStoredVerticesFromItsLastKey) {
   ASSERT_TRUE(loader.OpenFile(TEST_DATA_DIR "/RotatingCube.3DS"));
   Scene scene;
   std::string why;
-  ASSERT_TRUE(ImportScene(loader, scene, why));
+  ASSERT_TRUE(CheckedImport(loader, scene, why));
   ASSERT_EQ(182u, scene.keyframer.nodes[0].rotation.count);
   ASSERT_EQ(1u, scene.placements.size());
   const SceneMesh& mesh = scene.meshes[0];
@@ -101,7 +102,7 @@ TEST(Keyframer, BetweenKeysThePositionFollowsTheSplineAndTheTurnTheSlerp) {
                       {{0, quarter, 0, 0, 1}, {10, quarter, 1, 0, 0}})})}));
   Scene scene;
   std::string why;
-  ASSERT_TRUE(ImportScene(loader, scene, why));
+  ASSERT_TRUE(CheckedImport(loader, scene, why));
   std::vector<Matrix> matrices;
   std::vector<bool> shown;
   PoseScene(scene, 2.5, matrices, shown);
@@ -117,100 +118,140 @@ TEST(Keyframer, BetweenKeysThePositionFollowsTheSplineAndTheTurnTheSlerp) {
   }
 }
 
-TEST(Keyframer, NodesPlaceInstancesHierarchiesAndCraftedSections) {
-  const Chunk cube = editor().add(Cube("box"));
-  const float nan = std::numeric_limits<float>::quiet_NaN();
-  std::vector<Chunk> chain;  // each node one unit on from its parent
+namespace {
+
+#ifdef __SANITIZE_ADDRESS__
+const double kSlowedBy = 4;  // what the sanitizers' checks cost
+#else
+const double kSlowedBy = 1;
+#endif
+
+Chunk CubeEditor() { return editor().add(Cube("box")); }
+
+// Each node one unit on from its parent, the last drawing the cube.
+Bytes Chain() {
+  std::vector<Chunk> chain;
   for (int i = 0; i < 65535; ++i)
     chain.push_back(
         objectNode(std::uint16_t(i), i == 65534 ? "box" : "$$$DUMMY",
                    std::uint16_t(i == 0 ? 0xFFFF : i - 1), {Moved(1, 0, 0)}));
+  return file3ds(CubeEditor(), chain);
+}
+
+Bytes Instances() {
   std::vector<Chunk> instances;
   for (int i = 0; i < 65535; ++i)
     instances.push_back(objectNode(std::uint16_t(i), "box", 0xFFFF));
-  const struct {
-    const char* what;
-    Bytes file;
-    double frame;
-    size_t placements, shown;
-    float lowx, highx;  // the scene's box along x
-    size_t warnings;
-    const char* warning = "";  // part of the first warning
-  } cases[] = {
-      {"no keyframer: as stored", file3ds(cube), 0, 1, 1, 0, 1, 0},
-      {"four instances, two units apart",
-       file3ds(cube, {objectNode(0, "box", 0xFFFF, {Moved(0, 0, 0)}),
-                      objectNode(1, "box", 0xFFFF, {Moved(2, 0, 0)}),
-                      objectNode(2, "box", 0xFFFF, {Moved(4, 0, 0)}),
-                      objectNode(3, "box", 0xFFFF, {Moved(6, 0, 0)})}),
-       0, 4, 4, 0, 7, 0},
-      {"a dummy parent moves its child",
-       file3ds(cube, {objectNode(7, "$$$DUMMY", 0xFFFF, {Moved(10, 0, 0)}),
-                      objectNode(8, "box", 7, {Moved(1, 0, 0)})}),
-       0, 1, 1, 11, 12, 0},
-      {"after the last key, held",
-       file3ds(cube,
-               {objectNode(0, "box", 0xFFFF,
-                           {track(0xB020, {{0, 0, 0, 0}, {10, 10, 0, 0}})})}),
-       50, 1, 1, 10, 11, 0},
-      {"keys out of order and on one frame",
-       file3ds(
-           cube,
-           {objectNode(
-               0, "box", 0xFFFF,
-               {track(0xB020, {{10, 10, 0, 0}, {0, 3, 0, 0}, {0, 5, 0, 0}})})}),
-       0, 1, 1, 5, 6, 0},
-      {"a key count far beyond the chunk",
-       file3ds(cube, {objectNode(0, "box", 0xFFFF,
-                                 {track(0xB020, {{0, 2, 0, 0}}, 0xFFFFFFFF)})}),
-       0, 1, 1, 2, 3, 0},
-      {"non-finite values count as 0",
-       file3ds(cube, {objectNode(0, "box", 0xFFFF,
-                                 {track(0xB020, {{0, nan, 0, 0}}),
-                                  track(0xB021, {{0, nan, 0, 0, 1}})})}),
-       0, 1, 1, 0, 1, 0},
-      {"a zero axis and a zero scale",
-       file3ds(cube, {objectNode(0, "box", 0xFFFF,
-                                 {track(0xB021, {{0, 1, 0, 0, 0}}),
-                                  track(0xB022, {{0, 0, 0, 0}})})}),
-       0, 1, 1, 0, 0, 0},
-      {"a parent that names no node, and a loop",
-       file3ds(cube, {objectNode(0, "box", 99, {Moved(1, 0, 0)}),
-                      objectNode(1, "box", 2), objectNode(2, "box", 1)}),
-       0, 3, 3, 0, 2, 2, "parents that do not exist"},
-      {"a node that names itself as its parent",
-       file3ds(cube, {objectNode(5, "box", 5, {Moved(1, 0, 0)})}), 0, 1, 1, 1,
-       2, 1, "name themselves as their parent, a loop"},
-      {"a hidden node",
-       file3ds(cube, {objectNode(0, "box", 0xFFFF, {track(0xB029, {{0}})})}), 0,
-       1, 0, 0, 0, 0},
-      {"a chain of 65 535 nodes", file3ds(cube, chain), 0, 1, 1, 65535, 65536,
-       0},
-      {"65 535 instances of one mesh", file3ds(cube, instances), 0, 65535,
-       65535, 0, 1, 0},
-  };
-  for (const auto& c : cases) {
-    const auto start = std::chrono::steady_clock::now();
-    Pose pose = PoseOf(c.file, c.frame);
-    ASSERT_TRUE(pose.imported) << c.what;
-    EXPECT_EQ(c.placements, pose.placements) << c.what;
-    EXPECT_EQ(c.shown, pose.shown) << c.what;
-    if (c.shown) {
-      EXPECT_NEAR(c.lowx, pose.low[0], 1e-3) << c.what;
-      EXPECT_NEAR(c.highx, pose.high[0], 1e-3) << c.what;
-    }
-    EXPECT_EQ(c.warnings, pose.warnings.size()) << c.what;
-    if (*c.warning && !pose.warnings.empty()) {
-      EXPECT_NE(std::string::npos, pose.warnings[0].find(c.warning))
-          << c.what << ": " << pose.warnings[0];
-    }
-    EXPECT_LT(
-        std::chrono::duration<double>(std::chrono::steady_clock::now() - start)
-            .count(),
-        5.0)
-        << c.what;
-  }
+  return file3ds(CubeEditor(), instances);
 }
+
+// A file whose keyframer places a unit cube, what it is posed into at a
+// frame, and the scene's box along x there.
+struct NodesCase {
+  const char* what;
+  std::function<Bytes()> file;
+  double frame = 0;
+  size_t placements = 1, shown = 1;
+  float lowx = 0, highx = 1;
+  size_t warnings = 0;
+  const char* warning = "";  // part of the first warning
+};
+void PrintTo(const NodesCase& c, std::ostream* out) { *out << c.what; }
+
+std::vector<NodesCase> NodesCases() {
+  const float nan = std::numeric_limits<float>::quiet_NaN();
+  auto with = [](std::vector<Chunk> nodes) {
+    return [=] { return file3ds(CubeEditor(), nodes); };
+  };
+  // clang-format off
+  return {
+      {.what = "no keyframer: as stored",
+       .file = [] { return file3ds(CubeEditor()); }},
+      {.what = "four instances, two units apart",
+       .file = with({objectNode(0, "box", 0xFFFF, {Moved(0, 0, 0)}),
+                     objectNode(1, "box", 0xFFFF, {Moved(2, 0, 0)}),
+                     objectNode(2, "box", 0xFFFF, {Moved(4, 0, 0)}),
+                     objectNode(3, "box", 0xFFFF, {Moved(6, 0, 0)})}),
+       .placements = 4, .shown = 4, .highx = 7},
+      {.what = "a dummy parent moves its child",
+       .file = with({objectNode(7, "$$$DUMMY", 0xFFFF, {Moved(10, 0, 0)}),
+                     objectNode(8, "box", 7, {Moved(1, 0, 0)})}),
+       .lowx = 11, .highx = 12},
+      {.what = "after the last key, held",
+       .file = with({objectNode(0, "box", 0xFFFF,
+                                {track(0xB020, {{0, 0, 0, 0},
+                                                {10, 10, 0, 0}})})}),
+       .frame = 50, .lowx = 10, .highx = 11},
+      {.what = "keys out of order and on one frame",
+       .file = with({objectNode(0, "box", 0xFFFF,
+                                {track(0xB020, {{10, 10, 0, 0}, {0, 3, 0, 0},
+                                                {0, 5, 0, 0}})})}),
+       .lowx = 5, .highx = 6},
+      {.what = "a key count far beyond the chunk",
+       .file = with({objectNode(0, "box", 0xFFFF,
+                                {track(0xB020, {{0, 2, 0, 0}}, 0xFFFFFFFF)})}),
+       .lowx = 2, .highx = 3},
+      {.what = "non-finite values count as 0",
+       .file = with({objectNode(0, "box", 0xFFFF,
+                                {track(0xB020, {{0, nan, 0, 0}}),
+                                 track(0xB021, {{0, nan, 0, 0, 1}})})})},
+      {.what = "a zero axis and a zero scale",
+       .file = with({objectNode(0, "box", 0xFFFF,
+                                {track(0xB021, {{0, 1, 0, 0, 0}}),
+                                 track(0xB022, {{0, 0, 0, 0}})})}),
+       .highx = 0},
+      {.what = "tracks without keys",
+       .file = with({objectNode(0, "box", 0xFFFF,
+                                {track(0xB020, {}), track(0xB021, {}),
+                                 track(0xB022, {})})})},
+      {.what = "a parent that names no node, and a loop",
+       .file = with({objectNode(0, "box", 99, {Moved(1, 0, 0)}),
+                     objectNode(1, "box", 2), objectNode(2, "box", 1)}),
+       .placements = 3, .shown = 3, .highx = 2, .warnings = 2,
+       .warning = "parents that do not exist"},
+      {.what = "a node that names itself as its parent",
+       .file = with({objectNode(5, "box", 5, {Moved(1, 0, 0)})}), .lowx = 1,
+       .highx = 2, .warnings = 1,
+       .warning = "name themselves as their parent, a loop"},
+      {.what = "a hidden node",
+       .file = with({objectNode(0, "box", 0xFFFF, {track(0xB029, {{0}})})}),
+       .shown = 0},
+      {.what = "a chain of 65 535 nodes", .file = Chain, .lowx = 65535,
+       .highx = 65536},
+      {.what = "65 535 instances of one mesh", .file = Instances,
+       .placements = 65535, .shown = 65535},
+  };
+  // clang-format on
+}
+
+class Nodes : public ::testing::TestWithParam<NodesCase> {};
+
+}  // namespace
+
+// Within a second of processor time each, however many nodes.
+TEST_P(Nodes, PlaceInstancesHierarchiesAndCraftedSections) {
+  const NodesCase& c = GetParam();
+  const Bytes file = c.file();
+  const std::clock_t start = std::clock();
+  Pose pose = PoseOf(file, c.frame);
+  const double seconds = double(std::clock() - start) / CLOCKS_PER_SEC;
+  ASSERT_TRUE(pose.imported);
+  EXPECT_EQ(c.placements, pose.placements);
+  EXPECT_EQ(c.shown, pose.shown);
+  if (c.shown) {
+    EXPECT_NEAR(c.lowx, pose.low[0], 1e-3);
+    EXPECT_NEAR(c.highx, pose.high[0], 1e-3);
+  }
+  EXPECT_EQ(c.warnings, pose.warnings.size());
+  if (*c.warning && !pose.warnings.empty()) {
+    EXPECT_NE(std::string::npos, pose.warnings[0].find(c.warning))
+        << pose.warnings[0];
+  }
+  EXPECT_LT(seconds, kSlowedBy) << "seconds of processor time";
+}
+
+INSTANTIATE_TEST_SUITE_P(Keyframer, Nodes, ::testing::ValuesIn(NodesCases()),
+                         CaseName<NodesCase>);
 
 // The file's look takes the lights that are on at the frame, and of more
 // than it draws, the brightest: here 10 lights, ever brighter, the
@@ -231,7 +272,7 @@ TEST(Keyframer, TheFilesLookTakesTheBrightestLightsThatAreOn) {
   Open(loader, file);
   Scene scene;
   std::string why;
-  ASSERT_TRUE(ImportScene(loader, scene, why)) << why;
+  ASSERT_TRUE(CheckedImport(loader, scene, why)) << why;
   const struct {
     double frame;
     std::vector<std::string> drawn;

@@ -1,34 +1,44 @@
 #!/usr/bin/env bash
 # Runs a viewer program once on its own Xvfb screen, the way a person would:
-#   run_viewer.sh PROGRAM WORKDIR OUTDIR ACTION [SECONDS [ARGUMENT...]]
+#   run_viewer.sh PROGRAM WORKDIR OUTDIR ACTION [FRAMES [ARGUMENT...]]
 # ACTION: key    wait for the window, press a key
 #         close  wait for the window, close it
 #         steps  wait for the window, then run VIEWER_STEPS: shell commands
 #                (xdotool, say) that may call `shot NAME [WxH]` to keep the
 #                window's top left WxH (default 800x600) as OUTDIR/NAME.ppm,
-#                and `alive NAME` to write 1 or 0 to OUTDIR/NAME; $window is
-#                the window's id
+#                `alive NAME` to write 1 or 0 to OUTDIR/NAME, and wait on
+#                the program: `settled` until the picture shows what was
+#                sent, `after COMMAND` until it has drawn what the command
+#                changed, `drawn [N]` for N frames, `titled TEXT` for the
+#                window's title; $window is the window's id
 #         none   just wait for the program to end (failure paths, --screenshot)
-# SECONDS: how long the program runs before the screenshot and the action.
-# ARGUMENTs go to the program.
+# FRAMES: how many frames the program draws before the screenshot and the
+# action. ARGUMENTs go to the program.
 # Environment: TRACE=1 records the GL calls with apitrace into OUTDIR/trace;
 # VIEWER_WRAPPER runs the program under another command (valgrind, say);
 # VIEWER_LIMIT is how many seconds the program may take in all (60);
 # VIEWER_PRELOAD names one more library to preload into it;
 # VIEWER_PRE_ACTION is a command run once the window exists, after which
 # OUTDIR/alive_before_key says whether the program still ran (1 or 0);
+# VIEWER_USAGE=1 writes the program's peak memory in KB and its processor
+# seconds (user, system) to OUTDIR/usage; VIEWER_STOP="SIGNAL SECONDS" sends
+# SIGNAL (key:NAME presses that key in the window, display kills the X
+# server) once the program has used SECONDS of processor time (and, for a
+# window, once it is open), and writes the seconds from then to the
+# program's end to OUTDIR/stopped;
 # XVFB_ARGS adds arguments to the X server; WAIT_FOR_PICTURE=1 takes the
 # screenshot once something other than black is shown (at most 20 s).
 # Writes OUTDIR/stdout, stderr, status (124 when it had to be killed) and,
 # when a window appeared, OUTDIR/screen.ppm (the 800 x 600 window at the top
-# left of the screen). When the run could not be made at
+# left of the screen), and OUTDIR/turns: the program's event polls and
+# frames (turn_log.c). When the run could not be made at
 # all, OUTDIR/harness_error says why and no status is written.
 set -u
-program=$1 workdir=$2 outdir=$3 action=$4 seconds=${5:-0}
+program=$1 workdir=$2 outdir=$3 action=$4 frames=${5:-0}
 shift $(($# < 5 ? $# : 5))
 xwindow=${XWINDOW:-$(dirname "$program")/tests/xwindow}
 mkdir -p "$outdir"
-rm -f "$outdir"/{stdout,stderr,status,harness_error,screen.ppm,trace,alive_before_key}
+rm -f "$outdir"/{stdout,stderr,status,harness_error,screen.ppm,trace,alive_before_key,usage,stopped,turns}
 
 xvfb= viewer=
 cleanup() {
@@ -77,8 +87,15 @@ export LSAN_OPTIONS=${LSAN_OPTIONS:-suppressions=$(cd "$(dirname "$0")" && pwd)/
 # Libraries stay loaded to the end (keep_loaded.c), so that leak reports name
 # them. Traced runs preload the GL tracer into the program itself, so that
 # the process paused, resumed and ended below is the viewer, not a launcher.
+# Runs with a window log their event polls and frames (turn_log.c), which
+# the waits below read.
 preload=$(dirname "$xwindow")/libkeep_loaded.so
 [ -f "$preload" ] || harness_error "$preload is not built"
+turns=${TURN_LOG:-$outdir/turns}
+if [ "$action" != none ]; then
+  preload=$preload:$(dirname "$xwindow")/libturn_log.so
+  export TURN_LOG=$turns
+fi
 preload=$preload${VIEWER_PRELOAD:+:$VIEWER_PRELOAD}
 tracing=()
 if [ "${TRACE:-0}" = 1 ]; then
@@ -87,10 +104,95 @@ if [ "${TRACE:-0}" = 1 ]; then
   preload=$wrapper:$preload
   tracing=("TRACE_FILE=$outdir/trace")
 fi
+# GNU time's -q: the figures alone, also after a status other than 0.
+usage=()
+[ "${VIEWER_USAGE:-0}" = 1 ] &&
+  usage=(/usr/bin/time -q -f '%M %U %S' -o "$outdir/usage")
 (cd "$workdir" && exec env LD_PRELOAD="$preload" "${tracing[@]}" \
-  ${VIEWER_WRAPPER:-} "$program" "$@") \
+  "${usage[@]}" ${VIEWER_WRAPPER:-} "$program" "$@") \
   > "$outdir/stdout" 2> "$outdir/stderr" &
 viewer=$!
+status=
+
+# The program's own process: under GNU time, its child.
+program_pid() {
+  [ ${#usage[@]} = 0 ] && { echo $viewer; return; }
+  for _ in $(seq 500); do
+    pgrep -P $viewer && return
+    kill -0 $viewer 2>/dev/null || return
+    sleep 0.01
+  done
+}
+
+# Sends the signal of VIEWER_STOP, or presses its key, once the program has
+# used its seconds of processor time, and waits for the program's end.
+stop() {
+  local signal seconds pid ticks used start end=$((SECONDS + ${VIEWER_LIMIT:-60}))
+  read -r signal seconds <<< "$VIEWER_STOP"
+  pid=$(program_pid)
+  ticks=$(awk -v s="$seconds" -v t="$(getconf CLK_TCK)" 'BEGIN { print int(s * t) }')
+  while [ -n "$pid" ] && kill -0 "$pid" 2>/dev/null && [ $SECONDS -lt $end ]; do
+    used=$(sed 's/.*) //' "/proc/$pid/stat" 2>/dev/null | awk '{ print $12 + $13 }')
+    [ "${used:-0}" -ge "$ticks" ] && break
+    sleep 0.01
+  done
+  start=$(date +%s%N)
+  case $signal in
+    key:*) xdotool mousemove 400 300 key "${signal#key:}" 2>/dev/null ;;
+    display) kill -KILL "$xvfb" ;;
+    *) kill -"$signal" "$pid" 2>/dev/null ;;
+  esac
+  wait $viewer
+  status=$?
+  echo "$start $(date +%s%N)" |
+    awk '{ printf "%.3f\n", ($2 - $1) / 1e9 }' > "$outdir/stopped"
+}
+
+# Until the shell condition `$1` holds (evaluated here, so it names the
+# caller's locals, not its arguments): at most 20 s, and no longer than the
+# program runs.
+until_true() {
+  local end=$((SECONDS + 20))
+  while [ $SECONDS -lt $end ]; do
+    eval "$1" && return 0
+    kill -0 $viewer 2>/dev/null || return 1
+    sleep 0.01
+  done
+  return 1
+}
+# The lines of the turns log after line `from` that match `pattern`.
+turns_since() { tail -n +$(($1 + 1)) "$turns" 2>/dev/null | grep -c "$2"; }
+
+# Until the program has taken every event sent and drawn what they ask for:
+# the viewing mode stands still, looking at an empty queue five times in a
+# row (turn_log's "peek 0"); the bundled program, which draws on, takes no
+# event in five turns in a row from now.
+settled() {
+  local from
+  from=$(wc -l < "$turns")
+  until_true '[ "$(tail -n 5 "$turns" | grep -c "^peek 0$")" = 5 ] ||
+    { ! grep -q "^peek" "$turns" && [ "$(tail -n +$((from + 1)) "$turns" |
+      grep "^poll" | tail -n 5 | grep -c "^poll 0$")" = 5 ]; }'
+}
+# Until the program has drawn `$1` frames (1 unless given) from now.
+drawn() {
+  local from count=${1:-1}
+  from=$(wc -l < "$turns")
+  until_true '[ "$(turns_since $from "^swap$")" -ge $count ]'
+}
+# Runs a command (a key sent, a file changed), then waits until the program
+# has drawn a frame after it and stands still again.
+after() {
+  local from
+  from=$(wc -l < "$turns")
+  "$@"
+  until_true '[ "$(turns_since $from "^swap$")" -ge 1 ]' && settled
+}
+# Until the window's title holds `$1`.
+titled() {
+  local text=$1
+  until_true 'xdotool getwindowname "$window" 2>/dev/null | grep -qF -- "$text"'
+}
 
 if [ "$action" != none ]; then
   # The window, unless the program ends first (a refused file, say).
@@ -99,11 +201,14 @@ if [ "$action" != none ]; then
     window=$("$xwindow" wait 1) && break
     kill -0 $viewer 2>/dev/null || break
   done
-  [ "$seconds" != 0 ] && sleep "$seconds"
+  [ "$frames" != 0 ] && until_true '[ "$(turns_since 0 "^swap$")" -ge $frames ]'
+fi
+[ -n "${VIEWER_STOP:-}" ] && stop
+
+if [ "$action" != none ] && [ -z "$status" ]; then
   [ "${WAIT_FOR_PICTURE:-0}" = 1 ] && kill -STOP $viewer 2>/dev/null
   if [ -n "${VIEWER_PRE_ACTION:-}" ]; then
     eval "$VIEWER_PRE_ACTION"
-    sleep 0.3
     kill -0 $viewer 2>/dev/null && echo -n 1 > "$outdir/alive_before_key" \
       || echo -n 0 > "$outdir/alive_before_key"
   fi
@@ -138,15 +243,17 @@ if [ "$action" != none ]; then
   fi
 fi
 
-status=124
-for _ in $(seq $((${VIEWER_LIMIT:-60} * 20))); do
-  if ! kill -0 $viewer 2>/dev/null; then
-    wait $viewer
-    status=$?
-    break
-  fi
-  sleep 0.05
-done
+if [ -z "$status" ]; then
+  status=124
+  for _ in $(seq $((${VIEWER_LIMIT:-60} * 20))); do
+    if ! kill -0 $viewer 2>/dev/null; then
+      wait $viewer
+      status=$?
+      break
+    fi
+    sleep 0.05
+  done
+fi
 [ $status = 124 ] && kill -9 $viewer 2>/dev/null
 viewer=
 echo $status > "$outdir/status"

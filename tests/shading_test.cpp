@@ -20,9 +20,11 @@ namespace {
 
 class Shading : public ::testing::TestWithParam<Build> {};
 
-// A shiny black icosahedron in one smoothing group, lit in `mode` (0xA100).
+// A shiny black icosahedron in one smoothing group, lit in `mode` (0xA100),
+// its material taking `maps` too.
 Bytes Icosahedron(std::uint16_t mode, RGB diffuse = {0, 0, 0},
-                  std::uint16_t shininess = 15) {
+                  std::uint16_t shininess = 15,
+                  const std::vector<Chunk>& maps = {}) {
   const float t = (1 + std::sqrt(5.0f)) / 2;
   Mesh m;
   m.vertices = {{-1, t, 0}, {1, t, 0}, {-1, -t, 0}, {1, -t, 0},
@@ -39,6 +41,7 @@ Bytes Icosahedron(std::uint16_t mode, RGB diffuse = {0, 0, 0},
       smoothingGroup(std::vector<std::uint32_t>(m.faces.size(), 1)));
   Chunk material =
       materialChunk("m", {0, 0, 0}, diffuse, {255, 255, 255}, shininess, 100);
+  for (const Chunk& map : maps) material.add(map);
   return file3ds(
       editor().add(material.add(Chunk(0xA100).u16(mode))).add(model));
 }
@@ -59,6 +62,18 @@ Chunk Map(std::uint16_t id, const std::string& image, std::uint16_t flags,
       .add(Chunk(0xA300).str(image))
       .add(Chunk(0xA351).u16(flags))
       .add(Chunk(0xA354).f32(uscale));
+}
+
+// A red quad in front of a larger blue one, the red one's material taking
+// `maps` too.
+Bytes InFront(const std::vector<Chunk>& maps) {
+  Chunk front = materialChunk("front", {}, {255, 0, 0});
+  for (const Chunk& map : maps) front.add(map);
+  return file3ds(editor()
+                     .add(front)
+                     .add(materialChunk("back", {}, {0, 0, 255}))
+                     .add(Quad("front", "front", 0, 1))
+                     .add(Quad("back", "back", 1, 4)));
 }
 
 Image Shot(const std::string& dir, const std::string& file,
@@ -127,16 +142,8 @@ TEST_P(Shading, OpacityMapsAndMirroredMaps) {
          "/half.png' && convert -size 32x32 xc:red xc:blue +append '" + work +
          "/rb.png'")
             .c_str());
-  for (int cut : {0, 1}) {
-    Chunk front = materialChunk("front", {}, {255, 0, 0});
-    if (cut) front.add(Map(0xA210, "half.png", 0));
-    WriteIn(work, "cut" + std::to_string(cut) + ".3ds",
-            file3ds(editor()
-                        .add(front)
-                        .add(materialChunk("back", {}, {0, 0, 255}))
-                        .add(Quad("front", "front", 0, 1))
-                        .add(Quad("back", "back", 1, 4))));
-  }
+  WriteIn(work, "cut0.3ds", InFront({}));
+  WriteIn(work, "cut1.3ds", InFront({Map(0xA210, "half.png", 0)}));
   for (int mirrored : {0, 1})
     WriteIn(work, "tiled" + std::to_string(mirrored) + ".3ds",
             file3ds(editor()
@@ -260,6 +267,15 @@ void WriteLookFiles(const std::string& work) {
   Convert(work, "sky.png", kQuadrantImage);
   Shell("cp '" TEST_DATA_DIR "/spot_on_plane_studio.png' '" + work +
         "/before.png'");
+  WriteIn(work, "metal.3ds", Icosahedron(4, {200, 0, 0}));
+  Convert(work, "black.png", "-size 8x8 xc:black");
+  WriteIn(work, "specular.3ds",
+          Icosahedron(3, {0, 0, 0}, 15, {Map(0xA204, "black.png", 0)}));
+  // Opaque in its outer thirds and clear in the middle, where its colour
+  // is white.
+  Convert(work, "alpha.png",
+          "-size 32x32 xc:black 'xc:rgba(255,255,255,0)' xc:black +append");
+  WriteIn(work, "alpha.3ds", InFront({Map(0xA210, "alpha.png", 0x40)}));
 }
 
 // Within `tolerance` of `r`, `g`, `b` in every channel.
@@ -354,6 +370,38 @@ std::vector<LookCase> LookCases() {
              EXPECT_GT(c.upper["r"], 1000);
              EXPECT_GT(c.upper["g"], 1000);
              EXPECT_GT(c.lower["b"], 1000);
+           }},
+      // Metal: the highlight in the diffuse colour, not the specular white
+      // that Phong shading gives the same ball.
+      {.what = "metal shines in its own colour",
+       .args = {"metal.3ds"},
+       .check =
+           [](const Image& shot, const std::string&) {
+             RGBColour brightest{0, 0, 0};
+             for (int y = 0; y < shot.h; ++y)
+               for (int x = 0; x < shot.w; ++x) {
+                 const RGBColour c = shot.at(x, y);
+                 if (c.r + c.g + c.b > brightest.r + brightest.g + brightest.b)
+                   brightest = c;
+               }
+             EXPECT_GT(brightest.r, 200);
+             EXPECT_EQ("r", Hue(brightest))
+                 << brightest.r << " " << brightest.g << " " << brightest.b;
+           }},
+      // A black specular map (0xA204) takes the highlight away from the
+      // shiny black ball, which Phong shading otherwise lights past 200.
+      {.what = "a black specular map takes the highlight away",
+       .args = {"specular.3ds"},
+       .check = [](const Image& shot,
+                   const std::string&) { EXPECT_LT(Brightest(shot), 100); }},
+      // An opacity map whose alpha counts (flags 0x40) lets the blue behind
+      // show through the middle of the red; taken by brightness instead,
+      // only the middle would stay red.
+      {.what = "an opacity map by its alpha channel",
+       .args = {"alpha.3ds"},
+       .check =
+           [](const Image& shot, const std::string&) {
+             EXPECT_EQ("b r b r b", HuesAlong(shot));
            }},
       {.what = "without shaders reflection maps are left out, with a warning",
        .args = {"ball.3ds"},

@@ -1,6 +1,9 @@
-/* Preloaded into the bundled program by a test: writes to $TURN_LOG a line
- * for each SDL_PollEvent, "poll TYPE" (0 when no event was taken), and for
- * each SDL_GL_SwapBuffers, "swap", in the order of the calls. */
+/* Preloaded into the programs by the tests: writes to $TURN_LOG a line for
+ * each SDL_PollEvent, "poll TYPE" (0 when no event was taken), for each
+ * SDL_GL_SwapBuffers, "swap", and for each look at the queue that leaves it
+ * as it is (SDL_PeepEvents with SDL_PEEKEVENT: the viewing mode waiting while
+ * its picture stands), "peek COUNT" (0 when it is empty), in the order of the
+ * calls. */
 #include <SDL.h> /* whose flags define _GNU_SOURCE, for RTLD_NEXT */
 #include <dlfcn.h>
 #include <stdio.h>
@@ -27,4 +30,15 @@ void SDL_GL_SwapBuffers(void) {
   if (!next) next = (void (*)(void))dlsym(RTLD_NEXT, "SDL_GL_SwapBuffers");
   next();
   if (turns) fputs("swap\n", turns);
+}
+
+int SDL_PeepEvents(SDL_Event* events, int count, SDL_eventaction action,
+                   Uint32 mask) {
+  static int (*next)(SDL_Event*, int, SDL_eventaction, Uint32);
+  if (!next)
+    next = (int (*)(SDL_Event*, int, SDL_eventaction, Uint32))dlsym(
+        RTLD_NEXT, "SDL_PeepEvents");
+  const int found = next(events, count, action, mask);
+  if (turns && action == SDL_PEEKEVENT) fprintf(turns, "peek %d\n", found);
+  return found;
 }

@@ -106,7 +106,7 @@ class Shrinker {
  private:
   void Emit() {
     if (rows_ == 0) return;
-    unsigned char* out = &image_.rgba[4 * size_t(image_.width) * row_];
+    unsigned char* out = image_.rgba.data() + 4 * size_t(image_.width) * row_;
     for (size_t x = 0; x < columns_.size(); ++x) {
       const unsigned long long n =
           static_cast<unsigned long long>(columns_[x]) * rows_;
@@ -136,7 +136,8 @@ void FitWhole(Image& image, const ImageSize& fit) {
   small.alphachannel = image.alphachannel;
   Shrinker shrinker(image.width, image.height, fit, small);
   const size_t row = 4 * size_t(image.width);
-  for (int y = 0; y < image.height; ++y) shrinker.Add(&image.rgba[row * y]);
+  for (int y = 0; y < image.height; ++y)
+    shrinker.Add(image.rgba.data() + row * y);
   shrinker.Finish();
   // As the whole image had them.
   small.blackandwhite = image.blackandwhite;
@@ -300,7 +301,7 @@ void TakeRows(int width, int height, const ImageSize& fit, RowOf row,
   const size_t bytes = 4 * static_cast<size_t>(width);
   image.rgba.resize(bytes * height);
   for (int y = 0; y < height; ++y)
-    std::memcpy(&image.rgba[bytes * y], row(y), bytes);
+    std::memcpy(image.rgba.data() + bytes * y, row(y), bytes);
   image.blackandwhite = image.alphaonoff = true;
   NoteOnOff(image.rgba.data(), image.rgba.size() / 4, image);
 }
@@ -454,13 +455,13 @@ std::vector<unsigned char> ShrinkBy(const std::vector<unsigned char>& pixels,
   for (size_t y = 0; y < h; ++y) {
     std::fill(sums.begin(), sums.end(), 0);
     for (int dy = 0; dy < factor; ++dy) {
-      const unsigned char* in = &pixels[(y * factor + dy) * rowin];
+      const unsigned char* in = pixels.data() + (y * factor + dy) * rowin;
       if (channels == 4)
         AddBlocks<4>(in, width, factor, sums.data());
       else
         AddBlocks<3>(in, width, factor, sums.data());
     }
-    unsigned char* row = &out[y * rowout];
+    unsigned char* row = out.data() + y * rowout;
     for (size_t k = 0; k < rowout; ++k) row[k] = mean[sums[k]];
   }
   return out;

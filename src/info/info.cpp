@@ -25,13 +25,19 @@ struct Box {
   }
 };
 
-// The scene posed at one frame, as --info tells it.
+// The scene posed at one frame, as --info tells it: each shown placement's
+// box from its vertices as drawn, or, past the budget of vertices that
+// drawing transforms, from its mesh box's corners.
 class Posed {
  public:
   Posed(const Scene& scene, double frame)
       : scene_(scene), frame_(frame), pose_(scene, frame) {
+    const PlacedPoints placed(pose_, kMaxDrawnVerticesAndFaces);
+    vertices_ = placed.vertices();
     shown_.resize(scene.placements.size());
+    boxes_.resize(scene.placements.size());
     Matrix matrix;
+    std::vector<float> points;
     for (size_t i = 0; i < scene.placements.size(); ++i) {
       if ((i & 0xFFFF) == 0) StopPoint();
       bool finite;
@@ -40,34 +46,23 @@ class Posed {
         warnings_.push_back(Describe(i) +
                             " is left out at this frame: its place is not a "
                             "finite number");
-      if (shown_[i]) {
-        ++drawn_;
-        all_.Add(BoxOf(i));
-      }
+      if (!shown_[i]) continue;
+      ++drawn_;
+      points.clear();
+      placed.Add(i, points);
+      for (size_t p = 0; p + 2 < points.size(); p += 3)
+        boxes_[i].Add(&points[p]);
+      all_.Add(boxes_[i]);
     }
   }
 
   double frame() const { return frame_; }
   size_t drawn() const { return drawn_; }
   const Box& all() const { return all_; }
+  bool vertices() const { return vertices_; }
   bool Shown(size_t i) const { return shown_[i]; }
   std::vector<std::string>& warnings() { return warnings_; }
-
-  // The placement's mesh box, moved to where it is.
-  Box BoxOf(size_t i) const {
-    const SceneMesh& mesh = scene_.meshes[scene_.placements[i].mesh];
-    Box box;
-    Matrix matrix;
-    if (!mesh.bounded || !pose_.Place(i, matrix)) return box;
-    for (int corner = 0; corner < 8; ++corner) {
-      float p[3];
-      BoxCorner(mesh, corner, p);
-      float q[3];
-      Transform(matrix, p, q);
-      box.Add(q);
-    }
-    return box;
-  }
+  const Box& BoxOf(size_t i) const { return boxes_[i]; }
   const std::string& NameOf(size_t i) const {
     const Placement& p = scene_.placements[i];
     return p.node >= 0 ? scene_.keyframer.NameOf(scene_.keyframer.nodes[p.node])
@@ -90,11 +85,18 @@ class Posed {
   const Scene& scene_;
   double frame_;
   ScenePose pose_;
+  bool vertices_ = true;
   std::vector<bool> shown_;
+  std::vector<Box> boxes_;
   size_t drawn_ = 0;
   Box all_;
   std::vector<std::string> warnings_;
 };
+
+// What the boxes are taken from: "vertices" or "corners".
+const char* BoxesFrom(const Posed& posed) {
+  return posed.vertices() ? "vertices" : "corners";
+}
 
 // The cameras that stand somewhere finite at the frame; the others give a
 // warning.
@@ -487,6 +489,7 @@ void WriteInfoJson(const Scene& scene, const std::string& file, long frame,
   json.Member("ambient", AmbientJson(scene, posed.frame()));
   json.Member("background", BackgroundJson(scene.environment.background));
   json.Member("box", BoxJson(posed.all()));
+  json.Member("box_from", BoxesFrom(posed));
   json.Array("cameras", [&] {
     for (const SceneCamera& c : cameras) json.Item(CameraJson(c));
   });
@@ -528,6 +531,8 @@ void WriteInfoText(const Scene& scene, const std::string& file, long frame,
   head << Clean(file) << ": " << scene.models << " models, " << posed.drawn()
        << " drawn, frame " << posed.frame() << " of " << scene.keyframer.start
        << " to " << scene.keyframer.end << ", box " << BoxText(posed.all())
+       << (posed.vertices() ? ", boxes from the vertices"
+                            : ", boxes from the corners of each mesh's box")
        << "\n";
   out.Write(head.str());
   for (size_t i = 0; i < scene.placements.size() && !out.Failed(); ++i) {

@@ -56,8 +56,8 @@ Pixels LayOut(const Image& image, GLenum format, bool bottomrowfirst) {
   p.bytes.assign(row * p.height, 0);
   for (int y = 0; y < p.height; ++y) {
     const int from = bottomrowfirst ? p.height - 1 - y : y;
-    const unsigned char* in = &image.rgba[4 * size_t(p.width) * from];
-    unsigned char* out = &p.bytes[row * y];
+    const unsigned char* in = image.rgba.data() + 4 * size_t(p.width) * from;
+    unsigned char* out = p.bytes.data() + row * y;
     for (int x = 0; x < p.width; ++x, in += 4, out += p.bpp) {
       const bool bgr = format == GL_BGRA_EXT;
       out[0] = in[bgr ? 2 : 0];

@@ -78,14 +78,17 @@ void InFrameOrder(std::vector<Key>& pool, size_t first, FrameOf frame) {
   pool.erase(kept, pool.end());
 }
 
-// Each key after the first turns on from the one before it: the keys made
-// absolute, as quaternions (w, x, y, z) in place of angle and axis.
-void MakeAbsolute(TrackKey* keys, size_t count) {
+// Each key after the first turns on from the one before it: the track's
+// keys made absolute, as quaternions (w, x, y, z) in place of angle and
+// axis. Indexed in the pool, which may be empty: a track without keys takes
+// no key's address.
+void MakeAbsolute(std::vector<TrackKey>& pool, const Track& track) {
   Quaternion q;
-  for (size_t k = 0; k < count; ++k) {
-    q = Normalised(FromAngleAxis(keys[k].value) * q);
-    keys[k].value[0] = float(q.w), keys[k].value[1] = float(q.x);
-    keys[k].value[2] = float(q.y), keys[k].value[3] = float(q.z);
+  for (size_t k = track.first; k < size_t(track.first) + track.count; ++k) {
+    float* value = pool[k].value;
+    q = Normalised(FromAngleAxis(value) * q);
+    value[0] = float(q.w), value[1] = float(q.x);
+    value[2] = float(q.y), value[3] = float(q.z);
   }
 }
 
@@ -210,7 +213,7 @@ class NodeReader {
         break;
       case kRotationTrack:
         node.rotation = ReadTrack(c, 4);
-        MakeAbsolute(&kf_.keys[node.rotation.first], node.rotation.count);
+        MakeAbsolute(kf_.keys, node.rotation);
         break;
       case kScaleTrack:
         node.scale = ReadTrack(c, 3);

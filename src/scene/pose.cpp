@@ -196,27 +196,38 @@ void PoseScene(const Scene& scene, double frame, std::vector<Matrix>& matrices,
   }
 }
 
+PlacedPoints::PlacedPoints(const ScenePose& pose, size_t most) : pose_(pose) {
+  const Scene& scene = pose.scene();
+  size_t drawn = 0;
+  Matrix matrix;
+  for (size_t i = 0; i < scene.placements.size() && drawn <= most; ++i)
+    if (pose.Place(i, matrix))
+      drawn += scene.meshes[scene.placements[i].mesh].vertices.size() / 3;
+  vertices_ = drawn <= most;
+}
+
+bool PlacedPoints::Add(size_t i, std::vector<float>& points) const {
+  const Scene& scene = pose_.scene();
+  const SceneMesh& mesh = scene.meshes[scene.placements[i].mesh];
+  Matrix matrix;
+  if (!mesh.bounded || !pose_.Place(i, matrix)) return false;
+  const std::vector<float> corners =
+      vertices_ ? std::vector<float>() : BoxCorners(mesh);
+  const std::vector<float>& from = vertices_ ? mesh.vertices : corners;
+  const size_t first = points.size();
+  points.resize(first + from.size() / 3 * 3);
+  for (size_t v = 0; v + 2 < from.size(); v += 3)
+    Transform(matrix, from.data() + v, points.data() + first + v);
+  return true;
+}
+
 std::vector<float> DrawnPoints(const Scene& scene, double frame, size_t most) {
   const ScenePose pose(scene, frame);
-  size_t vertices = 0;
-  Matrix matrix;
-  for (size_t i = 0; i < scene.placements.size(); ++i)
-    if (pose.Place(i, matrix))
-      vertices += scene.meshes[scene.placements[i].mesh].vertices.size() / 3;
-  const bool corners = vertices > most;
+  const PlacedPoints placed(pose, most);
   std::vector<float> points;
   for (size_t i = 0; i < scene.placements.size(); ++i) {
     if ((i & 0xFFF) == 0) StopPoint();
-    const SceneMesh& mesh = scene.meshes[scene.placements[i].mesh];
-    if (!mesh.bounded || !pose.Place(i, matrix)) continue;
-    std::vector<float> box;
-    if (corners) box = BoxCorners(mesh);
-    const std::vector<float>& from = corners ? box : mesh.vertices;
-    for (size_t v = 0; v + 2 < from.size(); v += 3) {
-      float q[3];
-      Transform(matrix, &from[v], q);
-      points.insert(points.end(), q, q + 3);
-    }
+    placed.Add(i, points);
   }
   return points;
 }

@@ -49,9 +49,26 @@ void PoseScene(const Scene& scene, double frame, std::vector<Matrix>& matrices,
                std::vector<bool>& shown,
                std::vector<size_t>* notfinite = nullptr);
 
-// The points that the placements shown at `frame` draw (x, y, z each), in
-// the file's coordinates: every vertex, or where there would be more than
-// `most`, the corners of each placement's mesh box.
+// The points that stand for what each placement shown at a pose draws, in
+// the file's coordinates: every vertex, or, where the shown placements
+// together draw more than `most` vertices, the eight corners of each one's
+// mesh box, so that the work stays within that budget.
+class PlacedPoints {
+ public:
+  PlacedPoints(const ScenePose& pose, size_t most);
+  // Whether the points are the vertices (false: the boxes' corners).
+  bool vertices() const { return vertices_; }
+  // Appends placement i's points (x, y, z each), moved to where it is
+  // drawn; false, with nothing appended, when it is not shown.
+  bool Add(size_t i, std::vector<float>& points) const;
+
+ private:
+  const ScenePose& pose_;
+  bool vertices_ = true;
+};
+
+// The points of every placement shown at `frame`, as PlacedPoints gives
+// them.
 std::vector<float> DrawnPoints(const Scene& scene, double frame, size_t most);
 
 // The box around every shown placement at `frame`, from the corners of its
