@@ -2,6 +2,9 @@
 
 #include <sys/stat.h>
 
+#include <cstdlib>
+#include <cstring>
+
 namespace {
 
 const std::string kScreenshot = "--screenshot";
@@ -171,8 +174,28 @@ void CheckTogether(Options& options) {
 
 }  // namespace
 
+Switches ReadSwitches() {
+  const auto on = [](const char* name) {
+    const char* value = std::getenv(name);
+    return value && std::strcmp(value, "1") == 0;
+  };
+  Switches switches;
+  switches.noshaders = on("MODELVIEWER_NO_SHADERS");
+  switches.noegl = on("MODELVIEWER_NO_EGL");
+  switches.newcontexts = on("MODELVIEWER_NEW_CONTEXT");
+  const char* tile = std::getenv("MODELVIEWER_TILE_SIDE");
+  const long side = tile ? WholeNumber(tile) : -1;
+  if (side >= 16) switches.tileside = static_cast<int>(side);
+  const char* driver = std::getenv("SDL_VIDEODRIVER");
+  if (driver) switches.videodriver = driver;
+  const char* display = std::getenv("DISPLAY");
+  switches.display = display && *display;
+  return switches;
+}
+
 Options ParseOptions(int argc, char* argv[]) {
   Options options;
+  options.switches = ReadSwitches();
   bool literal = false;
   for (int i = 1; i < argc; ++i)
     if (!Take(options, argv, argc, i, literal)) return options;

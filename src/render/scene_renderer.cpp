@@ -73,7 +73,7 @@ void SceneRenderer::SetUpState() {
   // The keyframer's scales would change the normals' length.
   glEnable(GL_NORMALIZE);
   shaderwarning_.clear();
-  if (!shading_.Tried() && !shading_.Build(shaderwarning_))
+  if (!objects_.SetUpShading(shaderwarning_))
     shaderwarning_ = "lit per vertex: " + shaderwarning_;
   mapswarning_.clear();
   if (!shading_.Ready() && HasDrawnBumpsOrReflections(scene_))
@@ -142,9 +142,8 @@ void SceneRenderer::UseMaterial(int material, bool hascoords, bool wireframe) {
   if (look.opacitymapped) BindMap(2, t.opacity, m.opacitymap);
   if (shading_.Ready()) UseBumpsAndReflections(material, hascoords, look);
   SetColours(m, look.textured);
-  if (shading_.Ready()) {
-    shading_.Use(look, m.shininess > 0 && m.strength > 0);
-  } else {
+  if (!shading_.Ready() ||
+      !shading_.Use(look, m.shininess > 0 && m.strength > 0)) {
     if (look.textured)
       glEnable(GL_TEXTURE_2D);
     else
@@ -320,6 +319,13 @@ void SceneRenderer::DrawTransparent(const FrameView& frame,
     DrawGroup(mesh, mesh.groups[l.group], l.faces, planned.facepixels, frame);
     Leave();
   }
+}
+
+std::vector<std::string> SceneRenderer::TakeLookWarnings() {
+  std::vector<std::string> warnings = look_.TakeWarnings();
+  for (std::string& warning : shading_.TakeWarnings())
+    warnings.push_back(std::move(warning));
+  return warnings;
 }
 
 bool SceneRenderer::Draw(const FrameView& frame) {

@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <cstdlib>
-#include <cstring>
 #include <string>
 #include <vector>
 
@@ -256,7 +255,10 @@ GLuint Link(const std::string& defines, std::string& why) {
   GLint linked = GL_FALSE;
   glGetProgramiv(program, GL_LINK_STATUS, &linked);
   if (!linked) {
-    why = "the shaders do not link";
+    std::vector<char> log(1024, '\0');
+    glGetProgramInfoLog(program, static_cast<GLsizei>(log.size()), nullptr,
+                        log.data());
+    why = std::string("the shaders do not link: ") + log.data();
     glDeleteProgram(program);
     return 0;
   }
@@ -332,11 +334,16 @@ ShadingProgram::Program ShadingProgram::Made(unsigned int key,
   return p;
 }
 
-bool ShadingProgram::Build(std::string& why) {
+void ShadingProgram::Forget() {
   programs_.clear();
-  tried_ = true;
-  const char* off = std::getenv("MODELVIEWER_NO_SHADERS");
-  if (off && std::strcmp(off, "1") == 0) {
+  ready_ = false;
+}
+
+bool ShadingProgram::Build(bool off, std::string& why) {
+  for (const auto& program : programs_)
+    if (program.second.name) glDeleteProgram(program.second.name);
+  programs_.clear();
+  if (off) {
     why = "shaders are turned off (MODELVIEWER_NO_SHADERS=1)";
     return ready_ = false;
   }
@@ -351,16 +358,23 @@ bool ShadingProgram::Build(std::string& why) {
   return ready_ = program.name != 0;
 }
 
-void ShadingProgram::Use(const Look& look, bool shiny) {
+bool ShadingProgram::Use(const Look& look, bool shiny) {
   const unsigned int key = KeyOf(look, shiny) | lightingkey_;
   auto known = programs_.find(key);
   if (known == programs_.end()) {
     std::string why;
     known = programs_.emplace(key, Made(key, why)).first;
+    if (!known->second.name && !saidrefused_) {
+      saidrefused_ = true;
+      warnings_.push_back(
+          "lit per vertex where a shading program is "
+          "refused: " +
+          why);
+    }
   }
   Program& p = known->second;
   glUseProgram(p.name);
-  if (!p.name) return;
+  if (!p.name) return false;
   if (look.opacitymapped) glUniform1i(p.alphasource, look.alphasource);
   if (lighting_.on && p.lit != lit_) {
     p.lit = lit_;
@@ -372,6 +386,13 @@ void ShadingProgram::Use(const Look& look, bool shiny) {
     glUniform1i(p.bumpuntiled, look.bumpuntiled);
   }
   if (look.reflectionmapped) glUniform1f(p.reflection, look.reflection);
+  return true;
+}
+
+std::vector<std::string> ShadingProgram::TakeWarnings() {
+  std::vector<std::string> taken;
+  taken.swap(warnings_);
+  return taken;
 }
 
 void ShadingProgram::Stop() { glUseProgram(0); }

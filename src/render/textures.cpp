@@ -170,9 +170,16 @@ Texture TextureFromFile(const std::string& path,
 
 }  // namespace
 
-SceneTextures::~SceneTextures() {
+void SceneTextures::Free() {
   for (const auto& file : byfile_)
     if (file.second.name) glDeleteTextures(1, &file.second.name);
+  Forget();
+}
+
+void SceneTextures::Forget() {
+  byname_.clear();
+  byfile_.clear();
+  materials_.clear();
 }
 
 // The texture of the image that `stored` names beside the model; a warning
@@ -208,9 +215,7 @@ Texture SceneTextures::Upload(const std::string& stored,
 void SceneTextures::Load(const Scene& scene, const std::string& file,
                          const TextureLayout& layout, InputFiles& inputs,
                          std::vector<std::string>& warnings) {
-  // Into a new GL context, everything anew.
-  byname_.clear();
-  byfile_.clear();
+  Free();
   names_.reset(new FileNames(FolderOf(file)));
   const std::vector<bool> wanted = MaterialsWithTexture(scene);
   materials_.assign(scene.materials.size(), MaterialTextures());

@@ -62,15 +62,21 @@ class SceneTextures {
   SceneTextures(const SceneTextures&) = delete;
   SceneTextures& operator=(const SceneTextures&) = delete;
   // Frees the textures in the GL context current then.
-  ~SceneTextures();
+  ~SceneTextures() { Free(); }
 
   // Finds, decodes and uploads the maps of the materials that some face
-  // shows, noting each file read in `inputs`. An image that cannot be used
-  // gives one warning (`warnings`), and its faces keep their material's
-  // colour.
+  // shows, in place of the textures held, noting each file read in
+  // `inputs`. An image that cannot be used gives one warning (`warnings`),
+  // and its faces keep their material's colour.
   void Load(const Scene& scene, const std::string& file,
             const TextureLayout& layout, InputFiles& inputs,
             std::vector<std::string>& warnings);
+
+  // Frees the textures in the GL context current.
+  void Free();
+  // The textures went with their GL context: their names are dropped, not
+  // deleted.
+  void Forget();
 
   // Material m's textures; none for -1.
   const MaterialTextures& Of(int material) const {
