@@ -66,7 +66,6 @@ void SceneRenderer::SetUpState() {
   // Highlights on textured faces too: the specular term is added after the
   // texture.
   glLightModeli(GL_LIGHT_MODEL_COLOR_CONTROL, GL_SEPARATE_SPECULAR_COLOR);
-  glBlendFunc(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA);
   glTexEnvi(GL_TEXTURE_ENV, GL_TEXTURE_ENV_MODE, GL_MODULATE);
   glEnableClientState(GL_VERTEX_ARRAY);
   glEnableClientState(GL_NORMAL_ARRAY);
@@ -357,11 +356,21 @@ bool SceneRenderer::Draw(const FrameView& frame) {
     DrawTransparent(frame, plan, later);
   } catch (const GivenUp&) {
     whole = false;
+  } catch (...) {  // a stop request, or memory
+    EndFrame();
+    throw;
   }
-  // The state the next frame starts from, however this one ended.
+  EndFrame();
+  return whole;
+}
+
+// The state that every frame starts from, however the last one ended: the
+// blending pass's and the last material's undone.
+void SceneRenderer::EndFrame() {
   if (entered_) Leave();
   glDepthMask(GL_TRUE);
   glDisable(GL_BLEND);
+  glPolygonMode(GL_FRONT_AND_BACK, GL_FILL);
+  glFrontFace(GL_CCW);
   if (shading_.Ready()) shading_.Stop();
-  return whole;
 }

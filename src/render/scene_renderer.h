@@ -98,6 +98,7 @@ class SceneRenderer {
   std::vector<Later> DrawOpaque(const FrameView& frame, const FramePlan& plan);
   void DrawTransparent(const FrameView& frame, const FramePlan& plan,
                        std::vector<Later>& later);
+  void EndFrame();
 
   const Scene& scene_;
   GlObjects& objects_;

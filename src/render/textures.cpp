@@ -125,8 +125,6 @@ bool UploadTexture(GLuint name, const Image& image, const TextureLayout& layout,
   }
   glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_LINEAR);
   glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_LINEAR);
-  glEnable(GL_TEXTURE_2D);
-  glTexEnvf(GL_TEXTURE_ENV, GL_TEXTURE_ENV_MODE, GL_MODULATE);
   return true;
 }
 
@@ -165,6 +163,7 @@ Texture TextureFromFile(const std::string& path,
   glGetTexLevelParameteriv(GL_TEXTURE_2D, 0, GL_TEXTURE_WIDTH, &texture.width);
   glGetTexLevelParameteriv(GL_TEXTURE_2D, 0, GL_TEXTURE_HEIGHT,
                            &texture.height);
+  glBindTexture(GL_TEXTURE_2D, 0);
   return texture;
 }
 

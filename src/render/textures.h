@@ -32,7 +32,8 @@ struct TextureLayout {
 TextureLayout ViewingLayout(GLenum opaque);
 
 // Uploads `image` as texture `name` in `layout`, scaled to powers of two
-// where the GL needs them, and leaves texturing on with it bound. False,
+// where the GL needs them, and leaves it bound; texturing is the drawer's
+// to turn on. False,
 // with the reason, when it cannot be used or the GL refuses it; `alpha`
 // says whether it went up with its alpha channel.
 bool UploadTexture(GLuint name, const Image& image, const TextureLayout& layout,

@@ -156,7 +156,11 @@ static bool LoadTexture(int i, const std::string& stored, InputFiles& inputs,
   if (!DecodeBmp(bytes, image, why)) return false;
   TextureLayout layout;
   layout.opaque = kTextureFormat;
-  return UploadTexture(i + 1, image, layout, why);
+  if (!UploadTexture(i + 1, image, layout, why)) return false;
+  // Every model is drawn textured from the first upload on.
+  glEnable(GL_TEXTURE_2D);
+  glTexEnvf(GL_TEXTURE_ENV, GL_TEXTURE_ENV_MODE, GL_MODULATE);
+  return true;
 }
 
 // Slot i from model i: its arrays, material and texture, then the check
