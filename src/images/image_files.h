@@ -17,6 +17,11 @@ const int kMaxImageSide = 8192;
 const long long kMaxImagePixels = 64ll << 20;
 
 // Decoded pixels: red, green, blue, alpha bytes, top row first.
+// A pixel's brightness: the weights of its red, green and blue, in
+// thousandths. The shading programs weigh an opacity or bump map's texels
+// by them too, so that what is found to be a cut-out is what is drawn.
+const int kBrightnessWeights[3] = {299, 587, 114};
+
 struct Image {
   int width = 0, height = 0;
   std::vector<unsigned char> rgba;

@@ -136,9 +136,9 @@ void SceneRenderer::UseMaterial(int material, bool hascoords, bool wireframe) {
   look.opacitymapped = t.opacity.name != 0;
   look.alphasource = m.opacitymap.AlphaSource();
   look.cutout = Cutout(material, hascoords);
-  if (look.textured) BindMap(0, t.texture, m.texture);
-  if (look.specularmapped) BindMap(1, t.specular, m.specularmap);
-  if (look.opacitymapped) BindMap(2, t.opacity, m.opacitymap);
+  if (look.textured) BindMap(kColourUnit, t.texture, m.texture);
+  if (look.specularmapped) BindMap(kSpecularUnit, t.specular, m.specularmap);
+  if (look.opacitymapped) BindMap(kOpacityUnit, t.opacity, m.opacitymap);
   if (shading_.Ready()) UseBumpsAndReflections(material, hascoords, look);
   SetColours(m, look.textured);
   if (!shading_.Ready() ||
@@ -166,12 +166,12 @@ void SceneRenderer::UseBumpsAndReflections(int material, bool hascoords,
     look.bumptexel[0] = 1.0f / t.bump.width;
     look.bumptexel[1] = 1.0f / t.bump.height;
     look.bump = kBumpSlope * m.bumpmap.amount;
-    BindMap(3, t.bump, m.bumpmap);
+    BindMap(kBumpUnit, t.bump, m.bumpmap);
   }
   if (t.reflection.name) {
     look.reflectionmapped = true;
     look.reflection = m.reflectionmap.amount;
-    BindMap(4, t.reflection, m.reflectionmap);
+    BindMap(kReflectionUnit, t.reflection, m.reflectionmap);
   }
 }
 

@@ -5,6 +5,8 @@
 #include <string>
 #include <vector>
 
+#include "images/image_files.h"
+
 namespace {
 
 // The lights as the fixed-function state holds them, and the viewer at the
@@ -117,7 +119,7 @@ uniform sampler2D bumpmap;
 uniform vec3 bumping;
 uniform bool bumpuntiled;
 float Height(vec2 st) {
-  return dot(texture2D(bumpmap, st).rgb, vec3(0.299, 0.587, 0.114));
+  return dot(texture2D(bumpmap, st).rgb, BRIGHTNESS);
 }
 vec3 Unit(vec3 v) {
   float l = length(v);
@@ -128,7 +130,7 @@ vec3 Unit(vec3 v) {
 // position and the coordinates change from pixel to pixel, so that no
 // tangents are needed.
 vec3 Bumped(vec3 n, vec3 p) {
-  vec2 st = At(3);
+  vec2 st = At(BUMP_UNIT);
   vec3 dpx = dFdx(p), dpy = dFdy(p);
   vec2 dstx = dFdx(st), dsty = dFdy(st);
   vec3 across = cross(dpy, n), up = cross(n, dpx);
@@ -186,7 +188,7 @@ void main() {
   // the highlight added.
   vec4 texel = vec4(1.0);
 #ifdef TEXTURED
-  texel = texture2D(colourmap, At(0));
+  texel = texture2D(colourmap, At(COLOUR_UNIT));
 #endif
   vec4 c = vec4(clamp(gl_FrontMaterial.emission.rgb + lit * gl_Color.rgb,
                       0.0, 1.0), gl_Color.a) * texel;
@@ -194,7 +196,7 @@ void main() {
   highlight *= gl_Color.rgb * texel.rgb;
 #endif
 #ifdef SPECULARMAPPED
-  highlight *= texture2D(specularmap, At(1)).rgb;
+  highlight *= texture2D(specularmap, At(SPECULAR_UNIT)).rgb;
 #endif
 #ifdef REFLECTING
   highlight += Reflected(n, position);
@@ -204,8 +206,8 @@ void main() {
   c.rgb = mix(c.rgb, gl_Fog.color.rgb, Fogged());
 #endif
 #ifdef OPACITYMAPPED
-  vec4 o = texture2D(opacitymap, At(2));
-  c.a *= alphasource ? o.a : dot(o.rgb, vec3(0.299, 0.587, 0.114));
+  vec4 o = texture2D(opacitymap, At(OPACITY_UNIT));
+  c.a *= alphasource ? o.a : dot(o.rgb, BRIGHTNESS);
 #endif
 #ifdef CUTOUT
   if (c.a < 0.5) discard;
@@ -220,12 +222,35 @@ bool HasShaders() {
   return version && std::atoi(version) >= 2;
 }
 
+// What the programs share with the code that feeds them: the maps' texture
+// units and the weights of a pixel's brightness.
+std::string SharedDefines() {
+  std::string defines;
+  const struct {
+    const char* name;
+    TextureUnit unit;
+  } units[] = {{"COLOUR_UNIT", kColourUnit},
+               {"SPECULAR_UNIT", kSpecularUnit},
+               {"OPACITY_UNIT", kOpacityUnit},
+               {"BUMP_UNIT", kBumpUnit},
+               {"REFLECTION_UNIT", kReflectionUnit}};
+  for (const auto& u : units)
+    defines += std::string("#define ") + u.name + " " +
+               std::to_string(static_cast<int>(u.unit)) + "\n";
+  defines += "#define BRIGHTNESS vec3(";
+  for (int k = 0; k < 3; ++k)
+    defines +=
+        (k ? ", " : "") + std::to_string(kBrightnessWeights[k]) + ".0 / 1000.0";
+  return defines + ")\n";
+}
+
 GLuint Compile(GLenum kind, const std::string& defines, const char* body,
                std::string& why) {
-  const char* parts[] = {"#version 120\n", defines.c_str(), kLighting,
-                         kVaryings, body};
+  static const std::string shared = SharedDefines();
+  const char* parts[] = {"#version 120\n", shared.c_str(), defines.c_str(),
+                         kLighting,        kVaryings,      body};
   const GLuint shader = glCreateShader(kind);
-  glShaderSource(shader, 5, parts, nullptr);
+  glShaderSource(shader, 6, parts, nullptr);
   glCompileShader(shader);
   GLint compiled = GL_FALSE;
   glGetShaderiv(shader, GL_COMPILE_STATUS, &compiled);
@@ -263,11 +288,11 @@ GLuint Link(const std::string& defines, std::string& why) {
     return 0;
   }
   glUseProgram(program);
-  glUniform1i(glGetUniformLocation(program, "colourmap"), 0);
-  glUniform1i(glGetUniformLocation(program, "specularmap"), 1);
-  glUniform1i(glGetUniformLocation(program, "opacitymap"), 2);
-  glUniform1i(glGetUniformLocation(program, "bumpmap"), 3);
-  glUniform1i(glGetUniformLocation(program, "reflectionmap"), 4);
+  glUniform1i(glGetUniformLocation(program, "colourmap"), kColourUnit);
+  glUniform1i(glGetUniformLocation(program, "specularmap"), kSpecularUnit);
+  glUniform1i(glGetUniformLocation(program, "opacitymap"), kOpacityUnit);
+  glUniform1i(glGetUniformLocation(program, "bumpmap"), kBumpUnit);
+  glUniform1i(glGetUniformLocation(program, "reflectionmap"), kReflectionUnit);
   glUseProgram(0);
   return program;
 }

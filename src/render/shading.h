@@ -16,6 +16,16 @@
 #include "scene/lighting.h"
 #include "scene/materials.h"
 
+// The texture unit of each of a material's maps, here and in the shading
+// programs.
+enum TextureUnit : int {
+  kColourUnit = 0,
+  kSpecularUnit = 1,
+  kOpacityUnit = 2,
+  kBumpUnit = 3,
+  kReflectionUnit = 4
+};
+
 // What one draw call is lit and coloured by, beside the GL's own light,
 // material and texture state.
 struct Look {
@@ -23,11 +33,11 @@ struct Look {
   bool textured = false, specularmapped = false, opacitymapped = false;
   bool alphasource = false;  // the opacity map's alpha, not its brightness
   bool cutout = false;       // alpha below one half is not drawn
-  // A bump map (texture unit 3): its texel's width and height in the map's
+  // A bump map (kBumpUnit): its texel's width and height in the map's
   // coordinates, how steep its bumps are, and whether it shows only once.
   bool bumpmapped = false, bumpuntiled = false;
   float bumptexel[2] = {0, 0}, bump = 0;
-  // A reflection map (texture unit 4) and its amount.
+  // A reflection map (kReflectionUnit) and its amount.
   bool reflectionmapped = false;
   float reflection = 0;
 };

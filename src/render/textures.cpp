@@ -135,7 +135,10 @@ bool OnOff(const Image& image, bool alpha) {
   for (size_t p = 0; p + 3 < image.rgba.size(); p += 4) {
     const unsigned char* c = &image.rgba[p];
     const int value =
-        alpha ? c[3] : (299 * c[0] + 587 * c[1] + 114 * c[2]) / 1000;
+        alpha ? c[3]
+              : (kBrightnessWeights[0] * c[0] + kBrightnessWeights[1] * c[1] +
+                 kBrightnessWeights[2] * c[2]) /
+                    1000;
     if (value != 0 && value != 255) return false;
   }
   return true;

@@ -86,7 +86,7 @@ bool ModelsInFolder(const std::string& dir, std::vector<std::string>& files,
   std::vector<std::string> names;
   size_t seen = 0;
   while (const dirent* entry = readdir(folder)) {
-    if ((++seen & 0xFFF) == 0 && StopRequested()) break;
+    if (StopCheckDue(++seen) && StopRequested()) break;
     const std::string name = entry->d_name;
     if (name.empty() || name[0] == '.') continue;
     if (StartsAsModel(prefix + name)) names.push_back(name);

@@ -93,7 +93,7 @@ void PoseNodes(const Scene& scene, double frame, std::vector<Matrix>& world,
   world.resize(scene.posed.size());
   shown.resize(scene.posed.size());
   for (size_t i = 0; i < scene.posed.size(); ++i) {
-    if ((i & 0xFFFF) == 0) StopPoint();
+    StopPointEvery(i);
     const KeyframeNode& node = kf.nodes[scene.posed[i]];
     const Matrix local = NodeMatrix(kf, node, frame);
     const int parent = node.parent >= 0 ? scene.slot[node.parent] : -1;
@@ -189,7 +189,7 @@ void PoseScene(const Scene& scene, double frame, std::vector<Matrix>& matrices,
   matrices.resize(scene.placements.size());
   shown.resize(scene.placements.size());
   for (size_t i = 0; i < scene.placements.size(); ++i) {
-    if ((i & 0xFFFF) == 0) StopPoint();
+    StopPointEvery(i);
     bool finite;
     shown[i] = pose.Place(i, matrices[i], &finite);
     if (!finite && notfinite) notfinite->push_back(i);
@@ -206,7 +206,7 @@ std::vector<float> DrawnPoints(const Scene& scene, double frame, size_t most) {
   const bool corners = vertices > most;
   std::vector<float> points;
   for (size_t i = 0; i < scene.placements.size(); ++i) {
-    if ((i & 0xFFF) == 0) StopPoint();
+    StopPointEvery(i);
     const SceneMesh& mesh = scene.meshes[scene.placements[i].mesh];
     if (!mesh.bounded || !pose.Place(i, matrix)) continue;
     std::vector<float> box;
@@ -252,7 +252,7 @@ bool SceneBox(const Scene& scene, double frame, bool sweep, float low[3],
     const ScenePose pose(scene, f);
     Matrix matrix;
     for (size_t i = 0; i < scene.placements.size(); ++i) {
-      if ((i & 0xFFFF) == 0) StopPoint();
+      StopPointEvery(i);
       const SceneMesh& mesh = scene.meshes[scene.placements[i].mesh];
       if (mesh.bounded && pose.Place(i, matrix))
         GrowByMesh(mesh, matrix, bounded, low, high);
@@ -269,7 +269,7 @@ double FirstShownFrame(const Scene& scene) {
     const ScenePose pose(scene, frame);
     Matrix matrix;
     for (size_t i = 0; i < scene.placements.size(); ++i) {
-      if ((i & 0xFFFF) == 0) StopPoint();
+      StopPointEvery(i);
       if (scene.meshes[scene.placements[i].mesh].bounded &&
           pose.Place(i, matrix))
         return frame;
