@@ -59,13 +59,9 @@ class Posed {
     Box box;
     Matrix matrix;
     if (!mesh.bounded || !pose_.Place(i, matrix)) return box;
-    for (int corner = 0; corner < 8; ++corner) {
-      float p[3];
-      BoxCorner(mesh, corner, p);
-      float q[3];
-      Transform(matrix, p, q);
-      box.Add(q);
-    }
+    float corners[8][3];
+    MovedBoxCorners(mesh, matrix, corners);
+    for (const float* q : corners) box.Add(q);
     return box;
   }
   const std::string& NameOf(size_t i) const {

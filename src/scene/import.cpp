@@ -480,7 +480,7 @@ bool ImportScene(Loader3DS& loader, Scene& scene, std::string& why) {
   chunk_header main;
   scene.recognised = loader.ReadMainHeader(&main) == CHUNK_MAIN;
   if (!scene.recognised) {
-    why = "not a 3DS file (no main chunk 0x4D4D)";
+    why = kNoMainChunk;
     return false;
   }
   // What is there is shown, but the file is said to be incomplete.

@@ -105,14 +105,11 @@ void PoseNodes(const Scene& scene, double frame, std::vector<Matrix>& world,
 // Whether the placement's mesh box, moved by `m`, stays finite.
 bool FiniteBox(const SceneMesh& mesh, const Matrix& m) {
   if (!Finite(m)) return false;
-  for (int corner = 0; corner < 8; ++corner) {
-    float p[3];
-    BoxCorner(mesh, corner, p);
-    float q[3];
-    Transform(m, p, q);
+  float corners[8][3];
+  MovedBoxCorners(mesh, m, corners);
+  for (const float* q : corners)
     if (!std::isfinite(q[0]) || !std::isfinite(q[1]) || !std::isfinite(q[2]))
       return false;
-  }
   return true;
 }
 
@@ -127,16 +124,21 @@ std::vector<float> BoxCorners(const SceneMesh& mesh) {
 // The box of the placement's mesh, moved by `m`, added to the box.
 void GrowByMesh(const SceneMesh& mesh, const Matrix& m, bool& bounded,
                 float* low, float* high) {
-  for (int corner = 0; corner < 8; ++corner) {
-    float p[3];
-    BoxCorner(mesh, corner, p);
-    float q[3];
-    Transform(m, p, q);
-    GrowBox(q, bounded, low, high);
-  }
+  float corners[8][3];
+  MovedBoxCorners(mesh, m, corners);
+  for (const float* q : corners) GrowBox(q, bounded, low, high);
 }
 
 }  // namespace
+
+void MovedBoxCorners(const SceneMesh& mesh, const Matrix& m,
+                     float corners[8][3]) {
+  for (int corner = 0; corner < 8; ++corner) {
+    float p[3];
+    BoxCorner(mesh, corner, p);
+    Transform(m, p, corners[corner]);
+  }
+}
 
 double AnimationFrame(const Keyframer& kf, double startframe, double elapsed) {
   double frame = startframe + elapsed * (kFramesPerSecond / 1000);

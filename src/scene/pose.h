@@ -49,6 +49,11 @@ void PoseScene(const Scene& scene, double frame, std::vector<Matrix>& matrices,
                std::vector<bool>& shown,
                std::vector<size_t>* notfinite = nullptr);
 
+// The eight corners of the mesh's box moved by `m`, x, y, z each: where a
+// placement's box stands, for the framing, the drawing's bounds and --info.
+void MovedBoxCorners(const SceneMesh& mesh, const Matrix& m,
+                     float corners[8][3]);
+
 // The points that the placements shown at `frame` draw (x, y, z each), in
 // the file's coordinates: every vertex, or where there would be more than
 // `most`, the corners of each placement's mesh box.
