@@ -4,9 +4,12 @@
  * to the first presented frame, and the frames per second after it. With
  * SWAPCOUNT_NODELAY=1, SDL_Delay returns at once, so that a paced viewer
  * shows how fast it could draw. With $SWAPCOUNT_TIMES, the time of each
- * presented frame (ns since the epoch) is written there, a line each. */
+ * presented frame (ns since the epoch) is written there, a line each. With
+ * SWAPCOUNT_QUIT=1, the viewer is sent SIGTERM once its first frame is shown,
+ * and ends as a person's quit. */
 #define _GNU_SOURCE
 #include <dlfcn.h>
+#include <signal.h>
 #include <stdio.h>
 #include <stdlib.h>
 #include <time.h>
@@ -31,6 +34,7 @@ void SDL_GL_SwapBuffers(void) {
     const char* path = getenv("SWAPCOUNT_TIMES");
     if (path) times = fopen(path, "w");
     if (times) setvbuf(times, NULL, _IOLBF, 0);  // kept if the run is killed
+    if (getenv("SWAPCOUNT_QUIT")) raise(SIGTERM);
   }
   if (times) fprintf(times, "%.0f\n", last * 1e9);
 }

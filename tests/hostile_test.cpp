@@ -145,6 +145,13 @@ Writer Command(const std::string& command, const Writer& first = {}) {
   };
 }
 
+// m.3ds of 16 triangles, each mapped with an 8192 x 8192 PNG of its own.
+Writer LargeMaps() {
+  return [](const std::string& w) {
+    ASSERT_TRUE(hostile::ManyLargeMaps(w, "m", 16, 8192));
+  };
+}
+
 // A model of one texture, `image`.
 Writer Textured(const std::string& image) {
   return Model([=] { return hostile::TextureNames({image}); });
@@ -284,6 +291,12 @@ std::vector<HostileCase> HostileCases() {
        })),
        .status = 1, .err = "cannot read m.3ds: is larger than 4294967295 bytes",
        .megabytes = 100},
+      {.what = "a main chunk's header on a sparse file of 4 GiB - 1 bytes",
+       .write = [](const std::string& w) {
+         ASSERT_TRUE(hostile::SparseMainChunk(w + "/m.3ds", 0xFFFFFFFFu));
+       },
+       .status = 1, .err = "m.3ds: no model that can be drawn",
+       .megabytes = 500},
       {.what = "a file cut short in its mesh: shown, and said",
        .write = Command("head -c 12000 " TEST_DATA_DIR "/mar_rifle.3ds > m.3ds"),
        .err = "m.3ds: the file is cut short: it ends after 12000 of the 17067 "
@@ -323,6 +336,10 @@ std::vector<HostileCase> HostileCases() {
        .write = Model([] { return hostile::BigMeshes(40); }), .status = 1,
        .err = "out of memory", .seconds = 10,
        .env = "VIEWER_WRAPPER='prlimit --as=90000000'"},
+      {.what = "a thumbnail in 250 000 KB of address space", .write = model,
+       .args = {"--thumbnail", "256", "--screenshot", "s.png", "m.3ds"},
+       .status = 1, .err = "not enough address space for OpenGL",
+       .env = "VIEWER_WRAPPER='prlimit --as=256000000'", .absent = "s.png"},
       {.what = "300 texture names of 4 000 bytes",
        .write = Command("mkdir a && convert " + kQuadrantImage + " t.bmp",
                         Model([] {
@@ -361,6 +378,15 @@ std::vector<HostileCase> HostileCases() {
              hostile::LongNames(60, 60, ".\\", "big.png"));
        })),
        .seconds = 10, .megabytes = 400},
+      {.what = "16 maps of 8192 x 8192 pixels in 0.27 MB each, as a thumbnail",
+       .write = LargeMaps(),
+       .args = {"--thumbnail", "256", "--screenshot", "s.png", "m.3ds"},
+       .err = "12 texture images are left out", .seconds = 10,
+       .megabytes = 200, .bounds = true},
+      {.what = "16 maps of 8192 x 8192 pixels in 0.27 MB each, drawn",
+       .write = LargeMaps(),
+       .err = "each is scaled down to 25 % of its width and height",
+       .seconds = 10, .megabytes = 200, .bounds = true},
       {.what = "a PNG with a broken chunk",
        .write = [](const std::string& w) {
          Command("convert " + kQuadrantImage + " t.png", Textured("t.png"))(w);

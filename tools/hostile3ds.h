@@ -4,6 +4,9 @@
 #ifndef MODELVIEWER_HOSTILE3DS_H
 #define MODELVIEWER_HOSTILE3DS_H
 
+#include <unistd.h>
+#include <zlib.h>
+
 #include <string>
 #include <vector>
 
@@ -217,6 +220,78 @@ inline Bytes ManyCameraNodes(int cameras, int nodes) {
                                        .u16(0)
                                        .u16(0xFFFF)));
   return file3ds(ed, kf);
+}
+
+// ---- Files that cost far more than their bytes beside the model ---------
+
+// A PNG chunk: its length, type, data and CRC.
+inline void PngChunk(Bytes& png, const char* type, const Bytes& data) {
+  Chunk length(0);  // the writer's byte helpers, without a chunk header
+  const std::uint32_t n = std::uint32_t(data.size());
+  for (int i = 3; i >= 0; --i) length.u8((n >> (8 * i)) & 0xFF);
+  Bytes body(type, type + 4);
+  body.insert(body.end(), data.begin(), data.end());
+  const std::uint32_t crc = std::uint32_t(crc32(0, body.data(), body.size()));
+  png.insert(png.end(), length.data.begin(), length.data.end());
+  png.insert(png.end(), body.begin(), body.end());
+  for (int i = 3; i >= 0; --i) png.push_back((crc >> (8 * i)) & 0xFF);
+}
+
+// A `side` x `side` RGBA PNG of one colour, packed as tightly as zlib
+// packs: an 8192 x 8192 one is 0.27 MB on disk and 256 MB decoded.
+inline Bytes FlatPng(std::uint32_t side) {
+  const Bytes signature = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n'};
+  Bytes png = signature;
+  Chunk header(0);
+  for (std::uint32_t v : {side, side})
+    for (int i = 3; i >= 0; --i) header.u8((v >> (8 * i)) & 0xFF);
+  header.u8(8).u8(6).u8(0).u8(0).u8(0);  // 8 bits, RGBA, not interlaced
+  PngChunk(png, "IHDR", header.data);
+  // Each row: filter 0, then its pixels.
+  Bytes row(1 + 4 * size_t(side), 0x80);
+  row[0] = 0;
+  Bytes packed(1 << 20);
+  Bytes idat;
+  z_stream z{};
+  deflateInit(&z, 9);
+  for (std::uint32_t y = 0; y <= side; ++y) {
+    z.next_in = row.data();
+    z.avail_in = y < side ? uInt(row.size()) : 0;
+    const int flush = y < side ? Z_NO_FLUSH : Z_FINISH;
+    do {
+      z.next_out = packed.data();
+      z.avail_out = uInt(packed.size());
+      deflate(&z, flush);
+      idat.insert(idat.end(), packed.data(),
+                  packed.data() + (packed.size() - z.avail_out));
+    } while (z.avail_out == 0);
+  }
+  deflateEnd(&z);
+  PngChunk(png, "IDAT", idat);
+  PngChunk(png, "IEND", {});
+  return png;
+}
+
+// A model of `count` triangles, each in a material whose texture map is an
+// image of its own, map0.png and on, in `stem`.3ds; those images too (as
+// FlatPng makes them) in `folder`. False when a file cannot be written.
+inline bool ManyLargeMaps(const std::string& folder, const std::string& stem,
+                          int count, std::uint32_t side) {
+  std::vector<std::string> names;
+  for (int i = 0; i < count; ++i)
+    names.push_back("map" + std::to_string(i) + ".png");
+  const Bytes png = FlatPng(side);
+  for (const std::string& name : names)
+    if (!writeFile(folder + "/" + name, png)) return false;
+  return writeFile(folder + "/" + stem + ".3ds", TextureNames(names));
+}
+
+// A main chunk's header that holds `size` bytes, as a file of that size
+// whose rest is a hole: 6 bytes on disk.
+inline bool SparseMainChunk(const std::string& path, std::uint32_t size) {
+  Chunk head(0);
+  head.u16(0x4D4D).u32(size);
+  return writeFile(path, head.data) && truncate(path.c_str(), size) == 0;
 }
 
 }  // namespace hostile

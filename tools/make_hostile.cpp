@@ -31,5 +31,10 @@ int main(int argc, char** argv) {
   };
   for (const auto& f : files)
     if (!w3ds::writeFile(dir + "/" + f.name + ".3ds", f.bytes)) return 1;
+  // 16 texture maps of 8192 x 8192 pixels, 0.27 MB each on disk, 256 MB
+  // each decoded; and 4 GiB - 1 bytes, 6 of them on disk.
+  if (!hostile::ManyLargeMaps(dir, "maps-16", 16, 8192) ||
+      !hostile::SparseMainChunk(dir + "/sparse.3ds", 0xFFFFFFFFu))
+    return 1;
   return 0;
 }

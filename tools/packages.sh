@@ -2,7 +2,7 @@
 # README's commands. Installing is idempotent.
 PACKAGES=(
   cmake make g++ pkg-config
-  libsdl1.2-dev libsdl-image1.2-dev libpng-dev libstb-dev nlohmann-json3-dev libgl-dev libglu1-mesa-dev
+  libsdl1.2-dev libsdl-image1.2-dev libpng-dev zlib1g-dev libstb-dev nlohmann-json3-dev libgl-dev libglu1-mesa-dev
   libgl1-mesa-dri libegl-dev libegl-mesa0 libx11-dev
   libgtest-dev libbenchmark-dev
   xvfb xauth xdotool time apitrace imagemagick x11-apps mesa-utils

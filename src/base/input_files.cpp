@@ -1,9 +1,12 @@
 #include "base/input_files.h"
 
 #include <fcntl.h>
+#include <signal.h>
+#include <sys/mman.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <cerrno>
 #include <cstring>
 #include <new>
@@ -70,6 +73,73 @@ std::string TooLarge(unsigned long long limit) {
   return "is larger than " + std::to_string(limit) + " bytes";
 }
 
+// The model files mapped now (one a thread that imports, at most
+// kMappings), and whether the one this thread imports has become shorter. A
+// read of a mapped page that the file no longer holds raises SIGBUS in the
+// thread that reads; the handler puts zero pages in its place, from there
+// to the mapping's end, and the read goes on.
+const int kMappings = 8;
+struct Mapping {
+  std::atomic<unsigned char*> start{nullptr};
+  std::atomic<size_t> length{0};
+};
+Mapping mappings[kMappings];
+thread_local volatile sig_atomic_t shrank = 0;
+
+void OnBusError(int, siginfo_t* info, void*) {
+  unsigned char* at = static_cast<unsigned char*>(info->si_addr);
+  for (Mapping& mapping : mappings) {
+    unsigned char* start = mapping.start.load();
+    const size_t length = mapping.length.load();
+    if (!start || at < start || at >= start + length) continue;
+    const size_t page = static_cast<size_t>(sysconf(_SC_PAGESIZE));
+    unsigned char* from =
+        start + (static_cast<size_t>(at - start) & ~(page - 1));
+    if (mmap(from, static_cast<size_t>(start + length - from), PROT_READ,
+             MAP_PRIVATE | MAP_ANONYMOUS | MAP_FIXED, -1, 0) != MAP_FAILED) {
+      shrank = 1;
+      return;
+    }
+  }
+  // Not a model's: the fault comes again, and ends the program as ever.
+  signal(SIGBUS, SIG_DFL);
+}
+
+void Unmap(unsigned char* bytes, unsigned int size) {
+  for (Mapping& mapping : mappings)
+    if (mapping.start.load() == bytes) {
+      mapping.length = 0;
+      mapping.start = nullptr;
+    }
+  munmap(bytes, size);
+}
+
+// The file mapped into memory, handed to `loader`; false where it cannot
+// be mapped.
+bool MapInto(int fd, unsigned long long size, Loader3DS& loader) {
+  static const bool handled = [] {
+    struct sigaction action;
+    std::memset(&action, 0, sizeof action);
+    action.sa_sigaction = OnBusError;
+    action.sa_flags = SA_SIGINFO;
+    sigemptyset(&action.sa_mask);
+    return sigaction(SIGBUS, &action, nullptr) == 0;
+  }();
+  if (!handled) return false;
+  void* bytes = mmap(nullptr, size, PROT_READ, MAP_PRIVATE, fd, 0);
+  if (bytes == MAP_FAILED) return false;
+  unsigned char* start = static_cast<unsigned char*>(bytes);
+  for (Mapping& mapping : mappings) {
+    unsigned char* free = nullptr;
+    if (!mapping.start.compare_exchange_strong(free, start)) continue;
+    mapping.length = size;  // before a byte of it is read
+    loader.TakeMappedBytes(start, static_cast<unsigned int>(size), Unmap);
+    return true;
+  }
+  munmap(bytes, size);  // read instead
+  return false;
+}
+
 }  // namespace
 
 bool ReadRegularFile(const std::string& path, unsigned long long limit,
@@ -94,6 +164,7 @@ bool ReadRegularFile(const std::string& path, unsigned long long limit,
 
 bool OpenModelFile(const std::string& path, Loader3DS& loader, FileId& id,
                    std::string& why) {
+  shrank = 0;
   struct stat info;
   const int fd = OpenRegular(path, info, why);
   if (fd < 0) {
@@ -113,6 +184,9 @@ bool OpenModelFile(const std::string& path, Loader3DS& loader, FileId& id,
              !NamesMainChunk(head)) {
     // Nothing more is read of a file that does not start as a 3DS file.
     why = path + ": " + kNoMainChunk;
+  } else if (size >= kMappedModelBytes && MapInto(fd, size, loader)) {
+    close(fd);
+    return true;
   } else if (!(buffer = new (std::nothrow) unsigned char[size])) {
     why = "out of memory";
   } else {
@@ -129,6 +203,8 @@ bool OpenModelFile(const std::string& path, Loader3DS& loader, FileId& id,
   loader.TakeBytes(buffer, static_cast<unsigned int>(size));
   return true;
 }
+
+bool ModelFileShrank() { return shrank != 0; }
 
 bool ReadableFile(const std::string& path, FileId& id, std::string& why) {
   struct stat info;

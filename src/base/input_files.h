@@ -36,8 +36,19 @@ int OpenRegular(const std::string& path, struct stat& info, std::string& why);
 // Opens a 3DS file into `loader`: a regular file of at most 4 GiB - 1 bytes
 // (the format's 32-bit lengths) whose first 6 bytes are a main chunk header,
 // checked before the rest is read. False, with the reason, otherwise.
+//
+// A file of kMappedModelBytes or more is mapped into memory (read-only,
+// private) instead of read, so that only the chunks walked are read from
+// disk; the loader unmaps it when it lets it go. Should the file become
+// shorter while it is mapped, what it no longer holds reads as zeros
+// instead of ending the program, and ModelFileShrank says so.
 bool OpenModelFile(const std::string& path, Loader3DS& loader, FileId& id,
                    std::string& why);
+const unsigned long long kMappedModelBytes = 16ull << 20;
+
+// Whether the file that OpenModelFile mapped last on this thread has become
+// shorter while it was mapped.
+bool ModelFileShrank();
 
 // Whether `path` is a regular file that the program may read, as it would
 // open it: its identity in `id`; false, with the reason, otherwise.

@@ -32,10 +32,124 @@ const Uint32 kRgbaMasks[4] = {0x000000FF, 0x0000FF00, 0x00FF0000, 0xFF000000};
 const Uint32 kRgbaMasks[4] = {0xFF000000, 0x00FF0000, 0x0000FF00, 0x000000FF};
 #endif
 
+// Notes in `image` whether `pixels` RGBA pixels keep every brightness, and
+// every alpha, at 0 or 255 (both start true).
+void NoteOnOff(const unsigned char* p, size_t pixels, Image& image) {
+  for (size_t i = 0; i < pixels && (image.blackandwhite || image.alphaonoff);
+       ++i, p += 4) {
+    // The brightness (kBrightnessWeights, in thousandths) is 0 or 255.
+    const unsigned int weighted = kBrightnessWeights[0] * p[0] +
+                                  kBrightnessWeights[1] * p[1] +
+                                  kBrightnessWeights[2] * p[2];
+    if (weighted >= 1000 && weighted < 255000) image.blackandwhite = false;
+    if (p[3] != 0 && p[3] != 255) image.alphaonoff = false;
+  }
+}
+
+// Whether `fit` asks for an image smaller than `width` x `height` (and one
+// that is there).
+bool Smaller(const ImageSize& fit, long long width, long long height) {
+  return fit.width > 0 && fit.height > 0 && width > 0 && height > 0 &&
+         (fit.width < width || fit.height < height);
+}
+
+// Where input pixel i of n falls among m (m <= n): the one its centre is in.
+// Every one of the m takes at least one.
+size_t Bin(size_t i, size_t n, size_t m) { return (2 * i + 1) * m / (2 * n); }
+
+// An image made smaller from its RGBA rows, taken top row first, one at a
+// time: each pixel the mean of the pixels whose centres fall in it. Holds
+// the smaller image (`fit`, each side from 1 to the image's own) and the
+// sums of one of its rows.
+class Shrinker {
+ public:
+  Shrinker(int width, int height, const ImageSize& fit, Image& image)
+      : image_(image),
+        width_(width),
+        height_(height),
+        columns_(std::clamp(fit.width, 1, width)) {
+    image_.width = static_cast<int>(columns_.size());
+    image_.height = std::clamp(fit.height, 1, height);
+    image_.rgba.assign(4 * columns_.size() * image_.height, 0);
+    image_.blackandwhite = image_.alphaonoff = true;
+    for (int x = 0; x < width; ++x) ++columns_[Bin(x, width, image_.width)];
+    sums_.assign(4 * columns_.size(), 0);
+  }
+
+  // Rows past the height are not taken.
+  void Add(const unsigned char* row) {
+    if (taken_ >= height_) return;
+    NoteOnOff(row, width_, image_);
+    const int y = static_cast<int>(Bin(taken_, height_, image_.height));
+    if (y != row_) Emit();
+    row_ = y;
+    unsigned long long* sum = sums_.data();
+    for (unsigned int run : columns_) {
+      unsigned int r = 0, g = 0, b = 0, a = 0;
+      for (unsigned int k = 0; k < run; ++k, row += 4) {
+        r += row[0];
+        g += row[1];
+        b += row[2];
+        a += row[3];
+      }
+      sum[0] += r;
+      sum[1] += g;
+      sum[2] += b;
+      sum[3] += a;
+      sum += 4;
+    }
+    ++rows_;
+    ++taken_;
+  }
+
+  // The last row, once every row is in.
+  void Finish() { Emit(); }
+
+ private:
+  void Emit() {
+    if (rows_ == 0) return;
+    unsigned char* out = &image_.rgba[4 * size_t(image_.width) * row_];
+    for (size_t x = 0; x < columns_.size(); ++x) {
+      const unsigned long long n =
+          static_cast<unsigned long long>(columns_[x]) * rows_;
+      for (int k = 0; k < 4; ++k, ++out)
+        *out = static_cast<unsigned char>((sums_[4 * x + k] + n / 2) / n);
+    }
+    std::fill(sums_.begin(), sums_.end(), 0);
+    rows_ = 0;
+  }
+
+  Image& image_;
+  const int width_, height_;
+  std::vector<unsigned int> columns_;  // input columns in each output one
+  std::vector<unsigned long long> sums_;
+  int taken_ = 0;          // input rows taken
+  int row_ = 0;            // the output row that the sums are of
+  unsigned int rows_ = 0;  // input rows in the sums
+};
+
+// Notes the whole image's pixels, and makes it `fit` in size where that is
+// smaller, freeing the larger one.
+void FitWhole(Image& image, const ImageSize& fit) {
+  image.blackandwhite = image.alphaonoff = true;
+  NoteOnOff(image.rgba.data(), image.rgba.size() / 4, image);
+  if (!Smaller(fit, image.width, image.height)) return;
+  Image small;
+  small.alphachannel = image.alphachannel;
+  Shrinker shrinker(image.width, image.height, fit, small);
+  const size_t row = 4 * size_t(image.width);
+  for (int y = 0; y < image.height; ++y) shrinker.Add(&image.rgba[row * y]);
+  shrinker.Finish();
+  // As the whole image had them.
+  small.blackandwhite = image.blackandwhite;
+  small.alphaonoff = image.alphaonoff;
+  image = std::move(small);
+}
+
 // libpng's own reader: its errors and warnings come back as text instead of
 // lines on standard error.
-bool DecodePng(const std::vector<unsigned char>& bytes, Image& out,
-               std::string& why) {
+bool DecodeWholePng(const std::vector<unsigned char>& bytes, Image& out,
+                    std::string& why) {
   png_image image;
   std::memset(&image, 0, sizeof image);
   image.version = PNG_IMAGE_VERSION;
@@ -54,71 +168,77 @@ bool DecodePng(const std::vector<unsigned char>& bytes, Image& out,
   return decoded;
 }
 
-// The surface's pixels, released here, as red, green, blue, alpha bytes.
-bool FromSurface(SDL_Surface* surface, Image& image, std::string& why) {
-  const bool alpha = surface->format->Amask != 0;
-  SDL_Surface* rgba =
-      SDL_CreateRGBSurface(SDL_SWSURFACE, 1, 1, 32, kRgbaMasks[0],
-                           kRgbaMasks[1], kRgbaMasks[2], kRgbaMasks[3]);
-  SDL_Surface* converted =
-      rgba ? SDL_ConvertSurface(surface, rgba->format, SDL_SWSURFACE) : nullptr;
-  SDL_FreeSurface(rgba);
-  SDL_FreeSurface(surface);
-  if (!converted) {
-    why = SDL_GetError();
+// A PNG read row by row through libpng: its bytes, how far it is read, and
+// what went wrong.
+struct PngRows {
+  const std::vector<unsigned char>* bytes;
+  size_t at;
+  char message[200];
+};
+
+void OnPngReadError(png_structp png, png_const_charp message) {
+  PngRows* in = static_cast<PngRows*>(png_get_error_ptr(png));
+  std::snprintf(in->message, sizeof in->message, "%s", message);
+  png_longjmp(png, 1);
+}
+
+void IgnorePngWarning(png_structp, png_const_charp) {}
+
+void ReadPngBytes(png_structp png, png_bytep data, png_size_t length) {
+  PngRows* in = static_cast<PngRows*>(png_get_io_ptr(png));
+  const std::vector<unsigned char>& bytes = *in->bytes;
+  if (length > bytes.size() - in->at) png_error(png, "the file ends early");
+  std::memcpy(data, bytes.data() + in->at, length);
+  in->at += length;
+}
+
+// Asks libpng for 8-bit RGBA rows, as its simplified reader gives them: the
+// palette and grey expanded, 16-bit samples taken as linear where the file
+// says nothing of its gamma, and sRGB out.
+void AskForRgba(png_structp png, png_infop info) {
+  const int type = png_get_color_type(png, info);
+  const bool deep = png_get_bit_depth(png, info) == 16;
+  const bool alpha =
+      (type & PNG_COLOR_MASK_ALPHA) || png_get_valid(png, info, PNG_INFO_tRNS);
+  png_set_expand(png);
+  if (!(type & PNG_COLOR_MASK_COLOR)) png_set_gray_to_rgb(png);
+  png_set_alpha_mode(png, PNG_ALPHA_PNG,
+                     deep ? PNG_GAMMA_LINEAR : PNG_DEFAULT_sRGB);
+  if (deep) png_set_scale_16(png);
+  if (!alpha) png_set_add_alpha(png, 255, PNG_FILLER_AFTER);
+  png_set_alpha_mode(png, PNG_ALPHA_PNG, PNG_DEFAULT_sRGB);
+}
+
+// Kept apart from anything with a destructor: libpng reports errors by
+// jumping back to the setjmp here. Reads a PNG that is not interlaced, of
+// `width` x `height` pixels, into `shrinker` a row at a time through `row`.
+bool ReadPngRows(PngRows* in, png_uint_32 width, png_uint_32 height,
+                 unsigned char* row, Shrinker* shrinker) {
+  png_structp png = png_create_read_struct(PNG_LIBPNG_VER_STRING, in,
+                                           OnPngReadError, IgnorePngWarning);
+  if (!png) return false;
+  png_infop info = png_create_info_struct(png);
+  if (!info || setjmp(png_jmpbuf(png))) {
+    png_destroy_read_struct(&png, &info, nullptr);
     return false;
   }
-  image.width = converted->w;
-  image.height = converted->h;
-  image.alphachannel = alpha;
-  const size_t row = 4 * static_cast<size_t>(converted->w);
-  image.rgba.resize(row * converted->h);
-  for (int y = 0; y < converted->h; ++y) {
-    unsigned char* out = &image.rgba[row * y];
-    std::memcpy(out,
-                static_cast<Uint8*>(converted->pixels) +
-                    static_cast<size_t>(y) * converted->pitch,
-                row);
-    if (!alpha)
-      for (size_t x = 3; x < row; x += 4) out[x] = 255;
+  png_set_read_fn(png, in, ReadPngBytes);
+  png_read_info(png, info);
+  if (png_get_interlace_type(png, info) != PNG_INTERLACE_NONE ||
+      png_get_image_width(png, info) != width ||
+      png_get_image_height(png, info) != height)
+    png_error(png, "the image changed while it was read");
+  AskForRgba(png, info);
+  png_read_update_info(png, info);
+  if (png_get_rowbytes(png, info) != 4 * size_t(width))
+    png_error(png, "libpng gives no RGBA rows for it");
+  for (png_uint_32 y = 0; y < height; ++y) {
+    png_read_row(png, row, nullptr);
+    shrinker->Add(row);
   }
-  SDL_FreeSurface(converted);
+  png_destroy_read_struct(&png, &info, nullptr);
   return true;
 }
-
-// SDL_image hands a four-component JPEG over as its raw C, M, Y, K bytes,
-// stored inverted as Adobe's writers do (and libjpeg turns YCCK into the
-// same): each colour is its byte times K. The surface is released here.
-bool FromInvertedCmyk(SDL_Surface* cmyk, Image& image) {
-  image.width = cmyk->w;
-  image.height = cmyk->h;
-  image.alphachannel = false;
-  image.rgba.resize(4 * static_cast<size_t>(cmyk->w) * cmyk->h);
-  unsigned char* out = image.rgba.data();
-  for (int y = 0; y < cmyk->h; ++y) {
-    const Uint8* in = static_cast<const Uint8*>(cmyk->pixels) +
-                      static_cast<size_t>(y) * cmyk->pitch;
-    for (int x = 0; x < cmyk->w; ++x, in += 4, out += 4) {
-      for (int k = 0; k < 3; ++k)
-        out[k] = static_cast<unsigned char>(in[k] * in[3] / 255);
-      out[3] = 255;
-    }
-  }
-  SDL_FreeSurface(cmyk);
-  return true;
-}
-
-void FlipRows(Image& image) {
-  const size_t row = 4 * static_cast<size_t>(image.width);
-  for (int top = 0, bottom = image.height - 1; top < bottom; ++top, --bottom)
-    std::swap_ranges(image.rgba.begin() + row * top,
-                     image.rgba.begin() + row * (top + 1),
-                     image.rgba.begin() + row * bottom);
-}
-
-}  // namespace
-
-namespace {
 
 // The size in a PNG's header, read by libpng as the decoder will read it.
 bool PngSize(const std::vector<unsigned char>& bytes, long long& w,
@@ -135,6 +255,114 @@ bool PngSize(const std::vector<unsigned char>& bytes, long long& w,
   return read;
 }
 
+// The header's interlace byte, which follows the signature and IHDR's
+// length, type, width, height, depth, colour type, compression and filter.
+bool Interlaced(const std::vector<unsigned char>& bytes) {
+  return bytes.size() > 28 && bytes[28] != 0;
+}
+
+// A PNG at `fit` size: made smaller row by row as it is decoded where it is
+// not interlaced, else decoded whole first.
+bool DecodePng(const std::vector<unsigned char>& bytes, Image& out,
+               std::string& why, const ImageSize& fit) {
+  long long width = 0, height = 0;
+  if (!PngSize(bytes, width, height, why)) return false;
+  if (!Smaller(fit, width, height) || Interlaced(bytes)) {
+    if (!DecodeWholePng(bytes, out, why)) return false;
+    FitWhole(out, fit);
+    return true;
+  }
+  out.alphachannel = true;
+  PngRows in = {&bytes, 0, "cannot decode the image"};
+  std::vector<unsigned char> row(4 * static_cast<size_t>(width));
+  Shrinker shrinker(static_cast<int>(width), static_cast<int>(height), fit,
+                    out);
+  if (!ReadPngRows(&in, static_cast<png_uint_32>(width),
+                   static_cast<png_uint_32>(height), row.data(), &shrinker)) {
+    why = in.message;
+    return false;
+  }
+  shrinker.Finish();
+  return true;
+}
+
+// Hands the `height` rows that `row(y)` gives (RGBA pixels, `width` each),
+// top row first, to the image at its own size or at the smaller `fit`.
+template <class RowOf>
+void TakeRows(int width, int height, const ImageSize& fit, RowOf row,
+              Image& image) {
+  if (Smaller(fit, width, height)) {
+    Shrinker shrinker(width, height, fit, image);
+    for (int y = 0; y < height; ++y) shrinker.Add(row(y));
+    shrinker.Finish();
+    return;
+  }
+  image.width = width;
+  image.height = height;
+  const size_t bytes = 4 * static_cast<size_t>(width);
+  image.rgba.resize(bytes * height);
+  for (int y = 0; y < height; ++y)
+    std::memcpy(&image.rgba[bytes * y], row(y), bytes);
+  image.blackandwhite = image.alphaonoff = true;
+  NoteOnOff(image.rgba.data(), image.rgba.size() / 4, image);
+}
+
+// The surface's pixels, released here, as red, green, blue, alpha bytes,
+// the bottom row first where `bottomup` says the surface holds them so.
+bool FromSurface(SDL_Surface* surface, Image& image, std::string& why,
+                 const ImageSize& fit = ImageSize(), bool bottomup = false) {
+  const bool alpha = surface->format->Amask != 0;
+  SDL_Surface* rgba =
+      SDL_CreateRGBSurface(SDL_SWSURFACE, 1, 1, 32, kRgbaMasks[0],
+                           kRgbaMasks[1], kRgbaMasks[2], kRgbaMasks[3]);
+  SDL_Surface* converted =
+      rgba ? SDL_ConvertSurface(surface, rgba->format, SDL_SWSURFACE) : nullptr;
+  SDL_FreeSurface(rgba);
+  SDL_FreeSurface(surface);
+  if (!converted) {
+    why = SDL_GetError();
+    return false;
+  }
+  image.alphachannel = alpha;
+  const int h = converted->h;
+  std::vector<unsigned char> line(4 * static_cast<size_t>(converted->w));
+  auto row = [&](int y) {
+    std::memcpy(
+        line.data(),
+        static_cast<Uint8*>(converted->pixels) +
+            static_cast<size_t>(bottomup ? h - 1 - y : y) * converted->pitch,
+        line.size());
+    if (!alpha)
+      for (size_t x = 3; x < line.size(); x += 4) line[x] = 255;
+    return line.data();
+  };
+  TakeRows(converted->w, h, fit, row, image);
+  SDL_FreeSurface(converted);
+  return true;
+}
+
+// SDL_image hands a four-component JPEG over as its raw C, M, Y, K bytes,
+// stored inverted as Adobe's writers do (and libjpeg turns YCCK into the
+// same): each colour is its byte times K. The surface is released here.
+bool FromInvertedCmyk(SDL_Surface* cmyk, Image& image, const ImageSize& fit) {
+  image.alphachannel = false;
+  std::vector<unsigned char> line(4 * static_cast<size_t>(cmyk->w));
+  auto row = [&](int y) {
+    const Uint8* in = static_cast<const Uint8*>(cmyk->pixels) +
+                      static_cast<size_t>(y) * cmyk->pitch;
+    unsigned char* out = line.data();
+    for (int x = 0; x < cmyk->w; ++x, in += 4, out += 4) {
+      for (int k = 0; k < 3; ++k)
+        out[k] = static_cast<unsigned char>(in[k] * in[3] / 255);
+      out[3] = 255;
+    }
+    return line.data();
+  };
+  TakeRows(cmyk->w, cmyk->h, fit, row, image);
+  SDL_FreeSurface(cmyk);
+  return true;
+}
+
 const unsigned char kPngSignature[8] = {0x89, 'P',  'N',  'G',
                                         '\r', '\n', 0x1A, '\n'};
 
@@ -146,8 +374,8 @@ bool IsPng(const std::vector<unsigned char>& bytes) {
 
 // The sizes of other formats come from stb_image's header readers: one call
 // for BMP, JPEG and the rest, which reads no pixel and writes no message.
-bool ImageSizeIsSafe(const std::vector<unsigned char>& bytes,
-                     std::string& why) {
+bool ImageSizeIsSafe(const std::vector<unsigned char>& bytes, std::string& why,
+                     ImageSize* size) {
   long long w = 0, h = 0;
   if (IsPng(bytes)) {
     if (!PngSize(bytes, w, h, why)) return false;
@@ -171,6 +399,10 @@ bool ImageSizeIsSafe(const std::vector<unsigned char>& bytes,
           " megapixels";
     return false;
   }
+  if (size) {
+    size->width = static_cast<int>(w);
+    size->height = static_cast<int>(h);
+  }
   return true;
 }
 
@@ -182,7 +414,6 @@ bool NamedTga(const std::string& name) {
 }
 
 }  // namespace
-
 namespace {
 
 // Adds each block of `factor` pixels of a row of `width` pixels of
@@ -246,8 +477,8 @@ bool Image::Translucent() const {
 
 bool DecodeImage(const std::string& name,
                  const std::vector<unsigned char>& bytes, Image& image,
-                 std::string& why) {
-  if (IsPng(bytes)) return DecodePng(bytes, image, why);
+                 std::string& why, const ImageSize& fit) {
+  if (IsPng(bytes)) return DecodePng(bytes, image, why, fit);
   SDL_RWops* file = ReaderOf(bytes);
   if (!file) {
     why = SDL_GetError();
@@ -273,10 +504,8 @@ bool DecodeImage(const std::string& name,
     why = SDL_GetError();
     return false;
   }
-  if (cmyk) return FromInvertedCmyk(surface, image);
-  if (!FromSurface(surface, image, why)) return false;
-  if (bottomup) FlipRows(image);
-  return true;
+  if (cmyk) return FromInvertedCmyk(surface, image, fit);
+  return FromSurface(surface, image, why, fit, bottomup);
 }
 
 bool DecodeBmp(const std::vector<unsigned char>& bytes, Image& image,

@@ -79,11 +79,19 @@ const unsigned int kHeaderSize = 6;
 
 Loader3DS::Loader3DS(const std::string& filename) { OpenFile(filename); }
 
-Loader3DS::~Loader3DS() { delete[] filebuffer; }
+Loader3DS::~Loader3DS() { ReleaseBytes(); }
+
+void Loader3DS::ReleaseBytes() {
+  if (release_)
+    release_(filebuffer, filesize);
+  else
+    delete[] filebuffer;
+  release_ = nullptr;
+  filebuffer = nullptr;
+}
 
 bool Loader3DS::OpenFile(const std::string& filename) {
-  delete[] filebuffer;
-  filebuffer = nullptr;
+  ReleaseBytes();
   readpos = 0;
   filesize = 0;
 
@@ -111,10 +119,16 @@ bool Loader3DS::OpenFile(const std::string& filename) {
 }
 
 void Loader3DS::TakeBytes(unsigned char* bytes, unsigned int size) {
-  delete[] filebuffer;
+  ReleaseBytes();
   filebuffer = bytes;
   filesize = bytes ? size : 0;
   readpos = 0;
+}
+
+void Loader3DS::TakeMappedBytes(unsigned char* bytes, unsigned int size,
+                                void (*release)(unsigned char*, unsigned int)) {
+  TakeBytes(bytes, size);
+  release_ = bytes ? release : nullptr;
 }
 
 // The one place that hands out file bytes: `count` bytes at `readpos`, or null

@@ -90,6 +90,12 @@ class Loader3DS {
   // here on (null with size 0 holds no file). For callers that read the file
   // their own way, and for bytes that never were a file.
   void TakeBytes(unsigned char* bytes, unsigned int size);
+  // The same for bytes that the caller has mapped into memory (or holds
+  // otherwise): they are read in place and never written to, and when the
+  // loader lets them go (another file, or its end) it calls
+  // `release(bytes, size)` instead of delete[].
+  void TakeMappedBytes(unsigned char* bytes, unsigned int size,
+                       void (*release)(unsigned char*, unsigned int));
 
   // Primitive readers: read at `readpos` and advance by the width read.
   // Without a file they return 0 and move nothing; past the end of the file
@@ -231,6 +237,7 @@ class Loader3DS {
                      const float* vertices, float* normals);
 
  private:
+  void ReleaseBytes();
   const unsigned char* Take(unsigned int count);
   void SetPos(unsigned long long pos);
   unsigned long long ChunkEnd(const chunk_header& chunk) const;
@@ -244,6 +251,9 @@ class Loader3DS {
   void ReadColourChunk(unsigned char* rgb);
   void ReadPercentChunk(unsigned short& value);
   void SkipUnlessEmpty();
+
+  // How mapped bytes are let go; null for bytes from new[].
+  void (*release_)(unsigned char*, unsigned int) = nullptr;
 };
 
 #endif

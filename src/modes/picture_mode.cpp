@@ -414,9 +414,11 @@ class Folder {
 
 int RunPictures(const Options& options, GLenum opaquetextures,
                 Messages& messages, InputFiles& inputs) {
-  const TextureLayout layout = ViewingLayout(opaquetextures);
-  if (options.folder) return Folder(options, layout, messages, inputs).Run();
   const PictureSize size = SizeOf(options);
+  TextureLayout layout = ViewingLayout(opaquetextures);
+  // A thumbnail shows no map at more than its own size.
+  if (options.thumbnail) layout.mostside = size.width;
+  if (options.folder) return Folder(options, layout, messages, inputs).Run();
   DrawingSurface surface;
   GlObjects objects(options.switches.noshaders);
   ShownFile shown(layout, messages, inputs, objects);

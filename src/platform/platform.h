@@ -32,9 +32,19 @@ struct WindowFormat {
   Switches switches;
 };
 
+// Whether the address space that the process may still map (under `ulimit
+// -v`) holds what an OpenGL context takes. Mesa's software rasteriser, which
+// draws here, maps about 384 MB for its libraries, its shader compiler and
+// the context, and 2 x (a thread's stack + 64 MB) for each of its threads
+// (one a processor, or LP_NUM_THREADS): the C library reserves 64 MB of heap
+// for each thread that allocates. Short of that, the rasteriser crashes
+// where an allocation fails, so the context is not tried: false, with the
+// reason.
+bool RoomForGlContext(std::string& why);
+
 // SDL's video (the X11 driver unless another is asked for) and an OpenGL
-// window of 8 bits a colour, double-buffered, as `format` says. The window's
-// surface, or null with the reason.
+// window of 8 bits a colour, double-buffered, as `format` says, once
+// RoomForGlContext agrees. The window's surface, or null with the reason.
 SDL_Surface* OpenGlWindow(const WindowFormat& format, std::string& why);
 
 // The window, made `width` x `height`. False, with the reason, when it

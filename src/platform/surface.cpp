@@ -7,6 +7,7 @@
 
 bool DrawingSurface::Open(const SurfaceFormat& format, std::string& why) {
   format_ = format;
+  if (!RoomForGlContext(why)) return false;
   std::string eglwhy = "EGL is turned off (MODELVIEWER_NO_EGL=1)";
   if (!format.switches.noegl) {
     std::unique_ptr<Offscreen> offscreen(new Offscreen());

@@ -23,10 +23,10 @@ struct SurfaceFormat {
 
 class DrawingSurface {
  public:
-  // Opens the surface and makes its GL context current. Both ways tried and
-  // failed give one line with both reasons. The noegl switch
-  // (MODELVIEWER_NO_EGL=1) skips EGL (to compare the two, or to get around a
-  // broken EGL).
+  // Opens the surface and makes its GL context current, once
+  // RoomForGlContext agrees. Both ways tried and failed give one line with
+  // both reasons. The noegl switch (MODELVIEWER_NO_EGL=1) skips EGL (to
+  // compare the two, or to get around a broken EGL).
   bool Open(const SurfaceFormat& format, std::string& why);
   // The picture just drawn: red, green, blue (and alpha, where the format
   // asks for it) bytes, bottom row first; of its bottom left `width` x

@@ -1,4 +1,11 @@
 #include <SDL.h>
+#include <pthread.h>
+#include <sched.h>
+#include <sys/resource.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <cstdlib>
 
 #include "platform/libraries.h"
 #include "platform/platform.h"
@@ -6,6 +13,54 @@
 #include <GL/glx.h>
 
 namespace {
+
+const unsigned long long kMegabyte = 1ull << 20;
+
+// The rasteriser's threads: one a processor that the process may run on,
+// or LP_NUM_THREADS, at most 32.
+unsigned long long RasteriserThreads() {
+  long threads = sysconf(_SC_NPROCESSORS_ONLN);
+  cpu_set_t cpus;
+  if (sched_getaffinity(0, sizeof cpus, &cpus) == 0) threads = CPU_COUNT(&cpus);
+  if (const char* asked = std::getenv("LP_NUM_THREADS"))
+    threads = std::atol(asked);
+  return static_cast<unsigned long long>(threads < 0    ? 0
+                                         : threads > 32 ? 32
+                                                        : threads);
+}
+
+// A new thread's stack, as the C library gives it.
+unsigned long long ThreadStack() {
+  pthread_attr_t attributes;
+  size_t stack = 8 * kMegabyte;
+  if (pthread_getattr_default_np(&attributes) == 0) {
+    pthread_attr_getstacksize(&attributes, &stack);
+    pthread_attr_destroy(&attributes);
+  }
+  return stack;
+}
+
+// What an OpenGL context takes of the address space, as measured with Mesa
+// 22's llvmpipe (platform.h).
+unsigned long long GlContextBytes() {
+  return 384 * kMegabyte +
+         RasteriserThreads() * 2 * (ThreadStack() + 64 * kMegabyte);
+}
+
+// The address space mapped now: the first figure of /proc/self/statm, in
+// pages; 0 where it cannot be read.
+unsigned long long MappedBytes() {
+  unsigned long long pages = 0;
+  if (std::FILE* statm = std::fopen("/proc/self/statm", "r")) {
+    if (std::fscanf(statm, "%llu", &pages) != 1) pages = 0;
+    std::fclose(statm);
+  }
+  return pages * static_cast<unsigned long long>(sysconf(_SC_PAGESIZE));
+}
+
+std::string Megabytes(unsigned long long bytes) {
+  return std::to_string(bytes / kMegabyte) + " MB";
+}
 
 // A frame's share of a second at about 60 a second.
 const unsigned int kFrameMs = 17;
@@ -56,8 +111,22 @@ SDL_Surface* StartGlWindow(const WindowFormat& format, std::string& why) {
 
 }  // namespace
 
+bool RoomForGlContext(std::string& why) {
+  struct rlimit limit;
+  if (getrlimit(RLIMIT_AS, &limit) != 0 || limit.rlim_cur == RLIM_INFINITY)
+    return true;
+  const unsigned long long allowed = limit.rlim_cur, used = MappedBytes();
+  const unsigned long long needed = GlContextBytes();
+  if (used < allowed && allowed - used >= needed) return true;
+  why = "not enough address space for OpenGL: " + Megabytes(allowed) +
+        " may be mapped (ulimit -v), " + Megabytes(used) +
+        " of it is, and an OpenGL context takes about " + Megabytes(needed) +
+        " more";
+  return false;
+}
+
 SDL_Surface* OpenGlWindow(const WindowFormat& format, std::string& why) {
-  if (!HasDisplay(format, why)) return nullptr;
+  if (!HasDisplay(format, why) || !RoomForGlContext(why)) return nullptr;
   // A window that the X server refuses, or that the GL cannot draw in, is
   // one reason, with what they said of it, not their lines.
   DisplayRefusals refusals;

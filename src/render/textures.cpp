@@ -1,9 +1,13 @@
 #include "render/textures.h"
 
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <map>
 #include <set>
+#include <utility>
 
 #include "base/file_names.h"
 #include "base/stop.h"
@@ -103,12 +107,17 @@ TextureLayout ViewingLayout(GLenum opaque) {
   return layout;
 }
 
-bool UploadTexture(GLuint name, const Image& image, const TextureLayout& layout,
-                   std::string& why, bool* alpha) {
+namespace {
+
+// Uploads the image, whose pixels are freed once laid out where `spent` is
+// the image itself.
+bool Upload(GLuint name, const Image& image, Image* spent,
+            const TextureLayout& layout, std::string& why, bool* alpha) {
   const bool translucent = layout.keepalpha && image.Translucent();
   if (alpha) *alpha = translucent;
   Pixels p = LayOut(image, translucent ? GL_RGBA : layout.opaque,
                     layout.bottomrowfirst);
+  if (spent) std::vector<unsigned char>().swap(spent->rgba);
   if (!ScaleForGl(p, layout.fit, why)) return false;
   // Errors left by earlier calls are not this upload's.
   for (int i = 0; i < 16 && glGetError() != GL_NO_ERROR; ++i) {
@@ -125,116 +134,80 @@ bool UploadTexture(GLuint name, const Image& image, const TextureLayout& layout,
   }
   glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_LINEAR);
   glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_LINEAR);
+  glEnable(GL_TEXTURE_2D);
+  glTexEnvf(GL_TEXTURE_ENV, GL_TEXTURE_ENV_MODE, GL_MODULATE);
   return true;
-}
-
-namespace {
-
-// Whether every pixel's brightness (or alpha, with `alpha`) is 0 or 255.
-bool OnOff(const Image& image, bool alpha) {
-  for (size_t p = 0; p + 3 < image.rgba.size(); p += 4) {
-    const unsigned char* c = &image.rgba[p];
-    const int value =
-        alpha ? c[3]
-              : (kBrightnessWeights[0] * c[0] + kBrightnessWeights[1] * c[1] +
-                 kBrightnessWeights[2] * c[2]) /
-                    1000;
-    if (value != 0 && value != 255) return false;
-  }
-  return true;
-}
-
-// The texture of an image file's bytes (released here), or none with the
-// reason. Its header must promise a size within the limits before a pixel
-// is decoded.
-Texture TextureFromFile(const std::string& path,
-                        std::vector<unsigned char>& bytes,
-                        const TextureLayout& layout, std::string& why) {
-  Texture texture;
-  Image image;
-  const bool decoded =
-      ImageSizeIsSafe(bytes, why) && DecodeImage(path, bytes, image, why);
-  std::vector<unsigned char>().swap(bytes);
-  if (!decoded) return texture;
-  glGenTextures(1, &texture.name);
-  if (!UploadTexture(texture.name, image, layout, why, &texture.alpha)) {
-    glDeleteTextures(1, &texture.name);
-    return Texture();
-  }
-  texture.blackandwhite = OnOff(image, false);
-  texture.alphaonoff = OnOff(image, true);
-  glGetTexLevelParameteriv(GL_TEXTURE_2D, 0, GL_TEXTURE_WIDTH, &texture.width);
-  glGetTexLevelParameteriv(GL_TEXTURE_2D, 0, GL_TEXTURE_HEIGHT,
-                           &texture.height);
-  glBindTexture(GL_TEXTURE_2D, 0);
-  return texture;
 }
 
 }  // namespace
 
+bool UploadTexture(GLuint name, const Image& image, const TextureLayout& layout,
+                   std::string& why, bool* alpha) {
+  return Upload(name, image, nullptr, layout, why, alpha);
+}
+
+bool UploadTexture(GLuint name, Image&& image, const TextureLayout& layout,
+                   std::string& why, bool* alpha) {
+  return Upload(name, image, &image, layout, why, alpha);
+}
+
 void SceneTextures::Free() {
-  for (const auto& file : byfile_)
-    if (file.second.name) glDeleteTextures(1, &file.second.name);
+  for (const Texture& texture : textures_)
+    if (texture.name) glDeleteTextures(1, &texture.name);
   Forget();
 }
 
 void SceneTextures::Forget() {
-  byname_.clear();
-  byfile_.clear();
+  textures_.clear();
   materials_.clear();
 }
 
-// The texture of the image that `stored` names beside the model; a warning
-// for one that cannot be used.
-Texture SceneTextures::Upload(const std::string& stored,
-                              const std::string& file,
-                              const TextureLayout& layout, InputFiles& inputs,
-                              std::vector<std::string>& warnings) {
-  auto known = byname_.find(stored);
-  if (known != byname_.end()) return known->second;
-  StopPoint();
-  std::string path, why;
-  std::vector<unsigned char> bytes;
-  FileId id;
-  Texture texture;
-  bool warned = false;
-  if (!FindMap(*names_, stored, path, id, why)) {
-    // nothing to read
-  } else if (byfile_.count(id)) {
-    texture = byfile_[id];
-    warned = true;  // under the name that first led to it
-  } else if (ReadRegularFile(path, kMaxImageFileBytes, bytes, id, why)) {
-    inputs.Note(path, id);
-    texture = byfile_[id] = TextureFromFile(path, bytes, layout, why);
+// Uploads image `index` as its texture.
+bool SceneTextures::Take(size_t index, Image& image,
+                         const TextureLayout& layout, std::string& why) {
+  Texture& texture = textures_[index];
+  texture.blackandwhite = image.blackandwhite;
+  texture.alphaonoff = image.alphaonoff;
+  glGenTextures(1, &texture.name);
+  if (!UploadTexture(texture.name, std::move(image), layout, why,
+                     &texture.alpha)) {
+    glDeleteTextures(1, &texture.name);
+    texture = Texture();
+    return false;
   }
-  if (!texture.name && !warned)
-    warnings.push_back(file + ": cannot use texture image \"" + stored +
-                       "\": " + why);
-  byname_.emplace(stored, texture);
-  return texture;
+  glGetTexLevelParameteriv(GL_TEXTURE_2D, 0, GL_TEXTURE_WIDTH, &texture.width);
+  glGetTexLevelParameteriv(GL_TEXTURE_2D, 0, GL_TEXTURE_HEIGHT,
+                           &texture.height);
+  glBindTexture(GL_TEXTURE_2D, 0);
+  return true;
 }
 
 void SceneTextures::Load(const Scene& scene, const std::string& file,
                          const TextureLayout& layout, InputFiles& inputs,
                          std::vector<std::string>& warnings) {
   Free();
-  names_.reset(new FileNames(FolderOf(file)));
+  SceneMaps maps;
+  maps.Find(scene, file, layout.mostside, inputs, warnings);
+  textures_.assign(maps.size(), Texture());
+  maps.Decode([&](size_t index, Image& image,
+                  std::string& why) { return Take(index, image, layout, why); },
+              warnings);
   const std::vector<bool> wanted = MaterialsWithTexture(scene);
   materials_.assign(scene.materials.size(), MaterialTextures());
   for (size_t m = 0; m < scene.materials.size(); ++m) {
     if (!wanted[m]) continue;
     const SceneMaterial& material = scene.materials[m];
     MaterialTextures& t = materials_[m];
-    const struct {
-      const TextureMap& map;
-      Texture& texture;
-    } maps[] = {{material.texture, t.texture},
-                {material.specularmap, t.specular},
-                {material.opacitymap, t.opacity},
-                {material.bumpmap, t.bump},
-                {material.reflectionmap, t.reflection}};
-    for (const auto& map : maps)
-      if (!map.map.image.empty())
-        map.texture = Upload(map.map.image, file, layout, inputs, warnings);
+    const std::pair<const TextureMap*, Texture*> maps_of[] = {
+        {&material.texture, &t.texture},
+        {&material.specularmap, &t.specular},
+        {&material.opacitymap, &t.opacity},
+        {&material.bumpmap, &t.bump},
+        {&material.reflectionmap, &t.reflection}};
+    for (const auto& map : maps_of) {
+      const int image =
+          map.first->image.empty() ? -1 : maps.ImageOf(map.first->image);
+      if (image >= 0) *map.second = textures_[image];
+    }
   }
 }

@@ -1,5 +1,5 @@
-// Textures: images uploaded to the GL, and a scene's textures found beside
-// its file, each image file decoded once.
+// Textures: images uploaded to the GL, and a scene's textures, uploaded
+// from its maps as the images room finds and decodes them (scene_maps.h).
 #ifndef MODELVIEWER_TEXTURES_H
 #define MODELVIEWER_TEXTURES_H
 
@@ -8,9 +8,9 @@
 #include <string>
 #include <vector>
 
-#include "base/file_names.h"
 #include "base/input_files.h"
 #include "images/image_files.h"
+#include "images/scene_maps.h"
 #include "render/render.h"
 #include "scene/scene.h"
 
@@ -26,6 +26,9 @@ struct TextureLayout {
   bool bottomrowfirst = false;
   // Scaled down to the largest size the GL takes.
   bool fit = false;
+  // The longest side a map's image is decoded at, where more than 0: a
+  // thumbnail's own, which shows no more.
+  int mostside = 0;
 };
 
 // The layout of the viewing mode, whose opaque images use `opaque`.
@@ -37,6 +40,10 @@ TextureLayout ViewingLayout(GLenum opaque);
 // with the reason, when it cannot be used or the GL refuses it; `alpha`
 // says whether it went up with its alpha channel.
 bool UploadTexture(GLuint name, const Image& image, const TextureLayout& layout,
+                   std::string& why, bool* alpha = nullptr);
+// The same, freeing the image's pixels once they are laid out for the GL,
+// before the GL makes its own copy.
+bool UploadTexture(GLuint name, Image&& image, const TextureLayout& layout,
                    std::string& why, bool* alpha = nullptr);
 
 // A texture as uploaded: its name (0: none), and what its pixels hold.
@@ -56,7 +63,8 @@ struct MaterialTextures {
 
 // The textures of a scene's materials: their texture, specular, opacity,
 // bump and reflection maps, each image file beside the model decoded once,
-// however many materials, maps or names lead to it.
+// however many materials, maps or names lead to it, and all of them within
+// kMostMapPixels (scene_maps.h).
 class SceneTextures {
  public:
   SceneTextures() = default;
@@ -65,10 +73,11 @@ class SceneTextures {
   // Frees the textures in the GL context current then.
   ~SceneTextures() { Free(); }
 
-  // Finds, decodes and uploads the maps of the materials that some face
-  // shows, in place of the textures held, noting each file read in
-  // `inputs`. An image that cannot be used gives one warning (`warnings`),
-  // and its faces keep their material's colour.
+  // Uploads the maps of the materials that some face shows, in place of
+  // the textures held, as SceneMaps finds and decodes them (noting each
+  // file read in `inputs`), each uploaded before the next is decoded. An
+  // image that cannot be used gives one warning (`warnings`), and its faces
+  // keep their material's colour.
   void Load(const Scene& scene, const std::string& file,
             const TextureLayout& layout, InputFiles& inputs,
             std::vector<std::string>& warnings);
@@ -86,15 +95,11 @@ class SceneTextures {
   }
 
  private:
-  Texture Upload(const std::string& stored, const std::string& file,
-                 const TextureLayout& layout, InputFiles& inputs,
-                 std::vector<std::string>& warnings);
+  bool Take(size_t index, Image& image, const TextureLayout& layout,
+            std::string& why);
 
   std::vector<MaterialTextures> materials_;
-  // Each image once: by the name stored, and by the file it leads to.
-  std::map<std::string, Texture> byname_;
-  std::map<FileId, Texture> byfile_;
-  std::unique_ptr<FileNames> names_;
+  std::vector<Texture> textures_;  // by the image each is uploaded from
 };
 
 #endif

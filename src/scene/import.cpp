@@ -513,6 +513,10 @@ bool LoadScene(const std::string& path, bool countline,
   if (!OpenModelFile(path, loader, id, why)) return false;
   inputs.Note(path, id);
   const bool drawable = ImportScene(loader, scene, why);
+  if (ModelFileShrank()) {
+    why = "cannot read " + path + ": the file became shorter while it was read";
+    return false;
+  }
   if (whole && scene.cutshort) {
     why = path + ": " + scene.warnings.front();  // the first says so
     return false;
