@@ -66,11 +66,13 @@ struct Options {
 // `--help`, `--version`. "--" ends the options. OUT names a folder when it
 // is one or ends in "/". An empty FILE, a second --screenshot, several FILEs
 // with --screenshot OUT.png, a --thumbnail without --screenshot, with
-// --size or outside 16 to 4096, --watch with --screenshot or --info, a
-// --look other than studio or file, --info with --look, or --info, --watch,
-// --size, --camera, --look or --thumbnail without a FILE is a usage error.
-// The first of --help, --version or an error decides the action. The
-// environment's switches are read with them.
+// --size or outside kMinThumbnail to kMaxThumbnail, --watch with
+// --screenshot or --info, a --look other than studio or file, --info with
+// --look, or --info, --watch, --size, --camera, --look or --thumbnail
+// without a FILE is a usage error. The first of --help, --version or an
+// error decides the action. One table of options holds how each is written,
+// what it sets, its ranges and its lines in --help. The environment's
+// switches are read with them.
 Options ParseOptions(int argc, char* argv[]);
 
 // The usage lines of `program`, and the --help text that adds what each

@@ -1,5 +1,6 @@
 // The images room: image files in and out. Textures are decoded from BMP,
-// PNG, JPEG, TGA, GIF and PNM files into plain pixels, and screenshots are
+// PNG, JPEG, TGA, GIF and PNM files into plain pixels, a scene's maps are
+// found and decoded with no window (scene_maps.h), and screenshots are
 // written as PNG. It may use SDL_image and SDL's surfaces as the decoders'
 // output (never SDL's video or events), libpng and stb's header reader, and
 // the scene library; never OpenGL.

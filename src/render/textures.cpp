@@ -1,16 +1,8 @@
 #include "render/textures.h"
 
-#include <algorithm>
-#include <cmath>
-#include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <map>
-#include <set>
 #include <utility>
-
-#include "base/file_names.h"
-#include "base/stop.h"
 
 namespace {
 
@@ -134,8 +126,6 @@ bool Upload(GLuint name, const Image& image, Image* spent,
   }
   glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_LINEAR);
   glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_LINEAR);
-  glEnable(GL_TEXTURE_2D);
-  glTexEnvf(GL_TEXTURE_ENV, GL_TEXTURE_ENV_MODE, GL_MODULATE);
   return true;
 }
 
