@@ -36,9 +36,8 @@ TextureLayout ViewingLayout(GLenum opaque);
 
 // Uploads `image` as texture `name` in `layout`, scaled to powers of two
 // where the GL needs them, and leaves it bound; texturing is the drawer's
-// to turn on. False,
-// with the reason, when it cannot be used or the GL refuses it; `alpha`
-// says whether it went up with its alpha channel.
+// to turn on. False, with the reason, when it cannot be used or the GL
+// refuses it; `alpha` says whether it went up with its alpha channel.
 bool UploadTexture(GLuint name, const Image& image, const TextureLayout& layout,
                    std::string& why, bool* alpha = nullptr);
 // The same, freeing the image's pixels once they are laid out for the GL,
