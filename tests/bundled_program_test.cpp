@@ -342,17 +342,13 @@ TEST_P(BundledProgram, MouseAndKeyReleaseDoNotEndTheRun) {
 // ---- Pixels -----------------------------------------------------------------
 
 // Shows the square textured with a quadrant image written at `imagefile`
-// (under the working directory) and named `stored` in the 3DS file, beside
-// a folder `decoy` if one is named.
+// (under the working directory) and named `stored` in the 3DS file.
 void ExpectTexturedSquare(const Build& build, int w, int h, int depth,
                           const std::string& imagefile,
-                          const std::string& stored,
-                          const std::string& decoy = "") {
+                          const std::string& stored) {
   std::string dir = TestDir();
   std::string path = dir + "/work/" + imagefile;
   Shell(("mkdir -p \"$(dirname '" + path + "')\"").c_str());
-  if (!decoy.empty())
-    Shell(("mkdir -p '" + dir + "/work/" + decoy + "'").c_str());
   WriteQuadrantBmp(path, w, h, depth);
   WriteModel(dir, TexturedSquareFile(build, stored));
   Outcome run = RunViewer(build, dir, "key", "WAIT_FOR_PICTURE=1");
@@ -368,19 +364,7 @@ TEST_P(BundledProgram, PaddedRowsOf150PixelsShowTheirTrueColours) {
   ExpectTexturedSquare(GetParam(), 150, 100, 24, "quad.bmp", "quad.bmp");
 }
 
-TEST_P(BundledProgram, PalettedBmpShowsItsColours) {
-  ExpectTexturedSquare(GetParam(), 150, 100, 8, "quad.bmp", "quad.bmp");
-}
-
-TEST_P(BundledProgram, DosTextureNameResolvesWithoutRegardToCase) {
-  ExpectTexturedSquare(GetParam(), 64, 64, 24, "Maps/quad.bmp",
-                       "MAPS\\QUAD.BMP");
-}
-
-TEST_P(BundledProgram, AFolderNamedLikeTheImageIsPassedOver) {
-  ExpectTexturedSquare(GetParam(), 64, 64, 24, "Quad.bmp", "quad.bmp",
-                       "quad.bmp");
-}
+// Paletted BMP files and DOS names are the images room's (images_test.cpp).
 
 // ---- What the import refuses and what it repairs ----------------------------
 

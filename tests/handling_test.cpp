@@ -43,6 +43,7 @@ struct ActionCase {
   std::function<void(const Pictures&)> check;
   std::string out = "1\n";  // modelviewer's standard output and error
   std::string err = "";
+  std::string env = "";  // switches for the run
 };
 void PrintTo(const ActionCase& c, std::ostream* out) { *out << c.what; }
 
@@ -76,6 +77,27 @@ std::string HueOf(const Image& shot) {
   for (const auto& [h, n] : c.hues)
     if (n > c.count / 2) hue = h;
   return c.count > 500 ? hue : "";
+}
+
+// A red quad, cut out by an opacity map of a black and a white half, before
+// a larger blue one.
+void WriteCutOut(const std::string& work) {
+  using namespace w3ds;
+  Convert(work, "half.png", "-size 32x32 xc:black xc:white +append");
+  const auto quad = [](const std::string& name, float y, float size) {
+    Mesh m = UprightQuad();
+    for (Vec3& v : m.vertices) v = {size * v[0], y, size * v[2]};
+    return modelObject(name, m, name);
+  };
+  WriteIn(
+      work, "cut.3ds",
+      file3ds(
+          editor()
+              .add(materialChunk("front", {}, {255, 0, 0})
+                       .add(Chunk(0xA210).add(Chunk(0xA300).str("half.png"))))
+              .add(materialChunk("back", {}, {0, 0, 255}))
+              .add(quad("front", 0, 1))
+              .add(quad("back", 1, 4))));
 }
 
 // The figure after "VmHWM:" in a record of /proc/PID/status, in kB; -1
@@ -127,6 +149,21 @@ std::vector<ActionCase> ActionCases() {
          EXPECT_NEAR(before.aspect(), after.aspect(), 0.03 * before.aspect());
          EXPECT_GE(after.hues.count("r") + after.hues.count("b"), 2u);
        }},
+      {.what = "a new GL context at a resize draws as the first did: its "
+               "shading programs made again, cut-outs still cut",
+       .write = WriteCutOut, .args = {"cut.3ds"},
+       .reference = {"--size", "1000x500", "cut.3ds"},
+       .steps = STILL "xdotool windowsize $window 1000 500; sleep 1; "
+                "shot after 1000x500; xdotool key Escape",
+       .check = [](const Pictures& p) {
+         ASSERT_EQ(1000, p.reference.w);
+         Coloured after = ColouredOf(p.shots.at("after"));
+         Coloured reference = ColouredOf(p.reference);
+         EXPECT_GT(after.hues["r"], 1000);
+         EXPECT_NEAR(after.hues["r"], reference.hues["r"], 200);
+         EXPECT_LT(Differing(p.shots.at("after"), p.reference), 1000 * 5);
+       },
+       .out = "2\n", .env = "MODELVIEWER_NEW_CONTEXT=1 "},
       {.what = "L shows the file's look, and again the studio's",
        .write = [](const std::string& w) { WriteIn(w, "spot.3ds", SpotOnPlane()); },
        .args = {"spot.3ds"},
@@ -304,8 +341,8 @@ TEST_P(Handling, ThePictureFollowsThePerson) {
     pictures.reference = ReadPng(dir + "/work/ref.png");
   }
   Outcome run =
-      RunViewer(build, dir, "steps",
-                std::string("VIEWER_STEPS='") + c.steps + "'", 0, c.args);
+      RunViewer(build, dir, "steps", c.env + "VIEWER_STEPS='" + c.steps + "'",
+                0, c.args);
   EXPECT_EQ(0, run.status) << run.err;
   if (c.out != "?") {
     EXPECT_EQ(build.quiet ? "" : c.out, run.out);

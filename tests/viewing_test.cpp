@@ -181,18 +181,10 @@ std::vector<ViewingCase> ViewingCases() {
                       {{"quad.png", kQuadrantImage},
                        {"Maps/quad2.jpg", kQuadrantImage}}),
        .out = "2\n", .hues = {"r", "g", "b"}},
-      {.what = "a red CMYK JPEG texture",
-       .write = Files(file3ds(editor().add(Mapped("c", "cmyk.jpg"))
-                                      .add(Box("a", -1, all("c")))),
-                      {{"cmyk.jpg", "-size 64x64 xc:red -colorspace CMYK"}}),
-       .hues = {"r"}, .absent = {"b", "g"}},
       // The file's z axis is up, the camera looks along +y, and v = 0 is
       // the image's bottom row.
       {.what = "an upright quad whose PNG image is red above and blue below",
        .write = Files(upright("rb.png"), {{"rb.png", kRedAboveBlue}}),
-       .hues = {"r", "b"}, .top = "r", .bottom = "b"},
-      {.what = "an upright quad whose TGA image is red above and blue below",
-       .write = Files(upright("rb.tga"), {{"rb.tga", kRedAboveBlue}}),
        .hues = {"r", "b"}, .top = "r", .bottom = "b"},
       {.what = "a flat plate in the xy plane",
        .write = Files(file3ds(editor().add(Plain("p", {255, 0, 0}))

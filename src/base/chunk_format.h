@@ -14,4 +14,7 @@ inline bool NamesMainChunk(const unsigned char* header) {
   return (header[0] | header[1] << 8) == CHUNK_MAIN;
 }
 
+// Why a file that does not start so is refused, wherever it is found out.
+const char kNoMainChunk[] = "not a 3DS file (no main chunk 0x4D4D)";
+
 #endif

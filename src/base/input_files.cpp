@@ -16,8 +16,6 @@
 
 namespace {
 
-const unsigned long long kLargest3ds = 0xFFFFFFFFull;  // 32-bit lengths
-
 FileId IdOf(const struct stat& info) {
   FileId id;
   id.device = info.st_dev;
@@ -32,25 +30,21 @@ const char* NotRegular(mode_t mode) {
   return S_ISDIR(mode) ? "is a directory" : "is not a regular file";
 }
 
-// Opens without waiting: a FIFO with no writer, or a device, would
-// otherwise hold the open (or the first read) for ever. -1, with the
-// reason, for anything but a regular file.
+}  // namespace
+
 int OpenRegular(const std::string& path, struct stat& info, std::string& why) {
-  const int fd =
-      open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
+  const int fd = OpenWithoutWaiting(path, info);
   if (fd < 0) {
     why = std::strerror(errno);
     return -1;
   }
-  if (fstat(fd, &info) != 0) {
-    why = std::strerror(errno);
-  } else {
-    why = NotRegular(info.st_mode);
-    if (why.empty()) return fd;
-  }
+  why = NotRegular(info.st_mode);
+  if (why.empty()) return fd;
   close(fd);
   return -1;
 }
+
+namespace {
 
 // Reads exactly `count` bytes; false, with the reason, otherwise.
 bool ReadExactly(int fd, unsigned char* dest, unsigned long long count,
@@ -183,13 +177,13 @@ bool OpenModelFile(const std::string& path, Loader3DS& loader, FileId& id,
   unsigned char head[kHeader];
   unsigned char* buffer = nullptr;
   bool opened = false;
-  if (size > kLargest3ds) {
-    why = "cannot read " + path + ": " + TooLarge(kLargest3ds) +
+  if (size > kLargest3dsFile) {
+    why = "cannot read " + path + ": " + TooLarge(kLargest3dsFile) +
           ", the most a 3DS file can hold";
   } else if (size < kHeader || !ReadExactly(fd, head, kHeader, why) ||
              !NamesMainChunk(head)) {
     // Nothing more is read of a file that does not start as a 3DS file.
-    why = path + ": not a 3DS file (no main chunk 0x4D4D)";
+    why = path + ": " + kNoMainChunk;
   } else if (size >= kMappedModelBytes && MapInto(fd, size, loader)) {
     close(fd);
     return true;

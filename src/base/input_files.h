@@ -28,6 +28,11 @@ bool ReadRegularFile(const std::string& path, unsigned long long limit,
                      std::vector<unsigned char>& bytes, FileId& id,
                      std::string& why);
 
+// Opens `path` without waiting and tells what it is in `info`: the
+// descriptor of a regular file, or -1 with the reason ("is a directory",
+// "is not a regular file", or the system's).
+int OpenRegular(const std::string& path, struct stat& info, std::string& why);
+
 // Opens a 3DS file into `loader`: a regular file of at most 4 GiB - 1 bytes
 // (the format's 32-bit lengths) whose first 6 bytes are a main chunk header,
 // checked before the rest is read. False, with the reason, otherwise.

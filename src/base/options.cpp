@@ -2,10 +2,11 @@
 
 #include <sys/stat.h>
 
+#include <cstdlib>
+#include <cstring>
+
 namespace {
 
-const std::string kScreenshot = "--screenshot";
-const std::string kScreenshotIs = "--screenshot=";
 const char kNoPath[] = "--screenshot needs the path of the PNG to write";
 const char kTwice[] = "--screenshot given twice";
 
@@ -24,6 +25,62 @@ long WholeNumber(const std::string& text) {
   return n <= 1000000 ? n : -1;
 }
 
+// "LOW to HIGH", as the help and the errors say a range.
+std::string Range(int low, int high) {
+  return std::to_string(low) + " to " + std::to_string(high);
+}
+
+// How an option is written on the command line.
+enum class Form {
+  kBare,      // --name alone
+  kSuffixed,  // --name, or --name=WORD
+  kValued,    // --name VALUE or --name=VALUE
+  kPath,      // --name PATH, where PATH is no option, or --name=PATH
+};
+
+// One option: how it is written, what it sets from its value (false once
+// the action is decided: --help, --version or an error), and its lines in
+// --help. Rows with no name are the help's lines on FILE.
+struct OptionRow {
+  const char* name;
+  Form form;
+  bool (*take)(Options& options, const std::string& value);
+  std::string help;
+};
+
+bool TakeHelp(Options& options, const std::string&) {
+  options.action = Options::kHelp;
+  return false;
+}
+
+bool TakeVersion(Options& options, const std::string&) {
+  options.action = Options::kVersion;
+  return false;
+}
+
+bool TakeWatch(Options& options, const std::string&) {
+  options.watch = true;
+  return true;
+}
+
+bool TakeScreenshot(Options& options, const std::string& value) {
+  if (!options.screenshot.empty()) return Refuse(options, kTwice);
+  if (value.empty()) return Refuse(options, kNoPath);
+  options.screenshot = value;
+  return true;
+}
+
+bool TakeInfo(Options& options, const std::string& value) {
+  if (value == "json") {
+    options.info = Options::kInfoJson;
+  } else if (value.empty() || value == "text") {
+    options.info = Options::kInfoText;
+  } else {
+    return Refuse(options, "unknown option --info=" + value);
+  }
+  return true;
+}
+
 bool TakeFrame(Options& options, const std::string& value) {
   options.frame = WholeNumber(value);
   if (options.frame < 0)
@@ -31,14 +88,14 @@ bool TakeFrame(Options& options, const std::string& value) {
   return true;
 }
 
-// WxH, each side from 64 to 8192.
+// WxH, each side from kMinSide to kMaxSide.
 bool TakeSize(Options& options, const std::string& value) {
   const size_t x = value.find('x');
   const long w = x == std::string::npos ? -1 : WholeNumber(value.substr(0, x));
   const long h = x == std::string::npos ? -1 : WholeNumber(value.substr(x + 1));
   if (w < kMinSide || w > kMaxSide || h < kMinSide || h > kMaxSide)
-    return Refuse(options,
-                  "--size needs WIDTHxHEIGHT, each from 64 to 8192 pixels");
+    return Refuse(options, "--size needs WIDTHxHEIGHT, each from " +
+                               Range(kMinSide, kMaxSide) + " pixels");
   options.sized = true;
   options.width = static_cast<int>(w);
   options.height = static_cast<int>(h);
@@ -48,7 +105,8 @@ bool TakeSize(Options& options, const std::string& value) {
 bool TakeThumbnail(Options& options, const std::string& value) {
   const long n = WholeNumber(value);
   if (n < kMinThumbnail || n > kMaxThumbnail)
-    return Refuse(options, "--thumbnail needs a side from 16 to 4096 pixels");
+    return Refuse(options, "--thumbnail needs a side from " +
+                               Range(kMinThumbnail, kMaxThumbnail) + " pixels");
   options.thumbnail = static_cast<int>(n);
   return true;
 }
@@ -69,67 +127,121 @@ bool TakeLook(Options& options, const std::string& value) {
   return true;
 }
 
-// `--name VALUE` or `--name=VALUE`: the value, when `arg` is that option.
-bool Valued(const std::string& name, const std::string& arg, char* argv[],
-            int argc, int& i, std::string& value) {
-  if (arg == name) {
-    value = i + 1 < argc ? argv[++i] : "";
+// Every option, in the order --help gives them.
+const std::vector<OptionRow>& Table() {
+  static const std::vector<OptionRow> kTable = {
+      {"", Form::kBare, nullptr,
+       "  FILE.3ds            the model to show, framed to fit the window,\n"
+       "                      in the materials its faces name; textures\n"
+       "                      (BMP, PNG, JPEG, TGA, GIF) are looked up\n"
+       "                      beside it. Without FILE: monster.3ds in the\n"
+       "                      working directory, shown as the bundled\n"
+       "                      sample is, until any key is pressed\n"
+       "  FILE.3ds... | DIR   several files, one at a time in the window,\n"
+       "                      in the order given; a folder stands for the\n"
+       "                      3DS files in it (by content), in the order\n"
+       "                      of their names, numbers by value\n"},
+      {"--watch", Form::kBare, TakeWatch,
+       "  --watch             show the file again when it changes on disk,\n"
+       "                      keeping the view; a file half written keeps\n"
+       "                      the picture shown\n"},
+      {"--screenshot", Form::kPath, TakeScreenshot,
+       "  --screenshot OUT.png  write the first frame as a PNG and end; -\n"
+       "                      writes it to standard output. OUT is replaced\n"
+       "                      only once the picture is whole, and never\n"
+       "                      when it is the model or an image it uses, or\n"
+       "                      not a regular file. Drawn offscreen, with no\n"
+       "                      display needed\n"
+       "  --screenshot DIR    with one FILE or more: DIR/NAME.png for each,\n"
+       "                      in one run, and a summary line; DIR is a\n"
+       "                      folder, or a name ending in /. A picture\n"
+       "                      never replaces a FILE or an image one uses:\n"
+       "                      it takes another name, and says so\n"},
+      {"--thumbnail", Form::kValued, TakeThumbnail,
+       "  --thumbnail N       the picture N x N (" +
+           Range(kMinThumbnail, kMaxThumbnail) +
+           "), three-quarter\n"
+           "                      view, the model filling it, transparent\n"
+           "                      around it; with --screenshot, without "
+           "--size\n"},
+      {"--frame", Form::kValued, TakeFrame,
+       "  --frame N           start the file's animation at frame N (30\n"
+       "                      frames a second); the screenshot or thumbnail\n"
+       "                      shows it\n"},
+      {"--size", Form::kValued, TakeSize,
+       "  --size WxH          the window's and the screenshot's size, each\n"
+       "                      side from " +
+           Range(kMinSide, kMaxSide) + " (default " +
+           std::to_string(Options().width) + "x" +
+           std::to_string(Options().height) + ")\n"},
+      {"--camera", Form::kValued, TakeCamera,
+       "  --camera N          start looking through the file's N-th camera;\n"
+       "                      a thumbnail is the square through it\n"},
+      {"--look", Form::kValued, TakeLook,
+       "  --look studio|file  studio (the default): two lights fixed to the\n"
+       "                      eye and a dark grey background, alike for\n"
+       "                      every file; file: the file's own lights,\n"
+       "                      ambient light, background and fog, at the\n"
+       "                      frame shown (L switches in the window)\n"},
+      {"--info", Form::kSuffixed, TakeInfo,
+       "  --info[=json]       write what was read from each FILE (meshes as\n"
+       "                      placed, materials, maps found, cameras,\n"
+       "                      lights, background and fog) as text or as\n"
+       "                      JSON (with several FILEs, one document a\n"
+       "                      line), and end; no window\n"},
+      {"--help", Form::kBare, TakeHelp, "  --help              this text\n"},
+      {"--version", Form::kBare, TakeVersion,
+       "  --version           the version\n"},
+  };
+  return kTable;
+}
+
+// The value of `row` when `arg` (argument i) is that option, the next
+// argument taken where the option's form asks for it; false when it is not.
+bool Matches(const OptionRow& row, const std::string& arg, char* argv[],
+             int argc, int& i, std::string& value) {
+  const std::string name = row.name;
+  if (name.empty()) return false;
+  const bool assigned = arg.compare(0, name.size() + 1, name + "=") == 0;
+  if (assigned && row.form != Form::kBare) {
+    value = arg.substr(name.size() + 1);
     return true;
   }
-  if (arg.compare(0, name.size() + 1, name + "=") != 0) return false;
-  value = arg.substr(name.size() + 1);
+  if (arg != name) return false;
+  value.clear();
+  if (row.form == Form::kValued) {
+    value = i + 1 < argc ? argv[++i] : "";
+  } else if (row.form == Form::kPath) {
+    // The next argument, unless it is missing or an option.
+    const bool path = i + 1 < argc && argv[i + 1][0] != '\0' &&
+                      !(argv[i + 1][0] == '-' && argv[i + 1][1] != '\0');
+    if (path) value = argv[++i];
+  }
   return true;
 }
 
 // Takes one argument; false once the action is decided.
 bool Take(Options& options, char* argv[], int argc, int& i, bool& literal) {
   const std::string arg = argv[i];
-  std::string value;
   if (!literal && arg == "--") {
     literal = true;
-  } else if (!literal && arg == "--help") {
-    options.action = Options::kHelp;
-    return false;
-  } else if (!literal && arg == "--version") {
-    options.action = Options::kVersion;
-    return false;
-  } else if (!literal && !options.screenshot.empty() &&
-             arg.compare(0, kScreenshot.size(), kScreenshot) == 0) {
-    return Refuse(options, kTwice);
-  } else if (!literal && arg == kScreenshot) {
-    // The next argument, unless it is missing or an option.
-    if (i + 1 >= argc || argv[i + 1][0] == '\0' ||
-        (argv[i + 1][0] == '-' && argv[i + 1][1] != '\0'))
-      return Refuse(options, kNoPath);
-    options.screenshot = argv[++i];
-  } else if (!literal &&
-             arg.compare(0, kScreenshotIs.size(), kScreenshotIs) == 0) {
-    options.screenshot = arg.substr(kScreenshotIs.size());
-    if (options.screenshot.empty()) return Refuse(options, kNoPath);
-  } else if (!literal && (arg == "--info" || arg == "--info=text")) {
-    options.info = Options::kInfoText;
-  } else if (!literal && arg == "--info=json") {
-    options.info = Options::kInfoJson;
-  } else if (!literal && arg == "--watch") {
-    options.watch = true;
-  } else if (!literal && Valued("--frame", arg, argv, argc, i, value)) {
-    return TakeFrame(options, value);
-  } else if (!literal && Valued("--size", arg, argv, argc, i, value)) {
-    return TakeSize(options, value);
-  } else if (!literal && Valued("--camera", arg, argv, argc, i, value)) {
-    return TakeCamera(options, value);
-  } else if (!literal && Valued("--look", arg, argv, argc, i, value)) {
-    return TakeLook(options, value);
-  } else if (!literal && Valued("--thumbnail", arg, argv, argc, i, value)) {
-    return TakeThumbnail(options, value);
-  } else if (!literal && arg.size() > 1 && arg[0] == '-') {
-    return Refuse(options, "unknown option " + arg);
-  } else if (arg.empty()) {
-    return Refuse(options, "FILE is empty");
-  } else {
-    if (options.files.empty()) options.file = arg;
-    options.files.push_back(arg);
+    return true;
   }
+  if (!literal) {
+    // A second --screenshot is refused before its value is looked at.
+    if (!options.screenshot.empty() &&
+        arg.compare(0, std::strlen("--screenshot"), "--screenshot") == 0)
+      return Refuse(options, kTwice);
+    std::string value;
+    for (const OptionRow& row : Table())
+      if (Matches(row, arg, argv, argc, i, value))
+        return row.take(options, value);
+    if (arg.size() > 1 && arg[0] == '-')
+      return Refuse(options, "unknown option " + arg);
+  }
+  if (arg.empty()) return Refuse(options, "FILE is empty");
+  if (options.files.empty()) options.file = arg;
+  options.files.push_back(arg);
   return true;
 }
 
@@ -171,8 +283,28 @@ void CheckTogether(Options& options) {
 
 }  // namespace
 
+Switches ReadSwitches() {
+  const auto on = [](const char* name) {
+    const char* value = std::getenv(name);
+    return value && std::strcmp(value, "1") == 0;
+  };
+  Switches switches;
+  switches.noshaders = on("MODELVIEWER_NO_SHADERS");
+  switches.noegl = on("MODELVIEWER_NO_EGL");
+  switches.newcontexts = on("MODELVIEWER_NEW_CONTEXT");
+  const char* tile = std::getenv("MODELVIEWER_TILE_SIDE");
+  const long side = tile ? WholeNumber(tile) : -1;
+  if (side >= 16) switches.tileside = static_cast<int>(side);
+  const char* driver = std::getenv("SDL_VIDEODRIVER");
+  if (driver) switches.videodriver = driver;
+  const char* display = std::getenv("DISPLAY");
+  switches.display = display && *display;
+  return switches;
+}
+
 Options ParseOptions(int argc, char* argv[]) {
   Options options;
+  options.switches = ReadSwitches();
   bool literal = false;
   for (int i = 1; i < argc; ++i)
     if (!Take(options, argv, argc, i, literal)) return options;
@@ -194,56 +326,12 @@ std::string UsageLines(const std::string& program) {
 }
 
 std::string HelpText(const std::string& program) {
-  return UsageLines(program) +
-         "\n"
-         "Shows a 3DS model lit, textured and spinning.\n"
-         "\n"
-         "  FILE.3ds            the model to show, framed to fit the window,\n"
-         "                      in the materials its faces name; textures\n"
-         "                      (BMP, PNG, JPEG, TGA, GIF) are looked up\n"
-         "                      beside it. Without FILE: monster.3ds in the\n"
-         "                      working directory, shown as the bundled\n"
-         "                      sample is, until any key is pressed\n"
-         "  FILE.3ds... | DIR   several files, one at a time in the window,\n"
-         "                      in the order given; a folder stands for the\n"
-         "                      3DS files in it (by content), in the order\n"
-         "                      of their names, numbers by value\n"
-         "  --watch             show the file again when it changes on disk,\n"
-         "                      keeping the view; a file half written keeps\n"
-         "                      the picture shown\n"
-         "  --screenshot OUT.png  write the first frame as a PNG and end; -\n"
-         "                      writes it to standard output. OUT is replaced\n"
-         "                      only once the picture is whole, and never\n"
-         "                      when it is the model or an image it uses, or\n"
-         "                      not a regular file. Drawn offscreen, with no\n"
-         "                      display needed\n"
-         "  --screenshot DIR    with one FILE or more: DIR/NAME.png for each,\n"
-         "                      in one run, and a summary line; DIR is a\n"
-         "                      folder, or a name ending in /. A picture\n"
-         "                      never replaces a FILE or an image one uses:\n"
-         "                      it takes another name, and says so\n"
-         "  --thumbnail N       the picture N x N (16 to 4096), three-quarter\n"
-         "                      view, the model filling it, transparent\n"
-         "                      around it; with --screenshot, without --size\n"
-         "  --frame N           start the file's animation at frame N (30\n"
-         "                      frames a second); the screenshot or thumbnail\n"
-         "                      shows it\n"
-         "  --size WxH          the window's and the screenshot's size, each\n"
-         "                      side from 64 to 8192 (default 800x600)\n"
-         "  --camera N          start looking through the file's N-th camera;\n"
-         "                      a thumbnail is the square through it\n"
-         "  --look studio|file  studio (the default): two lights fixed to the\n"
-         "                      eye and a dark grey background, alike for\n"
-         "                      every file; file: the file's own lights,\n"
-         "                      ambient light, background and fog, at the\n"
-         "                      frame shown (L switches in the window)\n"
-         "  --info[=json]       write what was read from each FILE (meshes as\n"
-         "                      placed, materials, maps found, cameras,\n"
-         "                      lights, background and fog) as text or as\n"
-         "                      JSON (with several FILEs, one document a\n"
-         "                      line), and end; no window\n"
-         "  --help              this text\n"
-         "  --version           the version\n"
+  std::string help = UsageLines(program) +
+                     "\n"
+                     "Shows a 3DS model lit, textured and spinning.\n"
+                     "\n";
+  for (const OptionRow& row : Table()) help += row.help;
+  return help +
          "\n"
          "Controls, with FILE:\n"
          "  left drag           turn the model; a window's width is a turn\n"

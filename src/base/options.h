@@ -16,6 +16,26 @@
 const int kMinSide = 64, kMaxSide = 8192;
 const int kMinThumbnail = 16, kMaxThumbnail = 4096;
 
+// The environment's switches that the programs read, read once with the
+// options and passed down to where they count.
+struct Switches {
+  bool noshaders = false;  // MODELVIEWER_NO_SHADERS=1: lit per vertex
+  bool noegl = false;      // MODELVIEWER_NO_EGL=1: pictures in a window
+  // MODELVIEWER_TILE_SIDE=N: pictures drawn in tiles of at most N pixels a
+  // side (from 16); 0 where it is not set or not a whole number.
+  int tileside = 0;
+  // MODELVIEWER_NEW_CONTEXT=1: each resize of the window gives it a new GL
+  // context, as SDL does on some platforms (for tests).
+  bool newcontexts = false;
+  // SDL_VIDEODRIVER as the person set it ("" for none: X11 is taken), and
+  // whether DISPLAY names a display.
+  std::string videodriver;
+  bool display = false;
+};
+
+// The switches as the environment sets them now.
+Switches ReadSwitches();
+
 struct Options {
   enum Action { kView, kHelp, kVersion, kUsageError };
   Action action = kView;
@@ -37,6 +57,7 @@ struct Options {
   Look look = kStudioLook;
   bool looked = false;  // --look was given
   std::string error;    // what is wrong with the command line
+  Switches switches;    // from the environment
 };
 
 // Reads `modelviewer [--watch] [--frame N] [--size WxH] [--camera N]
@@ -45,10 +66,13 @@ struct Options {
 // `--help`, `--version`. "--" ends the options. OUT names a folder when it
 // is one or ends in "/". An empty FILE, a second --screenshot, several FILEs
 // with --screenshot OUT.png, a --thumbnail without --screenshot, with
-// --size or outside 16 to 4096, --watch with --screenshot or --info, a
-// --look other than studio or file, --info with --look, or --info, --watch,
-// --size, --camera, --look or --thumbnail without a FILE is a usage error.
-// The first of --help, --version or an error decides the action.
+// --size or outside kMinThumbnail to kMaxThumbnail, --watch with
+// --screenshot or --info, a --look other than studio or file, --info with
+// --look, or --info, --watch, --size, --camera, --look or --thumbnail
+// without a FILE is a usage error. The first of --help, --version or an
+// error decides the action. One table of options holds how each is written,
+// what it sets, its ranges and its lines in --help. The environment's
+// switches are read with them.
 Options ParseOptions(int argc, char* argv[]);
 
 // The usage lines of `program`, and the --help text that adds what each

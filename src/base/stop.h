@@ -6,6 +6,8 @@
 #ifndef MODELVIEWER_STOP_H
 #define MODELVIEWER_STOP_H
 
+#include <cstddef>
+
 // What StopPoint throws once the run has been asked to end.
 struct StopRequest {};
 
@@ -21,5 +23,18 @@ void RequestStop();
 bool StopRequested();
 // Throws StopRequest when the run has been asked to end. Cheap: one load.
 void StopPoint();
+
+// Long loops look for a stop once in this many steps: often enough that
+// even their costliest steps end a run within a second, and seldom enough
+// to cost nothing in their cheapest.
+const size_t kStepsBetweenStopChecks = 4096;
+// Whether step `step` of a loop is one that looks (the first is).
+inline bool StopCheckDue(size_t step) {
+  return step % kStepsBetweenStopChecks == 0;
+}
+// StopPoint at the steps that look.
+inline void StopPointEvery(size_t step) {
+  if (StopCheckDue(step)) StopPoint();
+}
 
 #endif

@@ -37,8 +37,10 @@ const Uint32 kRgbaMasks[4] = {0xFF000000, 0x00FF0000, 0x0000FF00, 0x000000FF};
 void NoteOnOff(const unsigned char* p, size_t pixels, Image& image) {
   for (size_t i = 0; i < pixels && (image.blackandwhite || image.alphaonoff);
        ++i, p += 4) {
-    // The brightness, (299 r + 587 g + 114 b) / 1000, is 0 or 255.
-    const unsigned int weighted = 299u * p[0] + 587u * p[1] + 114u * p[2];
+    // The brightness (kBrightnessWeights, in thousandths) is 0 or 255.
+    const unsigned int weighted = kBrightnessWeights[0] * p[0] +
+                                  kBrightnessWeights[1] * p[1] +
+                                  kBrightnessWeights[2] * p[2];
     if (weighted >= 1000 && weighted < 255000) image.blackandwhite = false;
     if (p[3] != 0 && p[3] != 255) image.alphaonoff = false;
   }

@@ -1,5 +1,6 @@
 // The images room: image files in and out. Textures are decoded from BMP,
-// PNG, JPEG, TGA, GIF and PNM files into plain pixels, and screenshots are
+// PNG, JPEG, TGA, GIF and PNM files into plain pixels, a scene's maps are
+// found and decoded with no window (scene_maps.h), and screenshots are
 // written as PNG. It may use SDL_image and SDL's surfaces as the decoders'
 // output (never SDL's video or events), libpng and stb's header reader, and
 // the scene library; never OpenGL.
@@ -15,6 +16,11 @@
 // is decoded.
 const int kMaxImageSide = 8192;
 const long long kMaxImagePixels = 64ll << 20;
+
+// A pixel's brightness: the weights of its red, green and blue, in
+// thousandths. The shading programs weigh an opacity or bump map's texels
+// by them too, so that what is found to be a cut-out is what is drawn.
+const unsigned int kBrightnessWeights[3] = {299, 587, 114};
 
 // Decoded pixels: red, green, blue, alpha bytes, top row first.
 struct Image {

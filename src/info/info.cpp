@@ -39,7 +39,7 @@ class Posed {
     Matrix matrix;
     std::vector<float> points;
     for (size_t i = 0; i < scene.placements.size(); ++i) {
-      if ((i & 0xFFFF) == 0) StopPoint();
+      StopPointEvery(i);
       bool finite;
       shown_[i] = pose_.Place(i, matrix, &finite);
       if (!finite)
@@ -508,7 +508,7 @@ void WriteInfoJson(const Scene& scene, const std::string& file, long frame,
   json.Member("models", scene.models);
   json.Array("nodes", [&] {
     for (size_t i = 0; i < scene.placements.size() && !out.Failed(); ++i) {
-      if ((i & 0xFFF) == 0) StopPoint();
+      StopPointEvery(i);
       if (posed.Shown(i)) json.Item(NodeJson(scene, posed, i));
     }
   });
@@ -536,7 +536,7 @@ void WriteInfoText(const Scene& scene, const std::string& file, long frame,
        << "\n";
   out.Write(head.str());
   for (size_t i = 0; i < scene.placements.size() && !out.Failed(); ++i) {
-    if ((i & 0xFFF) == 0) StopPoint();
+    StopPointEvery(i);
     if (posed.Shown(i)) out.Write(MeshLine(scene, posed, i));
   }
   for (const SceneMaterial& m : scene.materials)

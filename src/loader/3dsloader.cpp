@@ -1,5 +1,6 @@
 #include "loader/3dsloader.h"
 
+#include <cerrno>
 #include <cmath>
 #include <cstdio>
 #include <cstring>
@@ -9,6 +10,18 @@
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
+#endif
+
+#ifndef _WIN32
+int OpenWithoutWaiting(const std::string& filename, struct stat& info) {
+  const int fd =
+      open(filename.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
+  if (fd < 0 || fstat(fd, &info) == 0) return fd;
+  const int error = errno;
+  close(fd);
+  errno = error;
+  return -1;
+}
 #endif
 
 namespace {
@@ -43,17 +56,16 @@ void LoadFloats(const unsigned char* p, unsigned int count, float* dest) {
 #endif
 }
 
-// Only a regular file is read. It is opened without waiting, so that a FIFO
-// without a writer, or a device, can never hold the program.
+// Only a regular file is read.
 std::FILE* OpenRegularFile(const std::string& filename) {
 #ifdef _WIN32
   return std::fopen(filename.c_str(), "rb");
 #else
-  const int fd = open(filename.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
-  if (fd < 0) return nullptr;
   struct stat info;
+  const int fd = OpenWithoutWaiting(filename, info);
+  if (fd < 0) return nullptr;
   std::FILE* file = nullptr;
-  if (fstat(fd, &info) == 0 && S_ISREG(info.st_mode)) file = fdopen(fd, "rb");
+  if (S_ISREG(info.st_mode)) file = fdopen(fd, "rb");
   if (!file) close(fd);
   return file;
 #endif
@@ -88,7 +100,7 @@ bool Loader3DS::OpenFile(const std::string& filename) {
   long size = -1;
   if (std::fseek(file, 0, SEEK_END) == 0) size = std::ftell(file);
   // Sizes are 32-bit throughout; a larger file would be silently cut.
-  if (size < 0 || static_cast<unsigned long long>(size) > 0xFFFFFFFFull ||
+  if (size < 0 || static_cast<unsigned long long>(size) > kLargest3dsFile ||
       std::fseek(file, 0, SEEK_SET) != 0) {
     std::fclose(file);
     return false;

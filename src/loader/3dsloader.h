@@ -14,6 +14,18 @@
 #include <string>
 #include <vector>
 
+// The most bytes a 3DS file can hold: its lengths are 32-bit.
+const unsigned long long kLargest3dsFile = 0xFFFFFFFFull;
+
+#ifndef _WIN32
+struct stat;
+// Opens `filename` for reading without waiting, so that a FIFO without a
+// writer, or a device, can never hold the program, and tells what it is in
+// `info`: the descriptor (the caller takes only a regular file), or -1 with
+// errno set.
+int OpenWithoutWaiting(const std::string& filename, struct stat& info);
+#endif
+
 // Chunk identifiers the reader searches for or tests.
 enum : unsigned int {
   CHUNK_MAIN = 0x4D4D,

@@ -9,7 +9,7 @@ LoadResult LoadNow(const LoadOrder& order, const LoadSettings& settings) {
   result.order = order;
   try {
     std::unique_ptr<LoadedFile> file(
-        new LoadedFile(settings.layout, *settings.messages, settings.shading));
+        new LoadedFile(settings.layout, *settings.messages, *settings.objects));
     if (file->shown.Load(order.path, true, result.why, order.reload) &&
         file->shown.Start(settings.frame, settings.camera, result.why))
       result.file = std::move(file);

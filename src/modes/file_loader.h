@@ -21,8 +21,8 @@
 // replaces.
 struct LoadedFile {
   LoadedFile(const TextureLayout& layout, const Messages& messages,
-             ShadingProgram* shading)
-      : shown(layout, messages, inputs, shading) {}
+             GlObjects& objects)
+      : shown(layout, messages, inputs, objects) {}
   InputFiles inputs;
   ShownFile shown;
 };
@@ -42,13 +42,13 @@ struct LoadResult {
   std::string why;
 };
 
-// How every file is loaded: the texture layout and shading program of the
+// How every file is loaded: the texture layout and GL objects of the
 // window, where each file's animation starts and the camera looked through
 // (as --frame and --camera say).
 struct LoadSettings {
   TextureLayout layout;
   const Messages* messages = nullptr;
-  ShadingProgram* shading = nullptr;
+  GlObjects* objects = nullptr;
   long frame = -1;
   int camera = 0;
 };

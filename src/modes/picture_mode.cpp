@@ -35,14 +35,9 @@ const int kTileSide = 2048;
 // The side of a tile: kTileSide, or less where MODELVIEWER_TILE_SIDE asks
 // (from 16), to set a tiled picture beside one drawn whole; a multiple of
 // `scale`.
-int TileSide(int scale) {
-  int side = kTileSide;
-  const char* asked = std::getenv("MODELVIEWER_TILE_SIDE");
-  if (asked && *asked) {
-    char* end = nullptr;
-    const long n = std::strtol(asked, &end, 10);
-    if (*end == '\0' && n >= 16 && n < kTileSide) side = static_cast<int>(n);
-  }
+int TileSide(int scale, const Switches& switches) {
+  const int asked = switches.tileside;
+  const int side = asked >= 16 && asked < kTileSide ? asked : kTileSide;
   return side - side % scale;
 }
 
@@ -68,13 +63,14 @@ PictureSize SizeOf(const Options& options) {
     size.width = options.width;
     size.height = options.height;
   }
-  size.tile = TileSide(size.scale);
+  size.tile = TileSide(size.scale, options.switches);
   return size;
 }
 
 // The surface that every tile is drawn on.
-SurfaceFormat SurfaceOf(const PictureSize& size) {
+SurfaceFormat SurfaceOf(const PictureSize& size, const Switches& switches) {
   SurfaceFormat format;
+  format.switches = switches;
   format.width = std::min(size.width, size.tile);
   format.height = std::min(size.height, size.tile);
   format.alpha = size.alpha;
@@ -258,11 +254,13 @@ class Folder {
         messages_(messages),
         inputs_(inputs),
         size_(SizeOf(options)),
-        progress_(messages.diagnostics() && isatty(2)) {}
+        progress_(messages.diagnostics() && isatty(2)),
+        objects_(options.switches.noshaders) {}
 
   int Run() {
     std::string why;
-    if (!MakeFolder(why) || !surface_.Open(SurfaceOf(size_), why) ||
+    if (!MakeFolder(why) ||
+        !surface_.Open(SurfaceOf(size_, options_.switches), why) ||
         !ViewportHolds(size_, why))
       messages_.Fail(why);
     start_ = std::chrono::steady_clock::now();
@@ -325,7 +323,7 @@ class Folder {
     const std::string& file = options_.files[i];
     Progress(i, file);
     std::string why;
-    ShownFile shown(layout_, messages_, inputs_, &shading_);
+    ShownFile shown(layout_, messages_, inputs_, objects_);
     if (!Prepare(options_, file, shown, false, why)) {
       Refuse(why);
       return;
@@ -403,8 +401,8 @@ class Folder {
   const PictureSize size_;
   const bool progress_;
   DrawingSurface surface_;
-  ShadingProgram shading_;  // made once, for every file
-  DrawnPicture pending_;    // drawn, not yet written
+  GlObjects objects_;     // the surface's context's, for every file
+  DrawnPicture pending_;  // drawn, not yet written
   std::set<std::string> taken_;
   std::chrono::steady_clock::time_point start_;
   size_t written_ = 0, refused_ = 0;
@@ -422,7 +420,8 @@ int RunPictures(const Options& options, GLenum opaquetextures,
   if (options.thumbnail) layout.mostside = size.width;
   if (options.folder) return Folder(options, layout, messages, inputs).Run();
   DrawingSurface surface;
-  ShownFile shown(layout, messages, inputs);
+  GlObjects objects(options.switches.noshaders);
+  ShownFile shown(layout, messages, inputs, objects);
   std::string why;
   // The file first: one that is refused needs no GL at all.
   if (!Prepare(options, options.file, shown, options.thumbnail == 0, why))
@@ -430,7 +429,8 @@ int RunPictures(const Options& options, GLenum opaquetextures,
   if (!inputs.SafeTarget(options.screenshot, why))
     messages.Fail("cannot write the screenshot " + options.screenshot + ": " +
                   why);
-  if (!surface.Open(SurfaceOf(size), why) || !ViewportHolds(size, why))
+  if (!surface.Open(SurfaceOf(size, options.switches), why) ||
+      !ViewportHolds(size, why))
     messages.Fail(why);
   DrawnPicture picture{options.file, options.screenshot, {}};
   DrawWhole(shown, surface, size, picture);

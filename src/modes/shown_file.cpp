@@ -60,7 +60,7 @@ void ShownFile::StartThumbnail(long frame) {
 }
 
 void ShownFile::SetUpGl(bool warn) {
-  if (!renderer_) renderer_.reset(new SceneRenderer(scene_, shading_));
+  if (!renderer_) renderer_.reset(new SceneRenderer(scene_, objects_));
   renderer_->SetUpState();
   std::vector<std::string> warnings;
   if (!renderer_->ShaderWarning().empty())

@@ -17,13 +17,13 @@
 
 class ShownFile {
  public:
-  // `shading`: as SceneRenderer takes it.
+  // `objects`: the GL context's, as SceneRenderer takes them.
   ShownFile(const TextureLayout& layout, const Messages& messages,
-            InputFiles& inputs, ShadingProgram* shading = nullptr)
+            InputFiles& inputs, GlObjects& objects)
       : layout_(layout),
         messages_(messages),
         inputs_(inputs),
-        shading_(shading) {}
+        objects_(objects) {}
 
   // Imports `file`, with its warnings; the model count line where asked.
   // False, with the reason, when the file is refused (with `whole`, also
@@ -38,8 +38,9 @@ class ShownFile {
   // of the segment that shows something; past its end, the frame that the
   // picture shows), the model filling the square picture.
   void StartThumbnail(long frame);
-  // Into the GL context now current: the renderer's state and the textures;
-  // their warnings where `warn` asks.
+  // Into the GL context now current: the renderer's state, the shading
+  // programs where the context has none yet, and the textures; their
+  // warnings where `warn` asks.
   void SetUpGl(bool warn);
   // Draws the frame that the controls' clock is at into a `width` x
   // `height` picture (of a picture larger than the surface, the part whose
@@ -68,7 +69,7 @@ class ShownFile {
   Controls controls_;
   double startframe_ = 0;  // of the file's animation, at the first frame
   std::unique_ptr<ScenePose> pose_;  // the scene at this frame
-  ShadingProgram* shading_;
+  GlObjects& objects_;
   std::unique_ptr<SceneRenderer> renderer_;
   bool saidarea_ = false;
 };

@@ -21,6 +21,7 @@ class ViewingWindow {
     window_.height = options.height;
     window_.depthbits = 24;  // people come close to large models
     window_.resizable = true;
+    window_.switches = options.switches;
   }
 
   int Run() {
@@ -53,7 +54,7 @@ class ViewingWindow {
     bool fresh = false;
     std::string why;
     if (!ResizeGlWindow(window_, fresh, why)) messages_.Fail(why);
-    if (fresh) files_.SetUpGl(true);
+    if (fresh) files_.NewContext();
   }
 
   // Frames while something moves or a person acts, at most about 60 a

@@ -52,11 +52,11 @@ bool ReserveNumbered(const std::string& bare, std::string& path,
 }
 
 LoadSettings SettingsOf(const Options& options, const TextureLayout& layout,
-                        const Messages& messages, ShadingProgram* shading) {
+                        const Messages& messages, GlObjects* objects) {
   LoadSettings settings;
   settings.layout = layout;
   settings.messages = &messages;
-  settings.shading = shading;
+  settings.objects = objects;
   settings.frame = options.frame;
   settings.camera = options.camera;
   return settings;
@@ -68,7 +68,8 @@ WindowFiles::WindowFiles(const Options& options, const TextureLayout& layout,
                          const Messages& messages)
     : options_(options),
       messages_(messages),
-      settings_(SettingsOf(options, layout, messages, &shading_)),
+      objects_(options.switches.noshaders),
+      settings_(SettingsOf(options, layout, messages, &objects_)),
       loader_(settings_) {
   spare_.spinning = false;  // an empty window stands still
   spare_.filelook = options.look == Options::kFileLook;
@@ -105,6 +106,11 @@ bool WindowFiles::Open(std::string& why) {
     messages_.Warn(result.why);
   }
   return false;
+}
+
+void WindowFiles::NewContext() {
+  objects_.NewContext();
+  SetUpGl(true);
 }
 
 void WindowFiles::SetUpGl(bool again) {

@@ -15,7 +15,7 @@
 #include "base/messages.h"
 #include "base/options.h"
 #include "modes/file_loader.h"
-#include "render/shading.h"
+#include "render/gl_objects.h"
 #include "scene/collection.h"
 #include "view/controls.h"
 
@@ -33,6 +33,8 @@ class WindowFiles {
   // Into the GL context now current: the file shown, and the title; `again`
   // in a new context of the same window, without the warnings.
   void SetUpGl(bool again = false);
+  // The window's GL context is a new one: its objects made whole again.
+  void NewContext();
 
   // A command of the window's own: next, previous, first or last file, or
   // the screenshot key. False for any other command.
@@ -69,7 +71,7 @@ class WindowFiles {
 
   const Options& options_;
   const Messages& messages_;
-  ShadingProgram shading_;  // made once, for every file
+  GlObjects objects_;  // the window's context's, for every file
   const LoadSettings settings_;
   Collection collection_;
   std::unique_ptr<LoadedFile> shown_;  // null: the file at the place refused

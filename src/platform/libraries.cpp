@@ -52,10 +52,8 @@ bool ShaderCacheCanBe() {
 
 }  // namespace
 
-void QuietenTheGl() {
-  static bool done = false;
-  if (done) return;
-  done = true;
+void SetLibrarySwitches(const Switches& switches) {
+  if (switches.videodriver.empty()) setenv("SDL_VIDEODRIVER", "x11", 1);
   Default("EGL_LOG_LEVEL", "fatal");  // its warnings, when a driver fails
   Default("LIBGL_DEBUG", "quiet");    // GLX's errors, likewise
   Default("MESA_DEBUG", "silent");

@@ -8,14 +8,17 @@
 #include <string>
 
 #include "base/messages.h"
+#include "base/options.h"
 
-// Keeps the GL's own lines off standard error (EGL's and GLX's warnings
-// when a driver fails, Mesa's when its shader cache cannot be made),
-// through their switches where the person has not set them. Before the GL
-// starts, while no other thread runs (the entry calls it for every run that
-// draws; the window and the offscreen surface call it again, to no effect);
-// once is enough.
-void QuietenTheGl();
+// The environment's switches that the programs set for the libraries, in
+// this one place: SDL's video driver (X11, where the person named none:
+// SDL would otherwise fall back to drivers that draw on a text console,
+// writing escape codes to the terminal), and the GL's own lines kept off
+// standard error (EGL's and GLX's warnings when a driver fails, Mesa's when
+// its shader cache cannot be made) where the person has not set them. The
+// entry calls it for every run that draws, before the GL starts and while
+// no other thread runs (setenv races with readers of the environment).
+void SetLibrarySwitches(const Switches& switches);
 
 // Where the X server fails under a window (it ends, closes the connection
 // or refuses a request), the run ends at once with status 1 and one line
@@ -39,7 +42,8 @@ class DisplayRefusals {
 // While one lives (a GL starting), what is written to standard error is
 // caught instead: the lines a library writes even when told to be quiet
 // ("failed to load driver"), kept to be part of a reason. Not where the
-// person set one of the GL's switches for its lines (QuietenTheGl first).
+// person set one of the GL's switches for its lines (SetLibrarySwitches
+// first).
 class CaughtErrors {
  public:
   CaughtErrors();

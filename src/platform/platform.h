@@ -11,6 +11,8 @@
 
 #include <string>
 
+#include "base/options.h"
+
 struct SDL_Surface;
 
 // The window both programs draw in.
@@ -25,6 +27,9 @@ struct WindowFormat {
   // A window for a picture, taken where it cannot be drawn offscreen: its
   // reasons do not point to --screenshot.
   bool forpicture = false;
+  // The environment's: the video driver and display, and whether each
+  // resize is to make a new GL context.
+  Switches switches;
 };
 
 // Whether the address space that the process may still map (under `ulimit
@@ -44,7 +49,9 @@ SDL_Surface* OpenGlWindow(const WindowFormat& format, std::string& why);
 
 // The window, made `width` x `height`. False, with the reason, when it
 // cannot be; `fresh` says whether the GL context is a new one, whose state
-// and textures are gone.
+// and objects are gone: SDL keeps the context where it can, and makes a new
+// one where it cannot, which the context current after it tells. The
+// `newcontexts` switch makes a new window and context at every resize.
 bool ResizeGlWindow(const WindowFormat& format, bool& fresh, std::string& why);
 
 // Closes the window and SDL's video.

@@ -2,27 +2,14 @@
 
 #include <GL/gl.h>
 
-#include <cstdlib>
-#include <cstring>
-
 #include "platform/libraries.h"
 #include "platform/platform.h"
-
-namespace {
-
-bool EglRefused() {
-  const char* no = std::getenv("MODELVIEWER_NO_EGL");
-  return no && std::strcmp(no, "1") == 0;
-}
-
-}  // namespace
 
 bool DrawingSurface::Open(const SurfaceFormat& format, std::string& why) {
   format_ = format;
   if (!RoomForGlContext(why)) return false;
   std::string eglwhy = "EGL is turned off (MODELVIEWER_NO_EGL=1)";
-  QuietenTheGl();
-  if (!EglRefused()) {
+  if (!format.switches.noegl) {
     std::unique_ptr<Offscreen> offscreen(new Offscreen());
     CaughtErrors caught;
     const bool started = offscreen->Start(eglwhy);
@@ -44,6 +31,7 @@ bool DrawingSurface::Open(const SurfaceFormat& format, std::string& why) {
   window.alphabits = format.alpha ? 8 : 0;
   window.samples = format.samples;
   window.forpicture = true;
+  window.switches = format.switches;
   std::string windowwhy;
   if (!OpenGlWindow(window, windowwhy)) {
     why =

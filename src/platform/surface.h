@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "base/options.h"
 #include "platform/offscreen.h"
 
 // What a drawing surface needs.
@@ -17,15 +18,15 @@ struct SurfaceFormat {
   int depthbits = 24;  // 16 or 24
   bool alpha = false;  // an alpha channel, read back with the picture
   int samples = 0;     // multisampling, where more than 1
+  Switches switches;   // the environment's: noegl, and a window's
 };
 
 class DrawingSurface {
  public:
   // Opens the surface and makes its GL context current, once
   // RoomForGlContext agrees. Both ways tried and failed give one line with
-  // both reasons. MODELVIEWER_NO_EGL=1 in the
-  // environment skips EGL (to compare the two, or to get around a broken
-  // EGL).
+  // both reasons. The noegl switch (MODELVIEWER_NO_EGL=1) skips EGL (to
+  // compare the two, or to get around a broken EGL).
   bool Open(const SurfaceFormat& format, std::string& why);
   // The picture just drawn: red, green, blue (and alpha, where the format
   // asks for it) bytes, bottom row first; of its bottom left `width` x

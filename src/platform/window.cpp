@@ -1,4 +1,3 @@
-#include <GL/gl.h>
 #include <SDL.h>
 #include <pthread.h>
 #include <sched.h>
@@ -7,10 +6,11 @@
 
 #include <cstdio>
 #include <cstdlib>
-#include <cstring>
 
 #include "platform/libraries.h"
 #include "platform/platform.h"
+// After the headers that name Status, which Xlib makes a macro.
+#include <GL/glx.h>
 
 namespace {
 
@@ -69,22 +69,20 @@ Uint32 WindowFlags(const WindowFormat& format) {
   return SDL_HWSURFACE | SDL_OPENGL | (format.resizable ? SDL_RESIZABLE : 0);
 }
 
-// SDL falls back to drivers that draw on a text console, writing escape
-// codes to the terminal; the X11 driver is taken unless one is asked for.
-bool ChooseVideoDriver(bool forpicture, std::string& why) {
-  const char* driver = std::getenv("SDL_VIDEODRIVER");
-  if (!driver || !*driver) {
-    setenv("SDL_VIDEODRIVER", "x11", 1);
-    driver = "x11";
-  }
-  const char* display = std::getenv("DISPLAY");
-  if (std::strcmp(driver, "x11") == 0 && (!display || !*display)) {
+// The X11 driver needs a display (the entry sets it as SDL's driver where
+// the person named none: SetLibrarySwitches).
+bool HasDisplay(const WindowFormat& format, std::string& why) {
+  const std::string& driver = format.switches.videodriver;
+  if ((driver.empty() || driver == "x11") && !format.switches.display) {
     why = "no display (DISPLAY is not set)";
-    if (!forpicture) why += "; --screenshot draws without one";
+    if (!format.forpicture) why += "; --screenshot draws without one";
     return false;
   }
   return true;
 }
+
+// The GL context current now, as the window system knows it.
+const void* CurrentContext() { return glXGetCurrentContext(); }
 
 // SDL's video and the window, as OpenGlWindow says.
 SDL_Surface* StartGlWindow(const WindowFormat& format, std::string& why) {
@@ -128,9 +126,7 @@ bool RoomForGlContext(std::string& why) {
 }
 
 SDL_Surface* OpenGlWindow(const WindowFormat& format, std::string& why) {
-  if (!ChooseVideoDriver(format.forpicture, why) || !RoomForGlContext(why))
-    return nullptr;
-  QuietenTheGl();
+  if (!HasDisplay(format, why) || !RoomForGlContext(why)) return nullptr;
   // A window that the X server refuses, or that the GL cannot draw in, is
   // one reason, with what they said of it, not their lines.
   DisplayRefusals refusals;
@@ -145,14 +141,35 @@ SDL_Surface* OpenGlWindow(const WindowFormat& format, std::string& why) {
   return nullptr;
 }
 
+namespace {
+
+// The window closed and opened again at the new size, with a new GL
+// context, its title and key repeat kept.
+bool Reopen(const WindowFormat& format, std::string& why) {
+  char* title = nullptr;
+  SDL_WM_GetCaption(&title, nullptr);
+  const std::string kept = title ? title : "";
+  int delay = 0, interval = 0;
+  SDL_GetKeyRepeat(&delay, &interval);
+  SDL_QuitSubSystem(SDL_INIT_VIDEO);
+  if (!OpenGlWindow(format, why)) return false;
+  SetWindowTitle(kept);
+  SDL_EnableKeyRepeat(delay, interval);
+  return true;
+}
+
+}  // namespace
+
 bool ResizeGlWindow(const WindowFormat& format, bool& fresh, std::string& why) {
-  if (!SDL_SetVideoMode(format.width, format.height, 32, WindowFlags(format))) {
+  const void* before = CurrentContext();
+  if (format.switches.newcontexts) {
+    if (!Reopen(format, why)) return false;
+  } else if (!SDL_SetVideoMode(format.width, format.height, 32,
+                               WindowFlags(format))) {
     why = std::string("cannot resize the window: ") + SDL_GetError();
     return false;
   }
-  // Where the platform gives a new GL context, the state set before is
-  // gone with the old one (lighting is on in ours from the start).
-  fresh = !glIsEnabled(GL_LIGHTING);
+  fresh = format.switches.newcontexts || CurrentContext() != before;
   return true;
 }
 

@@ -66,14 +66,13 @@ void SceneRenderer::SetUpState() {
   // Highlights on textured faces too: the specular term is added after the
   // texture.
   glLightModeli(GL_LIGHT_MODEL_COLOR_CONTROL, GL_SEPARATE_SPECULAR_COLOR);
-  glBlendFunc(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA);
   glTexEnvi(GL_TEXTURE_ENV, GL_TEXTURE_ENV_MODE, GL_MODULATE);
   glEnableClientState(GL_VERTEX_ARRAY);
   glEnableClientState(GL_NORMAL_ARRAY);
   // The keyframer's scales would change the normals' length.
   glEnable(GL_NORMALIZE);
   shaderwarning_.clear();
-  if (!shading_.Tried() && !shading_.Build(shaderwarning_))
+  if (!objects_.SetUpShading(shaderwarning_))
     shaderwarning_ = "lit per vertex: " + shaderwarning_;
   mapswarning_.clear();
   if (!shading_.Ready() && HasDrawnBumpsOrReflections(scene_))
@@ -137,14 +136,13 @@ void SceneRenderer::UseMaterial(int material, bool hascoords, bool wireframe) {
   look.opacitymapped = t.opacity.name != 0;
   look.alphasource = m.opacitymap.AlphaSource();
   look.cutout = Cutout(material, hascoords);
-  if (look.textured) BindMap(0, t.texture, m.texture);
-  if (look.specularmapped) BindMap(1, t.specular, m.specularmap);
-  if (look.opacitymapped) BindMap(2, t.opacity, m.opacitymap);
+  if (look.textured) BindMap(kColourUnit, t.texture, m.texture);
+  if (look.specularmapped) BindMap(kSpecularUnit, t.specular, m.specularmap);
+  if (look.opacitymapped) BindMap(kOpacityUnit, t.opacity, m.opacitymap);
   if (shading_.Ready()) UseBumpsAndReflections(material, hascoords, look);
   SetColours(m, look.textured);
-  if (shading_.Ready()) {
-    shading_.Use(look, m.shininess > 0 && m.strength > 0);
-  } else {
+  if (!shading_.Ready() ||
+      !shading_.Use(look, m.shininess > 0 && m.strength > 0)) {
     if (look.textured)
       glEnable(GL_TEXTURE_2D);
     else
@@ -168,12 +166,12 @@ void SceneRenderer::UseBumpsAndReflections(int material, bool hascoords,
     look.bumptexel[0] = 1.0f / t.bump.width;
     look.bumptexel[1] = 1.0f / t.bump.height;
     look.bump = kBumpSlope * m.bumpmap.amount;
-    BindMap(3, t.bump, m.bumpmap);
+    BindMap(kBumpUnit, t.bump, m.bumpmap);
   }
   if (t.reflection.name) {
     look.reflectionmapped = true;
     look.reflection = m.reflectionmap.amount;
-    BindMap(4, t.reflection, m.reflectionmap);
+    BindMap(kReflectionUnit, t.reflection, m.reflectionmap);
   }
 }
 
@@ -322,6 +320,13 @@ void SceneRenderer::DrawTransparent(const FrameView& frame,
   }
 }
 
+std::vector<std::string> SceneRenderer::TakeLookWarnings() {
+  std::vector<std::string> warnings = look_.TakeWarnings();
+  for (std::string& warning : shading_.TakeWarnings())
+    warnings.push_back(std::move(warning));
+  return warnings;
+}
+
 bool SceneRenderer::Draw(const FrameView& frame) {
   queuedwork_ = queuedpixels_ = 0;
   // A multisampled picture fills each of a pixel's samples.
@@ -351,11 +356,21 @@ bool SceneRenderer::Draw(const FrameView& frame) {
     DrawTransparent(frame, plan, later);
   } catch (const GivenUp&) {
     whole = false;
+  } catch (...) {  // a stop request, or memory
+    EndFrame();
+    throw;
   }
-  // The state the next frame starts from, however this one ended.
+  EndFrame();
+  return whole;
+}
+
+// The state that every frame starts from, however the last one ended: the
+// blending pass's and the last material's undone.
+void SceneRenderer::EndFrame() {
   if (entered_) Leave();
   glDepthMask(GL_TRUE);
   glDisable(GL_BLEND);
+  glPolygonMode(GL_FRONT_AND_BACK, GL_FILL);
+  glFrontFace(GL_CCW);
   if (shading_.Ready()) shading_.Stop();
-  return whole;
 }

@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "render/file_look.h"
+#include "render/gl_objects.h"
 #include "render/render.h"
 #include "render/shading.h"
 #include "render/textures.h"
@@ -43,17 +44,21 @@ struct FrameView {
 
 class SceneRenderer {
  public:
-  // `shading`, where given, is a shading program that outlives the
-  // renderer and serves every renderer in the same GL context, so that its
-  // programs are made once for a folder of files.
-  explicit SceneRenderer(const Scene& scene, ShadingProgram* shading = nullptr)
-      : scene_(scene), shading_(shading ? *shading : own_), look_(scene) {}
+  // `objects`: the GL context's objects, which outlive the renderer; their
+  // shading programs serve every renderer in the context, so that they are
+  // made once for a folder of files, and their textures are the scene's.
+  SceneRenderer(const Scene& scene, GlObjects& objects)
+      : scene_(scene),
+        objects_(objects),
+        textures_(objects.textures()),
+        shading_(objects.shading()),
+        look_(scene) {}
 
   SceneTextures& textures() { return textures_; }
 
   // The GL state this renderer draws with, once in each GL context: the
   // studio's lights, colours from the materials, vertex arrays, and the
-  // shading program.
+  // shading programs (made whole by the context's objects).
   void SetUpState();
   // Why faces are lit per vertex by OpenGL 1.1 instead of per pixel, or ""
   // where the shading program draws.
@@ -67,8 +72,9 @@ class SceneRenderer {
   // The placements that the last frame left out, or drew in part, for the
   // area they would cover.
   size_t LeftOutForArea() const { return leftout_; }
-  // What the file's look found worth a warning since last asked, once each.
-  std::vector<std::string> TakeLookWarnings() { return look_.TakeWarnings(); }
+  // What the file's look, or a shading program refused, found worth a
+  // warning since last asked, once each.
+  std::vector<std::string> TakeLookWarnings();
 
  private:
   struct Later {
@@ -92,10 +98,11 @@ class SceneRenderer {
   std::vector<Later> DrawOpaque(const FrameView& frame, const FramePlan& plan);
   void DrawTransparent(const FrameView& frame, const FramePlan& plan,
                        std::vector<Later>& later);
+  void EndFrame();
 
   const Scene& scene_;
-  SceneTextures textures_;
-  ShadingProgram own_;
+  GlObjects& objects_;
+  SceneTextures& textures_;
   ShadingProgram& shading_;
   FrameLook look_;
   std::string shaderwarning_, mapswarning_;

@@ -2,9 +2,10 @@
 
 #include <algorithm>
 #include <cstdlib>
-#include <cstring>
 #include <string>
 #include <vector>
+
+#include "images/image_files.h"
 
 namespace {
 
@@ -118,7 +119,7 @@ uniform sampler2D bumpmap;
 uniform vec3 bumping;
 uniform bool bumpuntiled;
 float Height(vec2 st) {
-  return dot(texture2D(bumpmap, st).rgb, vec3(0.299, 0.587, 0.114));
+  return dot(texture2D(bumpmap, st).rgb, BRIGHTNESS);
 }
 vec3 Unit(vec3 v) {
   float l = length(v);
@@ -129,7 +130,7 @@ vec3 Unit(vec3 v) {
 // position and the coordinates change from pixel to pixel, so that no
 // tangents are needed.
 vec3 Bumped(vec3 n, vec3 p) {
-  vec2 st = At(3);
+  vec2 st = At(BUMP_UNIT);
   vec3 dpx = dFdx(p), dpy = dFdy(p);
   vec2 dstx = dFdx(st), dsty = dFdy(st);
   vec3 across = cross(dpy, n), up = cross(n, dpx);
@@ -187,7 +188,7 @@ void main() {
   // the highlight added.
   vec4 texel = vec4(1.0);
 #ifdef TEXTURED
-  texel = texture2D(colourmap, At(0));
+  texel = texture2D(colourmap, At(COLOUR_UNIT));
 #endif
   vec4 c = vec4(clamp(gl_FrontMaterial.emission.rgb + lit * gl_Color.rgb,
                       0.0, 1.0), gl_Color.a) * texel;
@@ -195,7 +196,7 @@ void main() {
   highlight *= gl_Color.rgb * texel.rgb;
 #endif
 #ifdef SPECULARMAPPED
-  highlight *= texture2D(specularmap, At(1)).rgb;
+  highlight *= texture2D(specularmap, At(SPECULAR_UNIT)).rgb;
 #endif
 #ifdef REFLECTING
   highlight += Reflected(n, position);
@@ -205,8 +206,8 @@ void main() {
   c.rgb = mix(c.rgb, gl_Fog.color.rgb, Fogged());
 #endif
 #ifdef OPACITYMAPPED
-  vec4 o = texture2D(opacitymap, At(2));
-  c.a *= alphasource ? o.a : dot(o.rgb, vec3(0.299, 0.587, 0.114));
+  vec4 o = texture2D(opacitymap, At(OPACITY_UNIT));
+  c.a *= alphasource ? o.a : dot(o.rgb, BRIGHTNESS);
 #endif
 #ifdef CUTOUT
   if (c.a < 0.5) discard;
@@ -221,12 +222,35 @@ bool HasShaders() {
   return version && std::atoi(version) >= 2;
 }
 
+// What the programs share with the code that feeds them: the maps' texture
+// units and the weights of a pixel's brightness.
+std::string SharedDefines() {
+  std::string defines;
+  const struct {
+    const char* name;
+    TextureUnit unit;
+  } units[] = {{"COLOUR_UNIT", kColourUnit},
+               {"SPECULAR_UNIT", kSpecularUnit},
+               {"OPACITY_UNIT", kOpacityUnit},
+               {"BUMP_UNIT", kBumpUnit},
+               {"REFLECTION_UNIT", kReflectionUnit}};
+  for (const auto& u : units)
+    defines += std::string("#define ") + u.name + " " +
+               std::to_string(static_cast<int>(u.unit)) + "\n";
+  defines += "#define BRIGHTNESS vec3(";
+  for (int k = 0; k < 3; ++k)
+    defines +=
+        (k ? ", " : "") + std::to_string(kBrightnessWeights[k]) + ".0 / 1000.0";
+  return defines + ")\n";
+}
+
 GLuint Compile(GLenum kind, const std::string& defines, const char* body,
                std::string& why) {
-  const char* parts[] = {"#version 120\n", defines.c_str(), kLighting,
-                         kVaryings, body};
+  static const std::string shared = SharedDefines();
+  const char* parts[] = {"#version 120\n", shared.c_str(), defines.c_str(),
+                         kLighting,        kVaryings,      body};
   const GLuint shader = glCreateShader(kind);
-  glShaderSource(shader, 5, parts, nullptr);
+  glShaderSource(shader, 6, parts, nullptr);
   glCompileShader(shader);
   GLint compiled = GL_FALSE;
   glGetShaderiv(shader, GL_COMPILE_STATUS, &compiled);
@@ -256,16 +280,19 @@ GLuint Link(const std::string& defines, std::string& why) {
   GLint linked = GL_FALSE;
   glGetProgramiv(program, GL_LINK_STATUS, &linked);
   if (!linked) {
-    why = "the shaders do not link";
+    std::vector<char> log(1024, '\0');
+    glGetProgramInfoLog(program, static_cast<GLsizei>(log.size()), nullptr,
+                        log.data());
+    why = std::string("the shaders do not link: ") + log.data();
     glDeleteProgram(program);
     return 0;
   }
   glUseProgram(program);
-  glUniform1i(glGetUniformLocation(program, "colourmap"), 0);
-  glUniform1i(glGetUniformLocation(program, "specularmap"), 1);
-  glUniform1i(glGetUniformLocation(program, "opacitymap"), 2);
-  glUniform1i(glGetUniformLocation(program, "bumpmap"), 3);
-  glUniform1i(glGetUniformLocation(program, "reflectionmap"), 4);
+  glUniform1i(glGetUniformLocation(program, "colourmap"), kColourUnit);
+  glUniform1i(glGetUniformLocation(program, "specularmap"), kSpecularUnit);
+  glUniform1i(glGetUniformLocation(program, "opacitymap"), kOpacityUnit);
+  glUniform1i(glGetUniformLocation(program, "bumpmap"), kBumpUnit);
+  glUniform1i(glGetUniformLocation(program, "reflectionmap"), kReflectionUnit);
   glUseProgram(0);
   return program;
 }
@@ -332,11 +359,16 @@ ShadingProgram::Program ShadingProgram::Made(unsigned int key,
   return p;
 }
 
-bool ShadingProgram::Build(std::string& why) {
+void ShadingProgram::Forget() {
   programs_.clear();
-  tried_ = true;
-  const char* off = std::getenv("MODELVIEWER_NO_SHADERS");
-  if (off && std::strcmp(off, "1") == 0) {
+  ready_ = false;
+}
+
+bool ShadingProgram::Build(bool off, std::string& why) {
+  for (const auto& program : programs_)
+    if (program.second.name) glDeleteProgram(program.second.name);
+  programs_.clear();
+  if (off) {
     why = "shaders are turned off (MODELVIEWER_NO_SHADERS=1)";
     return ready_ = false;
   }
@@ -351,16 +383,23 @@ bool ShadingProgram::Build(std::string& why) {
   return ready_ = program.name != 0;
 }
 
-void ShadingProgram::Use(const Look& look, bool shiny) {
+bool ShadingProgram::Use(const Look& look, bool shiny) {
   const unsigned int key = KeyOf(look, shiny) | lightingkey_;
   auto known = programs_.find(key);
   if (known == programs_.end()) {
     std::string why;
     known = programs_.emplace(key, Made(key, why)).first;
+    if (!known->second.name && !saidrefused_) {
+      saidrefused_ = true;
+      warnings_.push_back(
+          "lit per vertex where a shading program is "
+          "refused: " +
+          why);
+    }
   }
   Program& p = known->second;
   glUseProgram(p.name);
-  if (!p.name) return;
+  if (!p.name) return false;
   if (look.opacitymapped) glUniform1i(p.alphasource, look.alphasource);
   if (lighting_.on && p.lit != lit_) {
     p.lit = lit_;
@@ -372,6 +411,13 @@ void ShadingProgram::Use(const Look& look, bool shiny) {
     glUniform1i(p.bumpuntiled, look.bumpuntiled);
   }
   if (look.reflectionmapped) glUniform1f(p.reflection, look.reflection);
+  return true;
+}
+
+std::vector<std::string> ShadingProgram::TakeWarnings() {
+  std::vector<std::string> taken;
+  taken.swap(warnings_);
+  return taken;
 }
 
 void ShadingProgram::Stop() { glUseProgram(0); }

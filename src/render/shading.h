@@ -10,10 +10,21 @@
 
 #include <map>
 #include <string>
+#include <vector>
 
 #include "render/render.h"
 #include "scene/lighting.h"
 #include "scene/materials.h"
+
+// The texture unit of each of a material's maps, here and in the shading
+// programs.
+enum TextureUnit : int {
+  kColourUnit = 0,
+  kSpecularUnit = 1,
+  kOpacityUnit = 2,
+  kBumpUnit = 3,
+  kReflectionUnit = 4
+};
 
 // What one draw call is lit and coloured by, beside the GL's own light,
 // material and texture state.
@@ -22,11 +33,11 @@ struct Look {
   bool textured = false, specularmapped = false, opacitymapped = false;
   bool alphasource = false;  // the opacity map's alpha, not its brightness
   bool cutout = false;       // alpha below one half is not drawn
-  // A bump map (texture unit 3): its texel's width and height in the map's
+  // A bump map (kBumpUnit): its texel's width and height in the map's
   // coordinates, how steep its bumps are, and whether it shows only once.
   bool bumpmapped = false, bumpuntiled = false;
   float bumptexel[2] = {0, 0}, bump = 0;
-  // A reflection map (texture unit 4) and its amount.
+  // A reflection map (kReflectionUnit) and its amount.
   bool reflectionmapped = false;
   float reflection = 0;
 };
@@ -53,21 +64,25 @@ class ShadingProgram {
   ShadingProgram& operator=(const ShadingProgram&) = delete;
   ~ShadingProgram();
 
-  // Compiles and links the program in the GL context now current. False,
-  // with the reason, where the GL has no shaders or refuses the program, or
-  // MODELVIEWER_NO_SHADERS=1 asks for the fixed-function path.
-  bool Build(std::string& why);
+  // Compiles and links the first program in the GL context now current.
+  // False, with the reason, where the GL has no shaders or refuses the
+  // program, or `off` asks for the fixed-function path.
+  bool Build(bool off, std::string& why);
   bool Ready() const { return ready_; }
-  // Whether Build was called: a GL without shaders is found, and said, once.
-  bool Tried() const { return tried_; }
+  // The programs went with their GL context: their names are dropped, not
+  // deleted, and Build is to be called again in the new one.
+  void Forget();
   // Draws what follows with `look` (the program must be ready); `shiny`
   // where the material has highlights. Each look's program is made the
-  // first time it is asked for.
-  void Use(const Look& look, bool shiny);
+  // first time it is asked for. False where the GL refuses that program:
+  // the fixed-function path is to draw, and TakeWarnings says why, once.
+  bool Use(const Look& look, bool shiny);
   // Back to the fixed-function path.
   void Stop();
   // The studio's lights, or the file's, for what Use draws from now on.
   void SetLighting(const FileLighting& lighting);
+  // Why a look's program was refused, the first time one was; once.
+  std::vector<std::string> TakeWarnings();
 
  private:
   // A linked program (0: one the GL refused) and where its uniforms are.
@@ -79,11 +94,13 @@ class ShadingProgram {
   };
   Program Made(unsigned int key, std::string& why) const;
 
-  bool ready_ = false, tried_ = false;
+  bool ready_ = false;
   std::map<unsigned int, Program> programs_;  // by look
   FileLighting lighting_;
   unsigned int lightingkey_ = 0;  // the bits of the key that lighting sets
   unsigned int lit_ = 1;          // counts the lightings set
+  bool saidrefused_ = false;
+  std::vector<std::string> warnings_;
 };
 
 #endif

@@ -1,5 +1,5 @@
-// Textures: images uploaded to the GL, and a scene's textures found beside
-// its file, each image file decoded once.
+// Textures: images uploaded to the GL, and a scene's textures, uploaded
+// from its maps as the images room finds and decodes them (scene_maps.h).
 #ifndef MODELVIEWER_TEXTURES_H
 #define MODELVIEWER_TEXTURES_H
 
@@ -8,9 +8,9 @@
 #include <string>
 #include <vector>
 
-#include "base/file_names.h"
 #include "base/input_files.h"
 #include "images/image_files.h"
+#include "images/scene_maps.h"
 #include "render/render.h"
 #include "scene/scene.h"
 
@@ -31,23 +31,13 @@ struct TextureLayout {
   int mostside = 0;
 };
 
-// The most pixels that the images of one file's maps keep in all (as many
-// as 16 images of 1024 x 1024): past it, each is scaled down alike. The GL
-// holds 4 bytes a pixel.
-const long long kMostMapPixels = 16ll << 20;
-// The most pixels decoded for one file's maps (4 images of the largest
-// size, 64 of 2048 x 2048): decoding takes about 10 ms a megapixel, most of
-// it zlib's, whatever size the image is kept at. Images past it are left
-// out.
-const long long kMostMapPixelsRead = 256ll << 20;
-
 // The layout of the viewing mode, whose opaque images use `opaque`.
 TextureLayout ViewingLayout(GLenum opaque);
 
 // Uploads `image` as texture `name` in `layout`, scaled to powers of two
-// where the GL needs them, and leaves texturing on with it bound. False,
-// with the reason, when it cannot be used or the GL refuses it; `alpha`
-// says whether it went up with its alpha channel.
+// where the GL needs them, and leaves it bound; texturing is the drawer's
+// to turn on. False, with the reason, when it cannot be used or the GL
+// refuses it; `alpha` says whether it went up with its alpha channel.
 bool UploadTexture(GLuint name, const Image& image, const TextureLayout& layout,
                    std::string& why, bool* alpha = nullptr);
 // The same, freeing the image's pixels once they are laid out for the GL,
@@ -73,25 +63,29 @@ struct MaterialTextures {
 // The textures of a scene's materials: their texture, specular, opacity,
 // bump and reflection maps, each image file beside the model decoded once,
 // however many materials, maps or names lead to it, and all of them within
-// kMostMapPixels.
+// kMostMapPixels (scene_maps.h).
 class SceneTextures {
  public:
   SceneTextures() = default;
   SceneTextures(const SceneTextures&) = delete;
   SceneTextures& operator=(const SceneTextures&) = delete;
   // Frees the textures in the GL context current then.
-  ~SceneTextures();
+  ~SceneTextures() { Free(); }
 
-  // Finds, decodes and uploads the maps of the materials that some face
-  // shows, noting each file read in `inputs`: first every image's size from
-  // its header, then each decoded at the size that its share of the pixels
-  // gives it, one at a time. An image that cannot be used gives one warning
-  // (`warnings`), and its faces keep their material's colour; images scaled
-  // down to keep within kMostMapPixels give one warning together, and so do
-  // images left out past kMostMapPixelsRead.
+  // Uploads the maps of the materials that some face shows, in place of
+  // the textures held, as SceneMaps finds and decodes them (noting each
+  // file read in `inputs`), each uploaded before the next is decoded. An
+  // image that cannot be used gives one warning (`warnings`), and its faces
+  // keep their material's colour.
   void Load(const Scene& scene, const std::string& file,
             const TextureLayout& layout, InputFiles& inputs,
             std::vector<std::string>& warnings);
+
+  // Frees the textures in the GL context current.
+  void Free();
+  // The textures went with their GL context: their names are dropped, not
+  // deleted.
+  void Forget();
 
   // Material m's textures; none for -1.
   const MaterialTextures& Of(int material) const {
@@ -100,31 +94,11 @@ class SceneTextures {
   }
 
  private:
-  // An image file that a map names: where it is, the name that first led
-  // there, its size and the size it is decoded at.
-  struct MapImage {
-    std::string path, stored;
-    FileId id;
-    ImageSize size, fit;
-  };
-
-  void Find(const std::string& stored, const std::string& file,
-            InputFiles& inputs, std::vector<std::string>& warnings);
-  void Fit(const TextureLayout& layout, const std::string& file,
-           std::vector<std::string>& warnings);
-  Texture Decode(const MapImage& image, const TextureLayout& layout,
-                 std::string& why);
+  bool Take(size_t index, Image& image, const TextureLayout& layout,
+            std::string& why);
 
   std::vector<MaterialTextures> materials_;
-  // Each image once (its texture beside it), by the name stored and by the
-  // file it leads to: an index into images_, or -1 for none.
-  std::vector<MapImage> images_;
-  std::vector<Texture> textures_;
-  std::map<std::string, int> byname_;
-  std::map<FileId, int> byfile_;
-  std::unique_ptr<FileNames> names_;
-  double read_ = 0;  // pixels of the images to decode
-  int leftout_ = 0;  // images left out past kMostMapPixelsRead
+  std::vector<Texture> textures_;  // by the image each is uploaded from
 };
 
 #endif

@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cmath>
 
+#include "scene/chunk_ids.h"
+
 std::vector<chunk_header> Within(Loader3DS& loader,
                                  const chunk_header& parent) {
   std::vector<chunk_header> children = loader.Children(parent);
@@ -86,9 +88,7 @@ float Clamped(float value, float low, float high, float otherwise) {
 
 namespace {
 
-const unsigned int kColourFloat = 0x0010, kColourBytes = 0x0011;
-const unsigned int kColourBytesGamma = 0x0012, kColourFloatLinear = 0x0013;
-const unsigned int kPercentInt = 0x0030, kPercentFloat = 0x0031;
+using namespace chunk_ids;
 
 bool IsColour(unsigned int id) {
   return id == kColourFloat || id == kColourBytes || id == kColourBytesGamma ||

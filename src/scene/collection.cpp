@@ -11,6 +11,7 @@
 #include <cstring>
 
 #include "base/chunk_format.h"
+#include "base/input_files.h"
 #include "base/messages.h"
 #include "base/stop.h"
 
@@ -62,13 +63,12 @@ bool NaturalLess(const std::string& a, const std::string& b) {
 }
 
 bool StartsAsModel(const std::string& path) {
-  const int fd =
-      open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
-  if (fd < 0) return false;
   struct stat info;
+  std::string why;
+  const int fd = OpenRegular(path, info, why);
+  if (fd < 0) return false;
   unsigned char header[kChunkHeaderSize];
   const bool model =
-      fstat(fd, &info) == 0 && S_ISREG(info.st_mode) &&
       read(fd, header, sizeof header) == static_cast<ssize_t>(sizeof header) &&
       NamesMainChunk(header);
   close(fd);
@@ -86,7 +86,7 @@ bool ModelsInFolder(const std::string& dir, std::vector<std::string>& files,
   std::vector<std::string> names;
   size_t seen = 0;
   while (const dirent* entry = readdir(folder)) {
-    if ((++seen & 0xFFF) == 0 && StopRequested()) break;
+    if (StopCheckDue(++seen) && StopRequested()) break;
     const std::string name = entry->d_name;
     if (name.empty() || name[0] == '.') continue;
     if (StartsAsModel(prefix + name)) names.push_back(name);

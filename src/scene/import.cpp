@@ -9,12 +9,13 @@
 #include "base/messages.h"
 #include "base/stop.h"
 #include "scene/chunk_cursor.h"
+#include "scene/chunk_ids.h"
 #include "scene/smoothing.h"
 
 namespace {
 
-const unsigned int kMeshMatrix = 0x4160;
-const unsigned int kCamera = 0x4700, kLight = 0x4600;
+using namespace chunk_ids;
+
 const unsigned int kMeshMatrixBytes = 48;  // X, Y, Z axes and origin
 
 struct MeshChunks {
@@ -196,7 +197,7 @@ void Place(Scene& scene) {
   bool unusable = false;
   Placer placer(scene);
   for (size_t n = 0; n < kf.nodes.size(); ++n) {
-    if ((n & 0xFFFF) == 0) StopPoint();
+    StopPointEvery(n);
     const KeyframeNode& node = kf.nodes[n];
     if (node.kind != NodeKind::kObject || kf.NameOf(node) == kDummyNode)
       continue;
@@ -479,7 +480,7 @@ bool ImportScene(Loader3DS& loader, Scene& scene, std::string& why) {
   chunk_header main;
   scene.recognised = loader.ReadMainHeader(&main) == CHUNK_MAIN;
   if (!scene.recognised) {
-    why = "not a 3DS file (no main chunk 0x4D4D)";
+    why = kNoMainChunk;
     return false;
   }
   // What is there is shown, but the file is said to be incomplete.

@@ -5,26 +5,18 @@
 
 #include "base/stop.h"
 #include "scene/chunk_cursor.h"
+#include "scene/chunk_ids.h"
 #include "scene/rotation.h"
 
 namespace {
 
-const unsigned int kKeyframer = 0xB000;
-const unsigned int kFovTrack = 0xB023, kRollTrack = 0xB024;
-const unsigned int kSegment = 0xB008, kNodeId = 0xB030, kNodeHeader = 0xB010;
-const unsigned int kInstanceName = 0xB011, kPivot = 0xB013;
-const unsigned int kPositionTrack = 0xB020, kRotationTrack = 0xB021;
-const unsigned int kScaleTrack = 0xB022, kHideTrack = 0xB029;
-const unsigned int kColourTrack = 0xB025, kHotspotTrack = 0xB027;
-const unsigned int kFalloffTrack = 0xB028;
+using namespace chunk_ids;
+
 const int kNoParent = 0xFFFF;
 const unsigned int kTrackHeader = 2 + 8 + 4;  // flags, unused, key count
 const unsigned int kKeyHeader = 6;            // frame and spline flags
 
-// The node chunks, 0xB001 to 0xB007: ambient, object, camera, camera
-// target, omni light, spot target, spot light.
-const unsigned int kFirstNode = 0xB001, kLastNode = 0xB007;
-
+// The node chunks in their order (chunk_ids.h).
 NodeKind KindOf(unsigned int id) {
   static const NodeKind kKinds[] = {NodeKind::kAmbient, NodeKind::kObject,
                                     NodeKind::kCamera,  NodeKind::kTarget,
@@ -136,7 +128,7 @@ class NodeReader {
     unsigned int count = in.Uint();
     track.first = static_cast<unsigned int>(kf_.keys.size());
     for (unsigned int k = 0; k < count; ++k) {
-      if ((k & 0xFFFF) == 0) StopPoint();
+      StopPointEvery(k);
       TrackKey key;
       if (!ReadKey(in, values, key)) break;
       kf_.keys.push_back(key);
@@ -159,7 +151,7 @@ class NodeReader {
     kf_.hides.reserve(kf_.hides.size() + std::min<unsigned long long>(
                                              count, in.Left() / kKeyHeader));
     for (unsigned int k = 0; k < count; ++k) {
-      if ((k & 0xFFFF) == 0) StopPoint();
+      StopPointEvery(k);
       TrackKey key;
       if (!ReadKey(in, 0, key)) break;
       kf_.hides.push_back(static_cast<unsigned int>(key.frame));
@@ -243,7 +235,7 @@ std::vector<int> ParentsFirst(std::vector<KeyframeNode>& nodes, bool& looped) {
   std::vector<int> state(nodes.size(), kNew), order, path;
   order.reserve(nodes.size());
   for (size_t start = 0; start < nodes.size(); ++start) {
-    if ((start & 0xFFFF) == 0) StopPoint();
+    StopPointEvery(start);
     for (int n = static_cast<int>(start); n >= 0 && state[n] == kNew;
          n = nodes[n].parent) {
       state[n] = kOnPath;
@@ -350,7 +342,7 @@ Keyframer ReadKeyframer(Loader3DS& loader, const chunk_header& main) {
   bool segment = false;
   size_t walked = 0;
   for (const chunk_header& c : Within(loader, section)) {
-    if ((++walked & 0xFFFF) == 0) StopPoint();
+    StopPointEvery(++walked);
     if (c.id == kSegment) {
       ChunkCursor in(loader, c);
       if (!in.Has(8)) continue;

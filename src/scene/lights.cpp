@@ -4,18 +4,15 @@
 #include <cmath>
 
 #include "scene/chunk_cursor.h"
+#include "scene/chunk_ids.h"
 
 namespace {
 
-const unsigned int kSpot = 0x4610, kSpotRoll = 0x4656, kOff = 0x4620;
-const unsigned int kAttenuate = 0x4625, kInnerRange = 0x4659;
-const unsigned int kOuterRange = 0x465A, kMultiplier = 0x465B;
+using namespace chunk_ids;
+
 const unsigned int kPositionBytes = 12, kSpotBytes = 20;  // floats before
                                                           // the sub-chunks
-const unsigned int kAmbient = 0x2100, kSolid = 0x1200, kGradient = 0x1300;
-const unsigned int kUseBitmap = 0x1101, kUseSolid = 0x1201;
-const unsigned int kUseGradient = 0x1301, kGradientBytes = 4;
-const unsigned int kFog = 0x2200, kUseFog = 0x2201, kFogBackground = 0x2210;
+const unsigned int kGradientBytes = 4;
 const unsigned int kFogBytes = 16;
 
 // The largest float within kFarthest (the nearest float to it is beyond).

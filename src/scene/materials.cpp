@@ -1,21 +1,11 @@
 #include "scene/materials.h"
 
 #include "scene/chunk_cursor.h"
+#include "scene/chunk_ids.h"
 
 namespace {
 
-const unsigned int kMaterialName = 0xA000;
-const unsigned int kDiffuse = 0xA020;
-const unsigned int kMapFileName = 0xA300;
-const unsigned int kSpecular = 0xA030, kShininess = 0xA040;
-const unsigned int kShininessStrength = 0xA041, kTransparency = 0xA050;
-const unsigned int kTwoSided = 0xA081, kSelfIllumination = 0xA084;
-const unsigned int kMapUScale = 0xA354, kMapVScale = 0xA356;
-const unsigned int kMapUOffset = 0xA358, kMapVOffset = 0xA35A;
-const unsigned int kMapRotation = 0xA35C, kMapFlags = 0xA351;
-const unsigned int kShading = 0xA100, kWire = 0xA085;
-const unsigned int kSpecularMap = 0xA204, kOpacityMap = 0xA210;
-const unsigned int kBumpMap = 0xA230, kReflectionMap = 0xA220;
+using namespace chunk_ids;
 
 float Unit(float value) { return Clamped(value, 0, 1, 0); }
 
@@ -107,7 +97,7 @@ SceneMaterial ReadMaterial(Loader3DS& loader, const chunk_header& chunk) {
       m.wire = true;
     } else if (c.id == kShading) {
       ReadShading(loader, c, m);
-    } else if (c.id == CHUNK_TEXTUREMAP && !mapped) {
+    } else if (c.id == kTextureMap && !mapped) {
       m.texture = ReadMap(loader, c);
       mapped = true;
     } else if (c.id == kSpecularMap && !specularmapped) {

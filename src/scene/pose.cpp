@@ -93,7 +93,7 @@ void PoseNodes(const Scene& scene, double frame, std::vector<Matrix>& world,
   world.resize(scene.posed.size());
   shown.resize(scene.posed.size());
   for (size_t i = 0; i < scene.posed.size(); ++i) {
-    if ((i & 0xFFFF) == 0) StopPoint();
+    StopPointEvery(i);
     const KeyframeNode& node = kf.nodes[scene.posed[i]];
     const Matrix local = NodeMatrix(kf, node, frame);
     const int parent = node.parent >= 0 ? scene.slot[node.parent] : -1;
@@ -105,14 +105,11 @@ void PoseNodes(const Scene& scene, double frame, std::vector<Matrix>& world,
 // Whether the placement's mesh box, moved by `m`, stays finite.
 bool FiniteBox(const SceneMesh& mesh, const Matrix& m) {
   if (!Finite(m)) return false;
-  for (int corner = 0; corner < 8; ++corner) {
-    float p[3];
-    BoxCorner(mesh, corner, p);
-    float q[3];
-    Transform(m, p, q);
+  float corners[8][3];
+  MovedBoxCorners(mesh, m, corners);
+  for (const float* q : corners)
     if (!std::isfinite(q[0]) || !std::isfinite(q[1]) || !std::isfinite(q[2]))
       return false;
-  }
   return true;
 }
 
@@ -127,16 +124,21 @@ std::vector<float> BoxCorners(const SceneMesh& mesh) {
 // The box of the placement's mesh, moved by `m`, added to the box.
 void GrowByMesh(const SceneMesh& mesh, const Matrix& m, bool& bounded,
                 float* low, float* high) {
-  for (int corner = 0; corner < 8; ++corner) {
-    float p[3];
-    BoxCorner(mesh, corner, p);
-    float q[3];
-    Transform(m, p, q);
-    GrowBox(q, bounded, low, high);
-  }
+  float corners[8][3];
+  MovedBoxCorners(mesh, m, corners);
+  for (const float* q : corners) GrowBox(q, bounded, low, high);
 }
 
 }  // namespace
+
+void MovedBoxCorners(const SceneMesh& mesh, const Matrix& m,
+                     float corners[8][3]) {
+  for (int corner = 0; corner < 8; ++corner) {
+    float p[3];
+    BoxCorner(mesh, corner, p);
+    Transform(m, p, corners[corner]);
+  }
+}
 
 double AnimationFrame(const Keyframer& kf, double startframe, double elapsed) {
   double frame = startframe + elapsed * (kFramesPerSecond / 1000);
@@ -189,7 +191,7 @@ void PoseScene(const Scene& scene, double frame, std::vector<Matrix>& matrices,
   matrices.resize(scene.placements.size());
   shown.resize(scene.placements.size());
   for (size_t i = 0; i < scene.placements.size(); ++i) {
-    if ((i & 0xFFFF) == 0) StopPoint();
+    StopPointEvery(i);
     bool finite;
     shown[i] = pose.Place(i, matrices[i], &finite);
     if (!finite && notfinite) notfinite->push_back(i);
@@ -226,7 +228,7 @@ std::vector<float> DrawnPoints(const Scene& scene, double frame, size_t most) {
   const PlacedPoints placed(pose, most);
   std::vector<float> points;
   for (size_t i = 0; i < scene.placements.size(); ++i) {
-    if ((i & 0xFFF) == 0) StopPoint();
+    StopPointEvery(i);
     placed.Add(i, points);
   }
   return points;
@@ -263,7 +265,7 @@ bool SceneBox(const Scene& scene, double frame, bool sweep, float low[3],
     const ScenePose pose(scene, f);
     Matrix matrix;
     for (size_t i = 0; i < scene.placements.size(); ++i) {
-      if ((i & 0xFFFF) == 0) StopPoint();
+      StopPointEvery(i);
       const SceneMesh& mesh = scene.meshes[scene.placements[i].mesh];
       if (mesh.bounded && pose.Place(i, matrix))
         GrowByMesh(mesh, matrix, bounded, low, high);
@@ -280,7 +282,7 @@ double FirstShownFrame(const Scene& scene) {
     const ScenePose pose(scene, frame);
     Matrix matrix;
     for (size_t i = 0; i < scene.placements.size(); ++i) {
-      if ((i & 0xFFFF) == 0) StopPoint();
+      StopPointEvery(i);
       if (scene.meshes[scene.placements[i].mesh].bounded &&
           pose.Place(i, matrix))
         return frame;

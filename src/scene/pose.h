@@ -67,6 +67,11 @@ class PlacedPoints {
   bool vertices_ = true;
 };
 
+// The eight corners of the mesh's box moved by `m`, x, y, z each: where a
+// placement's box stands, for the framing, the drawing's bounds and --info.
+void MovedBoxCorners(const SceneMesh& mesh, const Matrix& m,
+                     float corners[8][3]);
+
 // The points of every placement shown at `frame`, as PlacedPoints gives
 // them.
 std::vector<float> DrawnPoints(const Scene& scene, double frame, size_t most);

@@ -109,7 +109,7 @@ FramePlan PlanFrame(const ScenePose& pose, const PictureView& picture,
   std::unordered_map<std::uint64_t, size_t> seen;  // key -> placement
   Matrix matrix, earlier;
   for (size_t i = 0; i < scene.placements.size(); ++i) {
-    if ((i & 0xFFF) == 0) StopPoint();
+    StopPointEvery(i);
     const int m = scene.placements[i].mesh;
     const SceneMesh& mesh = scene.meshes[m];
     if (!mesh.bounded || !pose.Place(i, matrix)) continue;

@@ -105,13 +105,14 @@ static void SetFixedState() {
 // SDL video, the 800 x 600 window with a 16-bit depth buffer, and the fixed
 // state. For a screenshot, an 800 x 600 picture drawn offscreen instead,
 // where EGL can start.
-static void StartUp(const std::string& screenshot, DrawingSurface& surface,
-                    const Messages& messages) {
+static void StartUp(const std::string& screenshot, const Switches& switches,
+                    DrawingSurface& surface, const Messages& messages) {
   std::string why;
   if (screenshot.empty()) {
     WindowFormat format;
     format.width = width;
     format.height = height;
+    format.switches = switches;
     screen = OpenGlWindow(format, why);
     if (!screen) messages.Fail(why);
   } else {
@@ -119,6 +120,7 @@ static void StartUp(const std::string& screenshot, DrawingSurface& surface,
     format.width = width;
     format.height = height;
     format.depthbits = 16;
+    format.switches = switches;
     if (!surface.Open(format, why)) messages.Fail(why);
   }
   SetFixedState();
@@ -154,7 +156,11 @@ static bool LoadTexture(int i, const std::string& stored, InputFiles& inputs,
   if (!DecodeBmp(bytes, image, why)) return false;
   TextureLayout layout;
   layout.opaque = kTextureFormat;
-  return UploadTexture(i + 1, image, layout, why);
+  if (!UploadTexture(i + 1, image, layout, why)) return false;
+  // Every model is drawn textured from the first upload on.
+  glEnable(GL_TEXTURE_2D);
+  glTexEnvf(GL_TEXTURE_ENV, GL_TEXTURE_ENV_MODE, GL_MODULATE);
+  return true;
 }
 
 // Slot i from model i: its arrays, material and texture, then the check
@@ -270,9 +276,10 @@ static void RunFrames() {
 }
 
 static int RunBundledProgram(const std::string& screenshot,
-                             const Messages& messages, InputFiles& inputs) {
+                             const Switches& switches, const Messages& messages,
+                             InputFiles& inputs) {
   DrawingSurface surface;
-  StartUp(screenshot, surface, messages);
+  StartUp(screenshot, switches, surface, messages);
   Loader3DS loader;
   Import(loader, messages, inputs);
 
@@ -323,13 +330,15 @@ static int Run(const Options& options, Messages& messages) {
                   why);
   if (options.info != Options::kNoInfo)
     return RunInfo(options, messages, inputs);
-  // Every other run starts a GL: quietened while no other thread runs.
-  QuietenTheGl();
+  // Every other run starts a GL: the libraries' switches set while no
+  // other thread runs.
+  SetLibrarySwitches(options.switches);
   if (!options.file.empty() && !options.screenshot.empty())
     return RunPictures(options, kTextureFormat, messages, inputs);
   if (!options.file.empty())
     return RunViewingMode(options, kTextureFormat, messages, inputs);
-  return RunBundledProgram(options.screenshot, messages, inputs);
+  return RunBundledProgram(options.screenshot, options.switches, messages,
+                           inputs);
 }
 
 extern "C" int SDL_main(int argc, char* argv[]) {
