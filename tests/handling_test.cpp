@@ -340,9 +340,8 @@ TEST_P(Handling, ThePictureFollowsThePerson) {
     EXPECT_EQ(0, RunViewer(build, dir, "none", "", 0, args).status);
     pictures.reference = ReadPng(dir + "/work/ref.png");
   }
-  Outcome run =
-      RunViewer(build, dir, "steps", c.env + "VIEWER_STEPS='" + c.steps + "'",
-                0, c.args);
+  Outcome run = RunViewer(build, dir, "steps",
+                          c.env + "VIEWER_STEPS='" + c.steps + "'", 0, c.args);
   EXPECT_EQ(0, run.status) << run.err;
   if (c.out != "?") {
     EXPECT_EQ(build.quiet ? "" : c.out, run.out);
