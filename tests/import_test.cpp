@@ -3,11 +3,13 @@
 #include "scene/import.h"
 
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <cmath>
 #include <string>
 #include <vector>
 
+#include "base/input_files.h"
 #include "testfile.h"
 #include "writer3ds.h"
 
@@ -225,4 +227,26 @@ TEST(SceneImport, FlatFacesStayFlatPast65536SplitVertices) {
     ASSERT_EQ(0.0f, n[1]) << corner;
     ASSERT_EQ(zplane ? 1.0f : 0.0f, n[2]) << corner;
   }
+}
+
+// A model file of 16 MiB or more is mapped, not read: should it become
+// shorter while it is imported, the pages that it no longer holds read as
+// zeros instead of raising SIGBUS, and the import says that it shrank.
+TEST(SceneImport, AMappedFileThatBecomesShorterReadsAsZeros) {
+  Chunk ed = editor();
+  ed.add(Chunk(0x1234).raw(Bytes(kMappedModelBytes)));  // passed over
+  ed.add(object("a").add(trimesh()
+                             .add(vertexList({{0, 0, 0}, {1, 0, 0}, {0, 0, 1}}))
+                             .add(faceList({{0, 1, 2, 0}}))));
+  const std::string path = TempPath("large.3ds");
+  ASSERT_TRUE(writeFile(path, file3ds(ed)));
+  Loader3DS loader;
+  FileId id;
+  std::string why;
+  ASSERT_TRUE(OpenModelFile(path, loader, id, why)) << why;
+  ASSERT_EQ(0, truncate(path.c_str(), 4096));
+  Scene scene;
+  EXPECT_FALSE(ImportScene(loader, scene, why)) << "the mesh past the end";
+  EXPECT_TRUE(ModelFileShrank());
+  EXPECT_EQ(0, loader.filebuffer[loader.filesize - 1]);
 }
