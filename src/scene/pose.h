@@ -97,8 +97,6 @@ double FirstShownFrame(const Scene& scene);
 bool CameraAt(const ScenePose& pose, const SceneCamera& camera, double frame,
               SceneCamera& at);
 
-#endif
-
 // The light at the pose's frame `frame`, moved by its keyframer nodes where
 // the file animates it: position and a spot's target where their nodes
 // stand (with their parents), its colour, and a spot's hotspot, falloff and
@@ -110,3 +108,5 @@ bool LightAt(const ScenePose& pose, const SceneLight& light, double frame,
 // The ambient light's colour at `frame`, from the ambient node's colour
 // track where it has one.
 void AmbientAt(const Scene& scene, double frame, float colour[3]);
+
+#endif
