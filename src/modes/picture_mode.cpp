@@ -196,7 +196,8 @@ bool WritePicture(DrawnPicture& picture, const PictureSize& size,
   if (size.alpha && NothingDrawn(picture.pixels)) {
     why = picture.file +
           ": no thumbnail: nothing in the file shows (its faces are hidden "
-          "throughout, fully transparent, or too large to draw)";
+          "throughout, fully transparent, too small to cover a pixel, or too "
+          "large to draw)";
     return false;
   }
   if (size.alpha) Unpremultiply(picture.pixels);
