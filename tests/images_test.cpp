@@ -8,6 +8,7 @@
 
 #include "base/file_names.h"
 #include "images/image_files.h"
+#include "images/png_writer.h"
 
 namespace {
 

@@ -18,6 +18,7 @@
 
 #include "base/stop.h"
 #include "images/image_files.h"
+#include "images/png_writer.h"
 #include "modes/shown_file.h"
 #include "platform/surface.h"
 #include "scene/import.h"

@@ -10,6 +10,7 @@
 
 #include "base/stop.h"
 #include "images/image_files.h"
+#include "images/png_writer.h"
 #include "platform/platform.h"
 #include "render/scene_renderer.h"
 

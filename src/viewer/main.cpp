@@ -20,6 +20,7 @@
 #include "base/options.h"
 #include "base/stop.h"
 #include "images/image_files.h"
+#include "images/png_writer.h"
 #include "info/info.h"
 #include "loader/3dsloader.h"
 #include "modes/picture_mode.h"
