@@ -112,10 +112,7 @@ void SceneMaps::Find(const Scene& scene, const std::string& file, int mostside,
   const std::vector<bool> wanted = MaterialsWithTexture(scene);
   for (size_t m = 0; m < scene.materials.size(); ++m) {
     if (!wanted[m]) continue;
-    const SceneMaterial& material = scene.materials[m];
-    for (const TextureMap* map :
-         {&material.texture, &material.specularmap, &material.opacitymap,
-          &material.bumpmap, &material.reflectionmap})
+    for (const TextureMap* map : scene.materials[m].Maps())
       if (!map->image.empty()) FindOne(map->image, inputs, warnings);
   }
   if (leftout_ > 0)

@@ -185,10 +185,8 @@ json FogJson(const Fog& f) {
 void WriteInfoJson(const Scene& scene, const std::string& file, long frame,
                    const ImageFinder& find, InfoOutput& out, bool oneline) {
   Posed posed(scene, InfoFrame(scene, frame));
-  const std::vector<SceneCamera> cameras =
-      CamerasAt(scene, posed.frame(), posed.warnings());
-  const std::vector<SceneLight> lights =
-      LightsAt(scene, posed.frame(), posed.warnings());
+  const std::vector<SceneCamera> cameras = CamerasAt(posed);
+  const std::vector<SceneLight> lights = LightsAt(posed);
   JsonWriter json(out, oneline);
   json.Member("ambient", AmbientJson(scene, posed.frame()));
   json.Member("background", BackgroundJson(scene.environment.background));

@@ -132,10 +132,8 @@ void WriteInfoText(const Scene& scene, const std::string& file, long frame,
                    const ImageFinder& find, InfoOutput& out,
                    std::vector<std::string>& warnings) {
   Posed posed(scene, InfoFrame(scene, frame));
-  const std::vector<SceneCamera> cameras =
-      CamerasAt(scene, posed.frame(), posed.warnings());
-  const std::vector<SceneLight> lights =
-      LightsAt(scene, posed.frame(), posed.warnings());
+  const std::vector<SceneCamera> cameras = CamerasAt(posed);
+  const std::vector<SceneLight> lights = LightsAt(posed);
   std::ostringstream head;
   head << Clean(file) << ": " << scene.models << " models, " << posed.drawn()
        << " drawn, frame " << posed.frame() << " of " << scene.keyframer.start

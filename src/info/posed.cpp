@@ -32,39 +32,33 @@ const char* BoxesFrom(const Posed& posed) {
   return posed.vertices() ? "vertices" : "corners";
 }
 
-// The cameras that stand somewhere finite at the frame; the others give a
-// warning.
-std::vector<SceneCamera> CamerasAt(const Scene& scene, double frame,
-                                   std::vector<std::string>& warnings) {
+std::vector<SceneCamera> CamerasAt(Posed& posed) {
   std::vector<SceneCamera> cameras;
-  const ScenePose pose(scene, frame);
-  for (const SceneCamera& stored : scene.cameras) {
+  for (const SceneCamera& stored : posed.pose().scene().cameras) {
     SceneCamera at;
-    if (CameraAt(pose, stored, frame, at))
+    if (CameraAt(posed.pose(), stored, posed.frame(), at))
       cameras.push_back(at);
     else
-      warnings.push_back("camera \"" + stored.name +
-                         "\" is left out at this frame: a number of it is "
-                         "not finite");
+      posed.warnings().push_back(
+          "camera \"" + stored.name +
+          "\" is left out at this frame: a number of it is "
+          "not finite");
   }
   return cameras;
 }
 
-// The lights that stand somewhere at the frame; the others give a warning.
-std::vector<SceneLight> LightsAt(const Scene& scene, double frame,
-                                 std::vector<std::string>& warnings) {
+std::vector<SceneLight> LightsAt(Posed& posed) {
   std::vector<SceneLight> lights;
-  if (scene.lights.empty()) return lights;  // no pose to make
-  const ScenePose pose(scene, frame);
-  for (const SceneLight& stored : scene.lights) {
+  for (const SceneLight& stored : posed.pose().scene().lights) {
     SceneLight at;
-    if (LightAt(pose, stored, frame, at))
+    if (LightAt(posed.pose(), stored, posed.frame(), at))
       lights.push_back(at);
     else
-      warnings.push_back("light \"" + stored.name +
-                         "\" is left out at this frame: its position or "
-                         "target is not finite or is beyond 1e30, or it is a "
-                         "spot that points at itself");
+      posed.warnings().push_back(
+          "light \"" + stored.name +
+          "\" is left out at this frame: its position or "
+          "target is not finite or is beyond 1e30, or it is a "
+          "spot that points at itself");
   }
   return lights;
 }

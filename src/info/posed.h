@@ -27,6 +27,7 @@ class Posed {
   Posed(const Scene& scene, double frame);
 
   double frame() const { return frame_; }
+  const ScenePose& pose() const { return pose_; }
   size_t drawn() const { return drawn_; }
   const InfoBox& all() const { return all_; }
   bool vertices() const { return vertices_; }
@@ -66,14 +67,13 @@ class Posed {
 // What the boxes are taken from: "vertices" or "corners".
 const char* BoxesFrom(const Posed& posed);
 
-// The cameras that stand somewhere finite at the frame; the others give a
-// warning.
-std::vector<SceneCamera> CamerasAt(const Scene& scene, double frame,
-                                   std::vector<std::string>& warnings);
+// The cameras that stand somewhere finite at the posed frame; the others
+// give a warning among the pose's.
+std::vector<SceneCamera> CamerasAt(Posed& posed);
 
-// The lights that stand somewhere at the frame; the others give a warning.
-std::vector<SceneLight> LightsAt(const Scene& scene, double frame,
-                                 std::vector<std::string>& warnings);
+// The lights that stand somewhere at the posed frame; the others give a
+// warning among the pose's.
+std::vector<SceneLight> LightsAt(Posed& posed);
 
 // Whether the file has an ambient light: stored, or animated by its node.
 bool HasAmbient(const Scene& scene);

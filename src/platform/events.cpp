@@ -156,12 +156,6 @@ bool FrameInput::Quits() const {
   return false;
 }
 
-FrameInput WindowEvents::Take() {
-  FrameInput in;
-  Take(in);
-  return in;
-}
-
 void WindowEvents::Take(FrameInput& in) {
   SDL_Event event;
   while (SDL_PollEvent(&event)) TakeEvent(event, in);

@@ -36,9 +36,7 @@ class WindowEvents {
  public:
   // Held keys repeat.
   WindowEvents();
-  // Every event waiting now.
-  FrameInput Take();
-  // The same, added to `in` (after what it holds).
+  // Every event waiting now, added to `in` (after what it holds).
   void Take(FrameInput& in);
   // Until an event waits, a little sleep at a time, so that `stop` is seen
   // too.

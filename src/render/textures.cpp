@@ -186,18 +186,15 @@ void SceneTextures::Load(const Scene& scene, const std::string& file,
   materials_.assign(scene.materials.size(), MaterialTextures());
   for (size_t m = 0; m < scene.materials.size(); ++m) {
     if (!wanted[m]) continue;
-    const SceneMaterial& material = scene.materials[m];
     MaterialTextures& t = materials_[m];
-    const std::pair<const TextureMap*, Texture*> maps_of[] = {
-        {&material.texture, &t.texture},
-        {&material.specularmap, &t.specular},
-        {&material.opacitymap, &t.opacity},
-        {&material.bumpmap, &t.bump},
-        {&material.reflectionmap, &t.reflection}};
-    for (const auto& map : maps_of) {
-      const int image =
-          map.first->image.empty() ? -1 : maps.ImageOf(map.first->image);
-      if (image >= 0) *map.second = textures_[image];
+    // In the order of the material's maps.
+    Texture* const slots[] = {&t.texture, &t.specular, &t.opacity, &t.bump,
+                              &t.reflection};
+    const auto maps_of = scene.materials[m].Maps();
+    for (size_t k = 0; k < maps_of.size(); ++k) {
+      const std::string& stored = maps_of[k]->image;
+      const int image = stored.empty() ? -1 : maps.ImageOf(stored);
+      if (image >= 0) *slots[k] = textures_[image];
     }
   }
 }

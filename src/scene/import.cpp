@@ -406,8 +406,7 @@ void NoteFilesRead(const std::string& path, InputFiles& inputs) {
     if (c.id != CHUNK_MATERIAL) continue;
     const SceneMaterial m = ReadMaterial(loader, c);
     // Every map the material names, those the renderer does not draw too.
-    for (const TextureMap* map : {&m.texture, &m.specularmap, &m.opacitymap,
-                                  &m.bumpmap, &m.reflectionmap}) {
+    for (const TextureMap* map : m.Maps()) {
       if (map->image.empty() || !looked.insert(map->image).second) continue;
       std::string found;
       FileId image;

@@ -4,6 +4,7 @@
 #ifndef MODELVIEWER_MATERIALS_H
 #define MODELVIEWER_MATERIALS_H
 
+#include <array>
 #include <string>
 #include <vector>
 
@@ -64,6 +65,10 @@ struct SceneMaterial {
   TextureMap reflectionmap;
   bool AutomaticReflection() const {
     return reflectionmap.stored && reflectionmap.image.empty();
+  }
+  // Every map, in this order: texture, specular, opacity, bump, reflection.
+  std::array<const TextureMap*, 5> Maps() const {
+    return {&texture, &specularmap, &opacitymap, &bumpmap, &reflectionmap};
   }
 };
 
