@@ -19,6 +19,7 @@ const size_t kMostAimingPoints = 2000000;
 bool ShownFile::Load(const std::string& file, bool countline, std::string& why,
                      bool whole) {
   file_ = file;
+  pose_.reset();
   return LoadScene(file, countline, messages_, inputs_, scene_, why, whole);
 }
 
@@ -83,7 +84,11 @@ bool ShownFile::Animated() const {
 FrameView ShownFile::Frame(int width, int height) {
   const double frame =
       AnimationFrame(scene_.keyframer, startframe_, controls_.animation);
-  pose_.reset(new ScenePose(scene_, frame));
+  // Tiles of one picture, and a paused animation, keep the frame's pose.
+  if (!pose_ || frame != poseframe_) {
+    pose_.reset(new ScenePose(scene_, frame));
+    poseframe_ = frame;
+  }
   SceneCamera camera;
   if (controls_.camera >= 0 &&
       CameraAt(*pose_, scene_.cameras[controls_.camera], frame, camera))

@@ -69,6 +69,7 @@ class ShownFile {
   Controls controls_;
   double startframe_ = 0;  // of the file's animation, at the first frame
   std::unique_ptr<ScenePose> pose_;  // the scene at this frame
+  double poseframe_ = 0;             // the frame that pose_ is of
   GlObjects& objects_;
   std::unique_ptr<SceneRenderer> renderer_;
   bool saidarea_ = false;
