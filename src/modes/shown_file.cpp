@@ -117,16 +117,25 @@ bool ShownFile::Draw(int width, int height, bool transparent,
   view.giveup = giveup;
   view.left = left;
   view.bottom = bottom;
-  const bool whole = renderer_->Draw(view);
-  if (renderer_->LeftOutForArea() > 0 && !saidarea_) {
-    saidarea_ = true;
-    messages_.Warn(file_ + ": " + std::to_string(renderer_->LeftOutForArea()) +
-                   " placements are left out of the picture, or drawn in "
-                   "part: together they would cover more than " +
-                   std::to_string(static_cast<int>(kMaxOverdraw)) +
-                   " times its pixels");
+  bool whole;
+  try {
+    whole = renderer_->Draw(view);
+  } catch (...) {  // a stop while drawing: what the plan left out is said
+    SayLeftOutForArea();
+    throw;
   }
+  SayLeftOutForArea();
   for (const std::string& warning : renderer_->TakeLookWarnings())
     messages_.Warn(file_ + ": " + warning);
   return whole;
+}
+
+void ShownFile::SayLeftOutForArea() {
+  if (renderer_->LeftOutForArea() == 0 || saidarea_) return;
+  saidarea_ = true;
+  messages_.Warn(file_ + ": " + std::to_string(renderer_->LeftOutForArea()) +
+                 " placements are left out of the picture, or drawn in "
+                 "part: together they would cover more than " +
+                 std::to_string(static_cast<int>(kMaxOverdraw)) +
+                 " times its pixels");
 }

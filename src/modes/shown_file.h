@@ -59,6 +59,8 @@ class ShownFile {
 
  private:
   FrameView Frame(int width, int height);
+  // Once: the placements that the last frame's plan left out for their area.
+  void SayLeftOutForArea();
 
   const TextureLayout layout_;
   const Messages& messages_;
